@@ -1,0 +1,32 @@
+#pragma once
+// The reference host's sub-commands. Each command file registers itself with REGISTER_COMMAND.
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace app {
+
+// Exit statuses of every command.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;  // usage or profile errors
+
+struct Command {
+  std::string name;
+  std::string summary;
+  std::function<int(const std::vector<std::string>& args)> run;  // args after the command name
+};
+
+bool RegisterCommand(Command command);
+const std::vector<Command>& Commands();
+
+// Loads the profile named by --machine (or $SYSDIAGNOSE_MACHINE) and applies --data-dir.
+// Prints one clear line and returns false on a bad profile.
+bool PrepareMachine(const std::string& machineFile, const std::string& dataDir);
+
+}  // namespace app
+
+#define SYSDIAG_CONCAT_INNER(a, b) a##b
+#define SYSDIAG_CONCAT(a, b) SYSDIAG_CONCAT_INNER(a, b)
+#define REGISTER_COMMAND(...) \
+  static const bool SYSDIAG_CONCAT(registered_command_, __LINE__) = ::app::RegisterCommand(::app::Command{__VA_ARGS__})

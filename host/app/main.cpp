@@ -1,0 +1,72 @@
+// sysdiagnose-host: the reference host program that runs the plug-in on a (simulated) notebook.
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "app/command.h"
+#include "machine/machine.h"
+
+namespace app {
+
+std::vector<Command>& CommandTable() {
+  static std::vector<Command> commands;
+  return commands;
+}
+
+bool RegisterCommand(Command command) {
+  CommandTable().push_back(std::move(command));
+  return true;
+}
+
+const std::vector<Command>& Commands() { return CommandTable(); }
+
+bool PrepareMachine(const std::string& machineFile, const std::string& dataDir) {
+  if (!dataDir.empty()) setenv("SYSDIAGNOSE_DATA_DIR", dataDir.c_str(), 1);
+  std::string file = machineFile;
+  if (file.empty()) {
+    if (const char* env = std::getenv("SYSDIAGNOSE_MACHINE")) file = env;
+  }
+  if (file.empty()) {
+    host::machine::Machine::Instance().Clear();
+    return true;
+  }
+  auto result = host::machine::Machine::Instance().LoadFile(file);
+  if (!result) {
+    std::cerr << "sysdiagnose-host: " << result.error << '\n';
+    return false;
+  }
+  return true;
+}
+
+}  // namespace app
+
+namespace {
+
+void PrintUsage(std::ostream& out) {
+  out << "usage: sysdiagnose-host COMMAND [ARGS...]\n\ncommands:\n";
+  for (const auto& command : app::Commands()) {
+    out << "  " << command.name;
+    for (size_t i = command.name.size(); i < 10; ++i) out << ' ';
+    out << command.summary << '\n';
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    PrintUsage(std::cerr);
+    return app::kExitUsage;
+  }
+  const std::string name = argv[1];
+  if (name == "-h" || name == "--help" || name == "help") {
+    PrintUsage(std::cout);
+    return app::kExitOk;
+  }
+  for (const auto& command : app::Commands()) {
+    if (command.name == name) return command.run(std::vector<std::string>(argv + 2, argv + argc));
+  }
+  std::cerr << "sysdiagnose-host: unknown command '" << name << "'\n";
+  PrintUsage(std::cerr);
+  return app::kExitUsage;
+}

@@ -1,0 +1,213 @@
+#pragma once
+// The machine model: a simulated notebook read from a machine profile (see the profile format in
+// the design notes). The hardware-information and fault-detection stand-ins answer from it, and
+// every library call is written to a journal that tests can read.
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace host::machine {
+
+// Outcome of one check ("RESULT" in a profile). A missing check is a passing one.
+struct CheckResult {
+  uint32_t code = 0;
+  std::u16string messageKey;
+  bool passed = true;
+  uint32_t level = 0;
+  uint32_t delayMs = 0;
+
+  bool operator==(const CheckResult&) const = default;
+};
+
+// Outcome of one repair operation ("REPAIR" in a profile). A missing repair succeeds with code 0.
+struct RepairOutcome {
+  uint32_t code = 0;
+  bool needRestart = false;
+  bool needShutdown = false;
+  bool succeeded = true;
+  std::u16string message;
+  uint32_t delayMs = 0;
+  std::vector<std::string> fixes;  // check paths that pass from then on, when the repair succeeds
+
+  bool operator==(const RepairOutcome&) const = default;
+};
+
+// SMART evaluation of one disk (checks.disks[i]). A missing entry is a healthy disk: code 1, all 0.
+struct DiskCheck {
+  uint32_t code = 1;
+  std::vector<uint8_t> smart;  // verdict bytes; missing bytes are 0
+  uint32_t delayMs = 0;
+
+  bool operator==(const DiskCheck&) const = default;
+};
+
+struct HostFacts {
+  std::string userLanguage = "en-US";
+  uint32_t dpi = 96;
+  bool rightToLeft = false;
+  std::map<std::string, bool> features;  // unlisted names are switched on
+  int32_t fingerprintStatus = 0;
+  std::optional<bool> fingerprintPresent;  // unset: whether hardware.biometric is present
+};
+
+struct Cpu {
+  std::u16string name, manufacturer;
+  uint32_t cores = 0, threads = 0, extClockMHz = 0, l1KB = 0, l2KB = 0, l3KB = 0;
+};
+struct Baseboard {
+  std::u16string product, manufacturer, version, serialNumber;
+};
+struct MemoryModule {
+  uint64_t capacityMB = 0;
+  uint32_t speedMHz = 0;
+  std::u16string locator, partNumber, manufacturer;
+};
+struct Memory {
+  uint64_t totalMB = 0;
+  std::vector<MemoryModule> modules;
+};
+struct Disk {
+  std::u16string caption, firmware;
+  uint64_t capacityGB = 0;
+  bool ssd = false;
+};
+struct VideoCard {
+  std::u16string name, driverVersion, driverDate;
+  uint32_t memoryMB = 0;
+};
+struct Monitor {
+  std::u16string caption, resolution;
+  uint32_t refreshRate = 0;
+};
+struct Video {
+  VideoCard independent, internal;
+  Monitor monitor;
+};
+struct AudioDevice {
+  std::u16string name, manufacturer;
+};
+struct Audio {
+  std::u16string name;
+  std::vector<AudioDevice> devices;
+};
+struct NetworkAdapter {
+  std::vector<std::u16string> hardIds;
+  std::u16string caption, manufacturer;
+};
+struct Network {
+  std::vector<std::u16string> internalHardIds;
+  NetworkAdapter wireless, wired, mobile;
+  bool notSupportWireless = false;
+};
+struct Battery {
+  std::u16string name;
+  uint32_t designCapacityMWh = 0;
+};
+struct NamedDevice {
+  std::u16string name, manufacturer;
+};
+
+struct Hardware {
+  Cpu cpu;
+  Baseboard baseboard;
+  Memory memory;
+  std::vector<Disk> disks;
+  std::optional<int32_t> diskCount;  // overrides what GetPhysicDiskNumbers answers
+  Video video;
+  Audio audio;
+  Network network;
+  Battery battery;
+  NamedDevice keyboard;
+  NamedDevice bluetooth;
+  NamedDevice biometric;
+  bool hasBluetooth = false;  // hardware.bluetooth present
+  bool hasBiometric = false;  // hardware.biometric present
+};
+
+struct LogServiceItem {
+  int32_t module = 0;
+  std::string name;  // UTF-8
+};
+struct LogService {
+  uint8_t offerUpload = 0;
+  std::vector<LogServiceItem> items;
+};
+
+// A whole profile. Checks are addressed by their path under "checks" ("wifi.switch",
+// "memory.stuckAddr", "cpu.codes.sse3", "battery.loss"); flags likewise ("cpu.support.sse",
+// "bluetooth.supported"); "video.deviceReturn" is the return value of CVideoCardDetect::CheckDevice.
+struct Profile {
+  HostFacts host;
+  Hardware hardware;
+  std::map<std::string, CheckResult> checks;
+  std::map<std::string, bool> flags;
+  int32_t videoDeviceReturn = 0;
+  std::vector<DiskCheck> disks;
+  std::map<std::string, RepairOutcome> repairs;
+  LogService logService;
+};
+
+// Result of reading a profile: either a profile or one readable error line.
+struct LoadResult {
+  std::shared_ptr<const Profile> profile;
+  std::string error;
+  explicit operator bool() const { return profile != nullptr; }
+};
+
+// Reads a profile; unknown keys, wrong types and malformed JSON are errors naming the source,
+// the key path or the position.
+LoadResult ParseProfile(std::string_view json, std::string_view sourceName = "<string>");
+LoadResult ReadProfileFile(const std::string& path);
+
+struct JournalEntry {
+  std::string call;  // "CBluetoothDetect::RepairBTProblems"
+  std::string args;  // "12"; several arguments are joined by ","
+  std::thread::id thread;
+  std::chrono::steady_clock::time_point begin, end;
+};
+
+class Machine {
+ public:
+  // The process's machine. On first use it loads $SYSDIAGNOSE_MACHINE when set; a profile that
+  // cannot be read there is reported on stderr and the machine stays empty.
+  static Machine& Instance();
+
+  // Replace the profile; on failure the current one is kept and the error returned.
+  LoadResult LoadFile(const std::string& path);
+  LoadResult LoadJson(std::string_view json, std::string_view sourceName = "<string>");
+  void Load(std::shared_ptr<const Profile> profile);
+  // No profile: no devices, every check passes.
+  void Clear();
+
+  std::shared_ptr<const Profile> Current() const;
+
+  // The library stand-ins' entry points. Each writes one journal entry for `call` and waits the
+  // entry's delayMs inside it.
+  CheckResult RunCheck(std::string_view call, std::string_view path, std::string_view args = {});
+  bool Flag(std::string_view call, std::string_view path, bool fallback);
+  DiskCheck RunDiskCheck(std::string_view call, uint32_t diskIndex, std::string_view args = {});
+  // Applies the outcome's fixes when it succeeded.
+  RepairOutcome RunRepair(std::string_view call, std::string_view repairName, std::string_view args = {});
+  // A plain query (hardware getters): journalled, answered by the caller from Current().
+  void Note(std::string_view call, std::string_view args = {});
+
+  std::vector<JournalEntry> Journal() const;
+  void ClearJournal();
+
+ private:
+  Machine();
+  void Record(std::string_view call, std::string_view args, std::chrono::steady_clock::time_point begin);
+
+  mutable std::mutex lock_;
+  std::shared_ptr<const Profile> profile_;
+  std::vector<JournalEntry> journal_;
+};
+
+}  // namespace host::machine

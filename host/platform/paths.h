@@ -1,0 +1,21 @@
+#pragma once
+// Where things live at run time: the application directory (resources) and the data directory.
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Full path of the running executable; empty when it cannot be read.
+std::string ExecutablePath();
+
+// $SYSDIAGNOSE_APP_DIR when set, else the directory of the running executable.
+std::string AppDirectory();
+
+// $SYSDIAGNOSE_DATA_DIR when set, else $XDG_DATA_HOME/sysdiagnose (~/.local/share/sysdiagnose).
+// Created on demand; read afresh on every call so that tests can move it.
+std::string DataDirectory();
+
+// A path the plug-in names Windows-style ("config\\SysdiagnoseList.xml") as a path on this system.
+std::string NativePath(std::string_view windowsPath);
+
+}  // namespace platform

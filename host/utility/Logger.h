@@ -1,0 +1,27 @@
+#pragma once
+// The host's logger: log4cplus, a file in the data directory, warnings and worse also on stderr.
+#include <log4cplus/logger.h>
+#include <log4cplus/loglevel.h>
+
+#include <string_view>
+
+log4cplus::Logger GetLogger();
+
+namespace hostlog {
+
+// Logs the host's way: the message followed by "(" qualifiedName ")", with the source tag
+// (e.g. "zel_model_xml"), the line and the function signature. Formats nothing when the logger
+// is not enabled for the level.
+void Log(log4cplus::LogLevel level, std::string_view message, std::string_view qualifiedName,
+         const char* sourceTag, int line, const char* signature);
+
+inline void Warn(std::string_view message, std::string_view qualifiedName, const char* sourceTag,
+                 int line, const char* signature) {
+  Log(log4cplus::WARN_LOG_LEVEL, message, qualifiedName, sourceTag, line, signature);
+}
+inline void Error(std::string_view message, std::string_view qualifiedName, const char* sourceTag,
+                  int line, const char* signature) {
+  Log(log4cplus::ERROR_LOG_LEVEL, message, qualifiedName, sourceTag, line, signature);
+}
+
+}  // namespace hostlog

@@ -1,0 +1,1 @@
+// The shipped module: every object of plugin_core is linked in whole (see CMakeLists.txt).

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs (only the missing ones), then configures and builds.
+# Usage: scripts/setup.sh [preset]   (default: "default")
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset=${1:-default}
+
+packages=(cmake ninja-build g++ pkg-config ccache
+  librapidxml-dev libicu-dev liblog4cplus-dev libsqlite3-dev nlohmann-json3-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev clang libclang-rt-14-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+export CCACHE_BASEDIR=$PWD
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset"

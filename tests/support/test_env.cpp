@@ -1,0 +1,48 @@
+#include "support/test_env.h"
+
+#include <cstdlib>
+#include <random>
+
+#include "machine/machine.h"
+#include "platform/paths.h"
+
+namespace testenv {
+
+ScopedDataDir::ScopedDataDir() {
+  if (const char* d = std::getenv("SYSDIAGNOSE_DATA_DIR")) {
+    previous_ = d;
+    hadPrevious_ = true;
+  }
+  std::random_device rd;
+  path_ = std::filesystem::temp_directory_path() /
+          ("sysdiagnose-test-" + std::to_string(rd()) + "-" + std::to_string(rd()));
+  std::filesystem::create_directories(path_);
+  setenv("SYSDIAGNOSE_DATA_DIR", path_.c_str(), 1);
+}
+
+ScopedDataDir::~ScopedDataDir() {
+  if (hadPrevious_) {
+    setenv("SYSDIAGNOSE_DATA_DIR", previous_.c_str(), 1);
+  } else {
+    unsetenv("SYSDIAGNOSE_DATA_DIR");
+  }
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+void UseMachine(std::string_view json) {
+  auto result = host::machine::Machine::Instance().LoadJson(json, "test profile");
+  ASSERT_TRUE(result) << result.error;
+  host::machine::Machine::Instance().ClearJournal();
+}
+
+void UseEmptyMachine() {
+  host::machine::Machine::Instance().Clear();
+  host::machine::Machine::Instance().ClearJournal();
+}
+
+std::string ResourcePath(std::string_view relative) {
+  return std::string(SYSDIAGNOSE_SOURCE_DIR) + "/resources/" + std::string(relative);
+}
+
+}  // namespace testenv
