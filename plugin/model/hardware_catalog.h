@@ -32,6 +32,8 @@ class HardwareCatalog {
  private:
   friend HardwareCatalog& GetHardwareCatalog();
   HardwareCatalog();
+  // Starts the detached thread that fills every category's model name and summary.
+  void StartModelNameFill();
 
   std::vector<tagDetectItem> items_;
   mutable std::mutex uiLock_;
