@@ -21,6 +21,11 @@ uint32_t SystemInfo::GetSystemDPI() {
   return profile ? profile->host.dpi : 96;
 }
 
+bool SystemInfo::IsRightToLeft() {
+  const auto profile = Facts();
+  return profile && profile->host.rightToLeft;
+}
+
 CPKTSoftShelf& CPKTSoftShelf::GetInstance() {
   static CPKTSoftShelf instance;
   return instance;

@@ -8,4 +8,6 @@ class SystemInfo {
   // e.g. u"en-US", u"zh-CN".
   static std::u16string getCurrentUserLanguage();
   static uint32_t GetSystemDPI();
+  // Whether the user's UI reads right to left.
+  static bool IsRightToLeft();
 };
