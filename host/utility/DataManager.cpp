@@ -1,0 +1,244 @@
+#include "utility/DataManager.h"
+
+#include <sqlite3.h>
+
+#include <array>
+#include <filesystem>
+#include <string_view>
+
+#include "platform/paths.h"
+#include "utility/KeepAside.h"
+#include "utility/Logger.h"
+
+namespace {
+
+constexpr const char* kSourceTag = "DataManager";
+constexpr const char* kFileName = "history.db";
+constexpr int kBusyTimeoutMs = 5000;
+
+struct Column {
+  const char* name;
+  const char* type;
+};
+
+// The history table: twelve category states (processor first), the two counts, the run's date
+// and time texts and its moment in seconds since 1970.
+constexpr std::array<Column, 17> kHistoryColumns = {{
+    {"CpuState", "INTEGER"},         {"MainboardState", "INTEGER"}, {"MemoryState", "INTEGER"},
+    {"DiskState", "INTEGER"},        {"GpuState", "INTEGER"},       {"DisplayState", "INTEGER"},
+    {"AudioState", "INTEGER"},       {"NetcardState", "INTEGER"},   {"BluetoothState", "INTEGER"},
+    {"BatteryState", "INTEGER"},     {"KeyboardState", "INTEGER"},  {"FingerprintState", "INTEGER"},
+    {"NormalCount", "INTEGER"},      {"AbnormalCount", "INTEGER"},  {"RunDate", "TEXT"},
+    {"RunTime", "TEXT"},             {"SecondTime", "INTEGER"},
+}};
+
+// WAL with synchronous=NORMAL: a save is an append to the log without a sync per row; a power
+// loss can cost the last runs but never the database. STRICT columns refuse a value of the wrong
+// type when it is stored instead of handing it to a reader later.
+std::string SchemaSql() {
+  std::string sql =
+      "PRAGMA journal_mode=WAL;"
+      "PRAGMA synchronous=NORMAL;"
+      "CREATE TABLE IF NOT EXISTS TABLE_HARDWARE_DIAGNOSE (";
+  for (size_t i = 0; i < kHistoryColumns.size(); ++i) {
+    if (i) sql += ", ";
+    sql += kHistoryColumns[i].name;
+    sql += ' ';
+    sql += kHistoryColumns[i].type;
+    sql += " NOT NULL";
+  }
+  sql +=
+      ") STRICT;"
+      "CREATE INDEX IF NOT EXISTS IDX_HARDWARE_DIAGNOSE_SECOND_TIME "
+      "ON TABLE_HARDWARE_DIAGNOSE(SecondTime);";
+  return sql;
+}
+
+void LogError(const std::string& message, const char* qualifiedName, int line, const char* signature) {
+  hostlog::Error(message, qualifiedName, kSourceTag, line, signature);
+}
+
+bool IsIdentifier(std::string_view name) {
+  if (name.empty()) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+    const bool digit = c >= '0' && c <= '9';
+    if (!letter && !(digit && i > 0)) return false;
+  }
+  return true;
+}
+
+// Binds one row value; false for a type the database does not store.
+bool BindValue(sqlite3_stmt* statement, int index, const linb::any& value) {
+  if (const auto* v = linb::any_cast<int64_t>(&value)) return sqlite3_bind_int64(statement, index, *v) == SQLITE_OK;
+  if (const auto* v = linb::any_cast<int32_t>(&value)) return sqlite3_bind_int64(statement, index, *v) == SQLITE_OK;
+  if (const auto* v = linb::any_cast<std::string>(&value)) {
+    return sqlite3_bind_text(statement, index, v->data(), static_cast<int>(v->size()), SQLITE_TRANSIENT) ==
+           SQLITE_OK;
+  }
+  if (const auto* v = linb::any_cast<const char*>(&value); v && *v) {
+    return sqlite3_bind_text(statement, index, *v, -1, SQLITE_TRANSIENT) == SQLITE_OK;
+  }
+  return false;
+}
+
+linb::any ColumnValue(sqlite3_stmt* statement, int column) {
+  switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_INTEGER:
+      return static_cast<int64_t>(sqlite3_column_int64(statement, column));
+    case SQLITE_FLOAT:
+      return sqlite3_column_double(statement, column);
+    case SQLITE_TEXT:
+    case SQLITE_BLOB: {
+      const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, column));
+      const int size = sqlite3_column_bytes(statement, column);
+      return bytes ? std::string(bytes, static_cast<size_t>(size)) : std::string();
+    }
+    default:
+      return {};
+  }
+}
+
+// Finalizes the statement when it goes out of scope.
+struct Statement {
+  sqlite3_stmt* handle = nullptr;
+  ~Statement() { sqlite3_finalize(handle); }
+};
+
+}  // namespace
+
+DataManager& DataManager::Instance() {
+  static DataManager instance;
+  return instance;
+}
+
+DataManager::~DataManager() { CloseLocked(); }
+
+void DataManager::CloseLocked() {
+  if (db_) sqlite3_close_v2(db_);
+  db_ = nullptr;
+  path_.clear();
+}
+
+int DataManager::OpenAndPrepareLocked(const std::string& path) {
+  CloseLocked();
+  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+  int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+  if (rc == SQLITE_OK) {
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    rc = sqlite3_exec(db_, SchemaSql().c_str(), nullptr, nullptr, nullptr);
+  }
+  if (rc != SQLITE_OK) return rc;
+  path_ = path;
+  return SQLITE_OK;
+}
+
+bool DataManager::EnsureOpenLocked() {
+  const std::string path = platform::DataDirectory() + "/" + kFileName;
+  if (db_ && path == path_) return true;
+
+  int rc = OpenAndPrepareLocked(path);
+  if ((rc & 0xff) == SQLITE_NOTADB) {
+    // Keep the foreign file for whoever wants to look at it, and start a new history. Its WAL
+    // goes along (it belongs to that file); the shared-memory index is rebuilt on open.
+    CloseLocked();
+    const std::string aside = hostfiles::AsideName(path, "notadb");
+    std::error_code ec;
+    std::filesystem::rename(path, aside, ec);
+    if (ec) {
+      LogError(path + " is not a database and could not be moved aside (" + ec.message() +
+                   "); the history is not available",
+               "DataManager::EnsureOpenLocked", __LINE__, __PRETTY_FUNCTION__);
+      return false;
+    }
+    std::error_code ignored;
+    if (std::filesystem::exists(path + "-wal", ignored)) std::filesystem::rename(path + "-wal", aside + "-wal", ignored);
+    std::filesystem::remove(path + "-shm", ignored);
+    LogError(path + " is not a database; kept it as " + aside + " and started a new database",
+             "DataManager::EnsureOpenLocked", __LINE__, __PRETTY_FUNCTION__);
+    rc = OpenAndPrepareLocked(path);
+  }
+  if (rc != SQLITE_OK) {
+    const std::string detail = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    LogError("cannot open " + path + ": " + detail, "DataManager::EnsureOpenLocked", __LINE__,
+             __PRETTY_FUNCTION__);
+    CloseLocked();
+    return false;
+  }
+  return true;
+}
+
+bool DataManager::Put(const std::string& table, const Row& row) {
+  if (!IsIdentifier(table)) {
+    LogError("\"" + table + "\" is not a table name", "DataManager::Put", __LINE__, __PRETTY_FUNCTION__);
+    return false;
+  }
+  if (row.empty()) {
+    LogError("an empty row cannot be stored in " + table, "DataManager::Put", __LINE__, __PRETTY_FUNCTION__);
+    return false;
+  }
+  std::string sql = "INSERT INTO " + table + " VALUES (";
+  for (size_t i = 0; i < row.size(); ++i) sql += i ? ",?" : "?";
+  sql += ")";
+
+  std::lock_guard guard(lock_);
+  if (!EnsureOpenLocked()) return false;
+  Statement statement;
+  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement.handle, nullptr) != SQLITE_OK) {
+    LogError("cannot store a row in " + table + ": " + sqlite3_errmsg(db_), "DataManager::Put", __LINE__,
+             __PRETTY_FUNCTION__);
+    return false;
+  }
+  for (size_t i = 0; i < row.size(); ++i) {
+    if (!BindValue(statement.handle, static_cast<int>(i) + 1, row[i])) {
+      LogError("value " + std::to_string(i + 1) + " of a row for " + table +
+                   " is neither a 64-bit integer nor a text (" + row[i].type().name() + ")",
+               "DataManager::Put", __LINE__, __PRETTY_FUNCTION__);
+      return false;
+    }
+  }
+  if (sqlite3_step(statement.handle) != SQLITE_DONE) {
+    LogError("cannot store a row in " + table + ": " + sqlite3_errmsg(db_), "DataManager::Put", __LINE__,
+             __PRETTY_FUNCTION__);
+    return false;
+  }
+  return true;
+}
+
+bool DataManager::Get(const std::string& query, emReturnOrder order, std::vector<Row>& rows) {
+  if (order != RETURN_ORDER_COLUMNS) {
+    LogError("unknown return order " + std::to_string(static_cast<int32_t>(order)), "DataManager::Get",
+             __LINE__, __PRETTY_FUNCTION__);
+    return false;
+  }
+  std::lock_guard guard(lock_);
+  if (!EnsureOpenLocked()) return false;
+  Statement statement;
+  const char* tail = nullptr;
+  if (sqlite3_prepare_v2(db_, query.c_str(), static_cast<int>(query.size()), &statement.handle, &tail) !=
+      SQLITE_OK) {
+    LogError("query \"" + query + "\" failed: " + sqlite3_errmsg(db_), "DataManager::Get", __LINE__,
+             __PRETTY_FUNCTION__);
+    return false;
+  }
+  if (!statement.handle || std::string_view(tail).find_first_not_of(" \t\r\n;") != std::string_view::npos) {
+    LogError("query \"" + query + "\" must be exactly one statement", "DataManager::Get", __LINE__,
+             __PRETTY_FUNCTION__);
+    return false;
+  }
+  const int columns = sqlite3_column_count(statement.handle);
+  int rc;
+  while ((rc = sqlite3_step(statement.handle)) == SQLITE_ROW) {
+    Row row;
+    row.reserve(static_cast<size_t>(columns));
+    for (int c = 0; c < columns; ++c) row.push_back(ColumnValue(statement.handle, c));
+    rows.push_back(std::move(row));
+  }
+  if (rc != SQLITE_DONE) {
+    LogError("query \"" + query + "\" failed: " + sqlite3_errmsg(db_), "DataManager::Get", __LINE__,
+             __PRETTY_FUNCTION__);
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,56 @@
+#pragma once
+// The host's database: the SQLite file history.db in the data directory, opened on first use and
+// re-opened when the data directory changes. One connection, used under a lock, so any thread
+// may call in.
+#include <any>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+// Row values cross the host interface as `linb::any`; here that is the standard one.
+namespace linb {
+using std::any;
+using std::any_cast;
+using bad_any_cast = std::bad_any_cast;
+}  // namespace linb
+
+class DataManager {
+ public:
+  // How Get hands back a row.
+  enum emReturnOrder : int32_t {
+    RETURN_ORDER_COLUMNS = 1,  // each row's values in the order of the query's result columns
+  };
+
+  using Row = std::vector<linb::any>;
+
+  static DataManager& Instance();
+
+  // Appends one row to the table. Values may hold int64_t (or int32_t) and std::string (or a
+  // const char*). False, with a logged error, when the row cannot be stored.
+  bool Put(const std::string& table, const Row& row);
+
+  // Runs one query and appends its rows to `rows`: INTEGER as int64_t, TEXT as std::string,
+  // REAL as double, BLOB as std::string, NULL as an empty any. False, with a logged error, on an
+  // SQL error; the rows read before the error stay in `rows`.
+  bool Get(const std::string& query, emReturnOrder order, std::vector<Row>& rows);
+
+  DataManager(const DataManager&) = delete;
+  DataManager& operator=(const DataManager&) = delete;
+
+ private:
+  DataManager() = default;
+  ~DataManager();
+
+  // Opens the database of the current data directory unless it is already open.
+  bool EnsureOpenLocked();
+  // Opens `path` and makes sure the table and its index exist; returns the SQLite result code.
+  int OpenAndPrepareLocked(const std::string& path);
+  void CloseLocked();
+
+  std::mutex lock_;
+  sqlite3* db_ = nullptr;
+  std::string path_;
+};

@@ -1,0 +1,13 @@
+#pragma once
+// Naming for files that are kept aside instead of deleted (a database or registry file that
+// cannot be read is renamed, never thrown away).
+#include <string>
+#include <string_view>
+
+namespace hostfiles {
+
+// A name beside `path` that no file has yet: path.<why>-YYYYMMDD-HHMMSS (local time), with
+// ".1", ".2", ... appended when that one is taken.
+std::string AsideName(const std::string& path, std::string_view why);
+
+}  // namespace hostfiles
