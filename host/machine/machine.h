@@ -4,10 +4,12 @@
 // every library call is written to a journal that tests can read.
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -34,7 +36,9 @@ struct RepairOutcome {
   bool succeeded = true;
   std::u16string message;
   uint32_t delayMs = 0;
-  std::vector<std::string> fixes;  // check paths that pass from then on, when the repair succeeds
+  // What passes from then on when the repair succeeds: check paths, "video.deviceReturn" (back
+  // to 0) or "disks[N]" (a healthy disk again).
+  std::vector<std::string> fixes;
 
   bool operator==(const RepairOutcome&) const = default;
 };
@@ -166,6 +170,12 @@ struct LoadResult {
 LoadResult ParseProfile(std::string_view json, std::string_view sourceName = "<string>");
 LoadResult ReadProfileFile(const std::string& path);
 
+// The names a profile knows, in profile order: check paths (RESULT or code), flag paths, and the
+// library's repair operations.
+std::span<const std::string_view> CheckPaths();
+std::span<const std::string_view> FlagPaths();
+std::span<const std::string_view> RepairNames();
+
 struct JournalEntry {
   std::string call;  // "CBluetoothDetect::RepairBTProblems"
   std::string args;  // "12"; several arguments are joined by ","
@@ -186,28 +196,34 @@ class Machine {
   // No profile: no devices, every check passes.
   void Clear();
 
+  // Never null: without a profile it is the empty machine.
   std::shared_ptr<const Profile> Current() const;
 
   // The library stand-ins' entry points. Each writes one journal entry for `call` and waits the
   // entry's delayMs inside it.
   CheckResult RunCheck(std::string_view call, std::string_view path, std::string_view args = {});
   bool Flag(std::string_view call, std::string_view path, bool fallback);
-  DiskCheck RunDiskCheck(std::string_view call, uint32_t diskIndex, std::string_view args = {});
+  // The check of the first disk in hardware.disks whose firmware revision matches; none: code 2,
+  // no verdict bytes.
+  DiskCheck RunDiskCheck(std::string_view call, std::u16string_view firmware, std::string_view args = {});
   // Applies the outcome's fixes when it succeeded.
   RepairOutcome RunRepair(std::string_view call, std::string_view repairName, std::string_view args = {});
   // A plain query (hardware getters): journalled, answered by the caller from Current().
   void Note(std::string_view call, std::string_view args = {});
 
+  // The newest kJournalLimit calls, oldest first.
   std::vector<JournalEntry> Journal() const;
   void ClearJournal();
+  static constexpr size_t kJournalLimit = 100000;
 
  private:
   Machine();
   void Record(std::string_view call, std::string_view args, std::chrono::steady_clock::time_point begin);
+  void ApplyFixes(const std::vector<std::string>& fixes);
 
   mutable std::mutex lock_;
   std::shared_ptr<const Profile> profile_;
-  std::vector<JournalEntry> journal_;
+  std::deque<JournalEntry> journal_;
 };
 
 }  // namespace host::machine

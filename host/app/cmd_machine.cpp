@@ -1,0 +1,208 @@
+// sysdiagnose-host machine FILE: checks a machine profile and describes the notebook it stands
+// for: host facts, every device, and what every check and repair will answer.
+#include <iomanip>
+#include <iostream>
+#include <sstream>
+
+#include "app/command.h"
+#include "machine/machine.h"
+#include "platform/encoding.h"
+
+namespace {
+
+using namespace host::machine;
+
+std::string U8(const std::u16string& text) { return platform::Utf16ToUtf8(text); }
+
+std::string YesNo(bool value) { return value ? "yes" : "no"; }
+
+// Joins the non-empty parts with ", ".
+std::string Join(std::initializer_list<std::string> parts) {
+  std::string joined;
+  for (const std::string& part : parts) {
+    if (part.empty()) continue;
+    if (!joined.empty()) joined += ", ";
+    joined += part;
+  }
+  return joined;
+}
+
+std::string Number(uint64_t value, std::string_view unit) {
+  return value == 0 ? std::string() : std::to_string(value) + " " + std::string(unit);
+}
+
+// A code as stored, with its signed reading when it is a negative number in disguise.
+std::string Code(uint32_t code) {
+  std::string text = std::to_string(code);
+  if (code > 0x7FFFFFFFu) text += " (" + std::to_string(static_cast<int32_t>(code)) + ")";
+  return text;
+}
+
+class Report {
+ public:
+  explicit Report(std::ostream& out) : out_(out) {}
+
+  void Section(std::string_view title) { out_ << '\n' << title << '\n'; }
+  void Row(std::string_view label, const std::string& value, int depth = 1) {
+    const int width = 26 - 2 * depth;
+    out_ << std::string(2 * depth, ' ') << std::left << std::setw(width) << label << ' '
+         << (value.empty() ? "absent" : value) << '\n';
+  }
+
+ private:
+  std::ostream& out_;
+};
+
+void DescribeHost(Report& report, const Profile& profile) {
+  const HostFacts& host = profile.host;
+  report.Section("Host");
+  report.Row("User language", host.userLanguage);
+  report.Row("Screen DPI", std::to_string(host.dpi));
+  report.Row("Text direction", host.rightToLeft ? "right to left" : "left to right");
+  std::string features;
+  for (const auto& [name, on] : host.features) features += name + (on ? " on, " : " off, ");
+  report.Row("Feature switches", features + "any other on");
+  const bool present = host.fingerprintPresent.value_or(profile.hardware.hasBiometric);
+  report.Row("Fingerprint feature", "status " + std::to_string(host.fingerprintStatus) + ", present " + YesNo(present));
+}
+
+void DescribeVideoCard(Report& report, std::string_view label, const VideoCard& card) {
+  report.Row(label, Join({U8(card.name), U8(card.driverVersion).empty() ? "" : "driver " + U8(card.driverVersion),
+                          U8(card.driverDate), Number(card.memoryMB, "MB")}));
+}
+
+void DescribeAdapter(Report& report, std::string_view label, const NetworkAdapter& adapter) {
+  const std::string ids = adapter.hardIds.empty() ? "" : std::to_string(adapter.hardIds.size()) + " hardware id(s)";
+  report.Row(label, Join({U8(adapter.caption), U8(adapter.manufacturer), ids}), 2);
+}
+
+void DescribeHardware(Report& report, const Hardware& hw) {
+  report.Section("Hardware");
+  report.Row("Processor", Join({U8(hw.cpu.name), U8(hw.cpu.manufacturer), Number(hw.cpu.cores, "cores"),
+                                Number(hw.cpu.threads, "threads"), Number(hw.cpu.extClockMHz, "MHz external clock"),
+                                Number(hw.cpu.l1KB, "KB L1"), Number(hw.cpu.l2KB, "KB L2"), Number(hw.cpu.l3KB, "KB L3")}));
+  report.Row("Mainboard", Join({U8(hw.baseboard.product), U8(hw.baseboard.manufacturer), U8(hw.baseboard.version),
+                                U8(hw.baseboard.serialNumber).empty() ? "" : "S/N " + U8(hw.baseboard.serialNumber)}));
+
+  report.Row("Memory", Join({Number(hw.memory.totalMB, "MB total"), std::to_string(hw.memory.modules.size()) + " module(s)"}));
+  for (const MemoryModule& m : hw.memory.modules) {
+    report.Row(U8(m.locator).empty() ? "module" : U8(m.locator),
+               Join({Number(m.capacityMB, "MB"), Number(m.speedMHz, "MHz"), U8(m.manufacturer), U8(m.partNumber)}), 2);
+  }
+
+  const int32_t diskCount = hw.diskCount.value_or(static_cast<int32_t>(hw.disks.size()));
+  report.Row("Disks", std::to_string(hw.disks.size()) + " described, the library counts " + std::to_string(diskCount));
+  for (size_t i = 0; i < hw.disks.size(); ++i) {
+    const Disk& d = hw.disks[i];
+    report.Row("disk " + std::to_string(i), Join({U8(d.caption), Number(d.capacityGB, "GB"), d.ssd ? "solid-state" : "hard disk",
+                                                  U8(d.firmware).empty() ? "" : "firmware " + U8(d.firmware)}),
+               2);
+  }
+
+  DescribeVideoCard(report, "Graphics (independent)", hw.video.independent);
+  DescribeVideoCard(report, "Graphics (internal)", hw.video.internal);
+  const Monitor& monitor = hw.video.monitor;
+  report.Row("Display", Join({U8(monitor.caption), U8(monitor.resolution), Number(monitor.refreshRate, "Hz")}));
+
+  report.Row("Audio", U8(hw.audio.name));
+  for (size_t i = 0; i < hw.audio.devices.size(); ++i) {
+    report.Row("device " + std::to_string(i), Join({U8(hw.audio.devices[i].name), U8(hw.audio.devices[i].manufacturer)}), 2);
+  }
+
+  report.Row("Network", std::to_string(hw.network.internalHardIds.size()) + " internal hardware id(s)" +
+                            (hw.network.notSupportWireless ? ", wireless checks skipped" : ""));
+  DescribeAdapter(report, "wireless", hw.network.wireless);
+  DescribeAdapter(report, "wired", hw.network.wired);
+  DescribeAdapter(report, "mobile", hw.network.mobile);
+
+  report.Row("Battery", Join({U8(hw.battery.name), Number(hw.battery.designCapacityMWh, "mWh design capacity")}));
+  report.Row("Keyboard", U8(hw.keyboard.name));
+  report.Row("Bluetooth", hw.hasBluetooth ? Join({U8(hw.bluetooth.name), "present"}) : "absent");
+  report.Row("Fingerprint sensor",
+             hw.hasBiometric ? Join({U8(hw.biometric.name), U8(hw.biometric.manufacturer), "present"}) : "absent");
+}
+
+std::string Outcome(const CheckResult& check) {
+  return Join({check.passed ? "passes" : "FAILS", "code " + Code(check.code),
+               check.level != 0 || !check.passed ? "level " + Code(check.level) : "", U8(check.messageKey),
+               Number(check.delayMs, "ms")});
+}
+
+std::string DiskOutcome(const DiskCheck& disk) {
+  std::string bytes;
+  for (size_t i = 0; i < disk.smart.size(); ++i) {
+    if (disk.smart[i] != 0) bytes += (bytes.empty() ? "" : " ") + std::to_string(i) + "=" + std::to_string(disk.smart[i]);
+  }
+  return Join({disk.code == 1 ? "healthy" : "NOT HEALTHY", "code " + Code(disk.code),
+               bytes.empty() ? "every SMART attribute normal" : "SMART bytes " + bytes, Number(disk.delayMs, "ms")});
+}
+
+void DescribeChecks(Report& report, const Profile& profile) {
+  report.Section("Checks");
+  for (std::string_view flag : FlagPaths()) report.Row(flag, YesNo(profile.flags.at(std::string(flag))));
+  for (std::string_view path : CheckPaths()) {
+    const auto it = profile.checks.find(std::string(path));
+    report.Row(path, Outcome(it == profile.checks.end() ? CheckResult{} : it->second));
+  }
+  report.Row("video.deviceReturn", std::to_string(profile.videoDeviceReturn) +
+                                       (profile.videoDeviceReturn == 0 ? " (graphics is read)" : " (graphics is skipped)"));
+  const auto& disks = profile.hardware.disks;
+  for (size_t i = 0; i < std::max(disks.size(), profile.disks.size()); ++i) {
+    const std::string label = "disks[" + std::to_string(i) + "]";
+    if (i >= disks.size()) {
+      report.Row(label, "never asked: hardware.disks has no such disk");
+      continue;
+    }
+    report.Row(label, DiskOutcome(i < profile.disks.size() ? profile.disks[i] : DiskCheck{}));
+  }
+  report.Row("unknown firmware", "code 2, no SMART bytes");
+}
+
+std::string RepairText(const RepairOutcome& repair) {
+  std::string fixes;
+  for (const std::string& fix : repair.fixes) fixes += (fixes.empty() ? "then passes: " : " ") + fix;
+  return Join({repair.succeeded ? "succeeds" : "FAILS", "code " + Code(repair.code), repair.needRestart ? "needs a restart" : "",
+               repair.needShutdown ? "needs a shutdown" : "", U8(repair.message), Number(repair.delayMs, "ms"),
+               repair.succeeded ? fixes : ""});
+}
+
+void DescribeRepairs(Report& report, const Profile& profile) {
+  report.Section("Repairs");
+  for (std::string_view name : RepairNames()) {
+    const auto it = profile.repairs.find(std::string(name));
+    report.Row(name, RepairText(it == profile.repairs.end() ? RepairOutcome{} : it->second));
+  }
+}
+
+void DescribeLogService(Report& report, const LogService& service) {
+  report.Section("Log service");
+  report.Row("Offers upload", std::to_string(service.offerUpload));
+  for (const LogServiceItem& item : service.items) report.Row("module " + std::to_string(item.module), item.name, 2);
+}
+
+int DescribeMachine(const std::vector<std::string>& args) {
+  if (args.size() != 1 || args[0].empty() || args[0].starts_with("-")) {
+    std::cerr << "usage: sysdiagnose-host machine FILE\n";
+    return app::kExitUsage;
+  }
+  const LoadResult result = ReadProfileFile(args[0]);
+  if (!result) {
+    std::cerr << "sysdiagnose-host: " << result.error << '\n';
+    return app::kExitUsage;
+  }
+  const Profile& profile = *result.profile;
+  std::ostringstream text;
+  text << args[0] << ": a valid machine profile\n";
+  Report report(text);
+  DescribeHost(report, profile);
+  DescribeHardware(report, profile.hardware);
+  DescribeChecks(report, profile);
+  DescribeRepairs(report, profile);
+  DescribeLogService(report, profile.logService);
+  std::cout << text.str();
+  return app::kExitOk;
+}
+
+}  // namespace
+
+REGISTER_COMMAND("machine", "check a machine profile and describe the notebook it stands for", DescribeMachine);

@@ -1,0 +1,135 @@
+// `sysdiagnose-host machine FILE`, run as the built program.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "support/test_env.h"
+
+namespace {
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string Slurp(const std::string& path) {
+  std::ifstream file(path);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+Outcome Host(const std::vector<std::string>& args) {
+  const char* appDir = std::getenv("SYSDIAGNOSE_APP_DIR");
+  EXPECT_NE(appDir, nullptr);
+  std::string command = Quote(std::string(appDir ? appDir : ".") + "/sysdiagnose-host");
+  for (const std::string& arg : args) command += " " + Quote(arg);
+  const std::string out = testing::TempDir() + "machine-command.out";
+  const std::string err = testing::TempDir() + "machine-command.err";
+  const int raw = std::system((command + " >" + Quote(out) + " 2>" + Quote(err)).c_str());
+  return Outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
+}
+
+std::string WriteProfile(const std::string& name, const std::string& json) {
+  const std::string path = testing::TempDir() + name;
+  std::ofstream(path) << json;
+  return path;
+}
+
+size_t Lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+
+// The value of the first report line whose label is `label`.
+std::string ValueOf(const std::string& report, std::string_view label) {
+  std::istringstream lines(report);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t start = line.find_first_not_of(' ');
+    if (start == std::string::npos || line.compare(start, label.size(), label) != 0) continue;
+    const size_t value = line.find_first_not_of(' ', start + label.size());
+    if (value != std::string::npos && value > start + label.size()) return line.substr(value);
+  }
+  return "<no line " + std::string(label) + ">";
+}
+
+TEST(MachineCommand, DescribesEachSampleMachine) {
+  for (const char* name : {"healthy-notebook.json", "faulty-notebook.json", "desktop.json"}) {
+    const Outcome run = Host({"machine", testenv::ResourcePath(std::string("machines/") + name)});
+    EXPECT_EQ(run.status, 0) << name << "\n" << run.err;
+    EXPECT_EQ(run.err, "") << name;
+    for (const char* section : {"Host", "Hardware", "Checks", "Repairs", "wifi.switch", "RepairBTProblems"}) {
+      EXPECT_NE(run.out.find(section), std::string::npos) << name << " lacks " << section;
+    }
+  }
+}
+
+TEST(MachineCommand, ShowsTheFaultsAndTheRepairsOfTheFaultyNotebook) {
+  const Outcome run = Host({"machine", testenv::ResourcePath("machines/faulty-notebook.json")});
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  const auto line = [&](std::string_view label) { return ValueOf(run.out, label); };
+  EXPECT_NE(line("wifi.switch").find("FAILS"), std::string::npos) << line("wifi.switch");
+  EXPECT_NE(line("wifi.switch").find("4294967293 (-3)"), std::string::npos) << line("wifi.switch");
+  EXPECT_NE(line("wifi.signal").find("passes"), std::string::npos) << line("wifi.signal");
+  EXPECT_NE(line("RepairWifiProblem").find("then passes: wifi.switch"), std::string::npos);
+  EXPECT_NE(line("RepairBTProblems").find("FAILS"), std::string::npos);
+  EXPECT_NE(line("disks[1]").find("NOT HEALTHY"), std::string::npos) << line("disks[1]");
+  EXPECT_NE(line("Bluetooth").find("present"), std::string::npos);
+}
+
+TEST(MachineCommand, TheDesktopShowsItsMissingDevices) {
+  const Outcome run = Host({"machine", testenv::ResourcePath("machines/desktop.json")});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ValueOf(run.out, "Bluetooth"), "absent");
+  EXPECT_EQ(ValueOf(run.out, "Fingerprint sensor"), "absent");
+  EXPECT_EQ(ValueOf(run.out, "Battery"), "absent");
+  EXPECT_EQ(ValueOf(run.out, "bluetooth.supported"), "no");
+  EXPECT_EQ(ValueOf(run.out, "battery.device").rfind("FAILS", 0), 0u);
+}
+
+TEST(MachineCommand, AMisspeltKeyIsOneLineNamingFileAndPath) {
+  const std::string file = WriteProfile("misspelt.json", R"({"hardware": {"cpu": {"nmae": "x"}}})");
+
+  const Outcome run = Host({"machine", file});
+
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(Lines(run.err), 1u) << run.err;
+  EXPECT_NE(run.err.find(file + ": unknown key 'hardware.cpu.nmae'"), std::string::npos) << run.err;
+}
+
+TEST(MachineCommand, AFileThatIsNotJsonIsOneLineWithItsPosition) {
+  const std::string file = WriteProfile("not-json.json", "{\n  \"host\": nope\n}\n");
+
+  const Outcome run = Host({"machine", file});
+
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(Lines(run.err), 1u) << run.err;
+  EXPECT_NE(run.err.find(file + ":2:12: malformed JSON"), std::string::npos) << run.err;
+}
+
+TEST(MachineCommand, AMissingFileIsAClearError) {
+  const Outcome run = Host({"machine", "/nonexistent/machine.json"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(Lines(run.err), 1u);
+  EXPECT_NE(run.err.find("/nonexistent/machine.json"), std::string::npos);
+}
+
+TEST(MachineCommand, WrongArgumentsPrintTheUsage) {
+  for (const auto& args : std::vector<std::vector<std::string>>{{"machine"}, {"machine", "a.json", "b.json"}, {"machine", "--x"}}) {
+    const Outcome run = Host(args);
+    EXPECT_EQ(run.status, 2) << args.size();
+    EXPECT_NE(run.err.find("usage: sysdiagnose-host machine FILE"), std::string::npos) << run.err;
+  }
+}
+
+}  // namespace
