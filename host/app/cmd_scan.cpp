@@ -50,8 +50,15 @@ class ConsoleScanPage {
  public:
   explicit ConsoleScanPage(ScanControl& control) : control_(control) {}
 
+  void ShowEnd() {
+    std::cout << "scan finished: " << categoriesShown_ << (categoriesShown_ == 1 ? " category\n" : " categories\n");
+  }
+
   void ShowRow(enmHardwareID category, const tagHardwareDetailInfo& row) {
-    if (category != currentCategory_) ShowCategory(category);
+    if (category != currentCategory_) {
+      ShowCategory(category);
+      ++categoriesShown_;
+    }
     currentCategory_ = category;
     if (row.separator != 0) {
       std::cout << "  --\n";
@@ -75,6 +82,7 @@ class ConsoleScanPage {
 
   ScanControl& control_;
   int32_t currentCategory_ = -1;
+  int categoriesShown_ = 0;
 };
 
 int RunScanCommand(const std::vector<std::string>& args) {
@@ -89,27 +97,32 @@ int RunScanCommand(const std::vector<std::string>& args) {
   }
   if (!app::PrepareMachine(options.machineFile, options.dataDir)) return app::kExitUsage;
 
-  // Both live to process exit: the scan thread is detached and may still be unwinding.
-  static ScanControl control;
-  static ConsoleScanPage page(control);
-  static std::atomic<bool> cancelled{false};
+  ScanControl control;
+  ConsoleScanPage page(control);
+  std::atomic<bool> cancelled{false};
 
   GetHardwareCatalog();
   StartHardwareScan(
       control,
-      [](enmHardwareID category, tagHardwareDetailInfo& row) {
+      [&control, &page](enmHardwareID category, tagHardwareDetailInfo& row) {
         ClearRowConsumed(control);
-        UIMainQueue::getInstance().dispatch([category, copy = row] { page.ShowRow(category, copy); });
+        UIMainQueue::getInstance().dispatch([&page, category, copy = row] { page.ShowRow(category, copy); });
         WaitRowConsumed(control);
         return true;
       },
-      [](enmHardwareID) { UIMainQueue::getInstance().dispatch([] { UIMessageLoop::Instance().Quit(); }); },
-      [] {
+      [&page](enmHardwareID) {
+        UIMainQueue::getInstance().dispatch([&page] {
+          page.ShowEnd();
+          UIMessageLoop::Instance().Quit();
+        });
+      },
+      [&cancelled] {
         cancelled = true;
         UIMainQueue::getInstance().dispatch([] { UIMessageLoop::Instance().Quit(); });
       });
   UIMessageLoop::Instance().Run();
-  // The scan thread sends its telemetry event after it has told us it finished: let it end.
+  // The scan thread sends its telemetry event after it has told us it finished, and it uses
+  // `control` until then: let it end before the locals go.
   while (control.running) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 
   if (cancelled) {
