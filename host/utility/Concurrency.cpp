@@ -17,11 +17,19 @@ constexpr auto kIdleThreadLifetime = std::chrono::seconds(30);
 
 class TaskPool {
  public:
+  size_t ThreadCount() {
+    std::lock_guard lock(lock_);
+    return threads_;
+  }
+
   std::future<void> Run(std::function<void()> task) {
     Job job{std::move(task), {}};
     std::future<void> done = job.done.get_future();
     std::lock_guard lock(lock_);
-    if (queue_.size() >= idle_) std::thread([this] { Work(); }).detach();  // may throw; nothing queued then
+    if (queue_.size() >= idle_) {
+      std::thread([this] { Work(); }).detach();  // may throw; nothing queued then
+      ++threads_;
+    }
     queue_.push_back(std::move(job));
     ready_.notify_one();
     return done;
@@ -51,6 +59,7 @@ class TaskPool {
     for (;;) {
       if (!ready_.wait_for(lock, kIdleThreadLifetime, [this] { return !queue_.empty(); })) {
         --idle_;
+        --threads_;
         return;
       }
       Job job = std::move(queue_.front());
@@ -70,6 +79,7 @@ class TaskPool {
   std::condition_variable ready_;
   std::deque<Job> queue_;
   size_t idle_ = 0;
+  size_t threads_ = 0;
 };
 
 TaskPool& Pool() {
@@ -81,6 +91,8 @@ TaskPool& Pool() {
 }  // namespace
 
 std::future<void> RunTask(std::function<void()> task) { return Pool().Run(std::move(task)); }
+
+size_t PoolThreadCount() { return Pool().ThreadCount(); }
 
 PeriodicTicker::PeriodicTicker(std::chrono::milliseconds period, bool repeating, std::function<void()> tick)
     : period_(std::max(period, std::chrono::milliseconds(1))), repeating_(repeating), tick_(std::move(tick)) {}

@@ -5,6 +5,7 @@
 //    a call block runs its function for each message it receives, one message at a time.
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <future>
@@ -18,6 +19,8 @@ namespace Concurrency {
 // busy, so tasks that wait for one another cannot starve the pool. An exception escaping a task
 // is logged and ends that task only. The future is ready once the task has ended either way.
 std::future<void> RunTask(std::function<void()> task);
+// Threads the task pool holds now, idle or busy.
+size_t PoolThreadCount();
 
 // Where a block sends its messages.
 template <class T>

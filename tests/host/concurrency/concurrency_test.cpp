@@ -6,7 +6,6 @@
 #include <chrono>
 #include <latch>
 #include <mutex>
-#include <set>
 #include <stdexcept>
 #include <stop_token>
 #include <thread>
@@ -214,12 +213,14 @@ TEST(RunTask, RunsTheTaskOnAnotherThread) {
   EXPECT_NE(ranOn, std::this_thread::get_id());
 }
 
-TEST(RunTask, ReusesIdleThreads) {
-  std::set<std::thread::id> threads;
-  for (int i = 0; i < 20; ++i) {
-    Concurrency::RunTask([&threads] { threads.insert(std::this_thread::get_id()); }).wait();
-  }
-  EXPECT_LE(threads.size(), 2u);
+TEST(RunTask, SequentialTasksDoNotGrowThePool) {
+  Concurrency::RunTask([] {}).wait();
+  const size_t before = Concurrency::PoolThreadCount();
+
+  for (int i = 0; i < 20; ++i) Concurrency::RunTask([] {}).wait();
+
+  EXPECT_GE(before, 1u);
+  EXPECT_LE(Concurrency::PoolThreadCount(), before);
 }
 
 TEST(RunTask, TasksWaitingForEachOtherAllGetAThread) {
