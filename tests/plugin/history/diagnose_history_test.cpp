@@ -89,31 +89,6 @@ TEST_F(SaveDiagnoseRecordTest, EveryValueReadsBackIntoItsOwnFieldAsItsLow32Bits)
 
 using QueryLatestBetweenTest = HistoryTest;
 
-TEST_F(QueryLatestBetweenTest, TakesTheLatestRunFromTheLowerBoundUpToButExcludingTheUpper) {
-  for (int64_t moment : {1000, 2000, 3000}) SaveAt(moment, AllNormal());
-  tagQueryDataItem item;
-
-  ASSERT_TRUE(DiagnoseHistory::QueryLatestBetween(item, 3000, 1000));
-  EXPECT_EQ(item.secondTime, 2000);
-  ASSERT_TRUE(DiagnoseHistory::QueryLatestBetween(item, 3001, 3000));
-  EXPECT_EQ(item.secondTime, 3000);
-  ASSERT_TRUE(DiagnoseHistory::QueryLatestBetween(item, 1001, 0));
-  EXPECT_EQ(item.secondTime, 1000);
-}
-
-TEST_F(QueryLatestBetweenTest, NothingFoundLeavesTheItemAsItWas) {
-  SaveAt(1000, AllNormal());
-  tagQueryDataItem item;
-  item.date = "untouched";
-  item.cpuState = 9;
-
-  EXPECT_FALSE(DiagnoseHistory::QueryLatestBetween(item, 1000, 0));
-  EXPECT_FALSE(DiagnoseHistory::QueryBySecondTime(item, 999));
-
-  EXPECT_EQ(item.date, "untouched");
-  EXPECT_EQ(item.cpuState, 9);
-}
-
 TEST_F(QueryLatestBetweenTest, ARowWithAValueOfAnUnexpectedTypeIsNotFoundAndLogged) {
   std::string columns;
   for (int i = 1; i <= 16; ++i) columns += "c" + std::to_string(i) + ", ";
@@ -209,23 +184,6 @@ TEST_F(QueryRecentDaysTest, MidnightBelongsToTheNewDayAndTheSecondBeforeToTheOld
   EXPECT_EQ(days[0].time, "2026.03.09.00.00.00");
   EXPECT_EQ(days[1].date, "2026.03.08");
   EXPECT_EQ(days[1].time, "2026.03.08.23.59.59");
-}
-
-TEST_F(QueryRecentDaysTest, CountsFollowTodaysCatalogueNotTheStoredCounts) {
-  tagDiagnoseRecord record = AllNormal();
-  record.gpuState = 2;
-  record.batteryState = -1;
-  record.bluetoothState = 1;  // not in the catalogue
-  record.normalCount = 11;
-  record.abnormalCount = 1;
-  SaveAt(China(2026, 3, 9, 10, 0, 0), record);
-
-  const auto days = RecentDays(1);
-
-  ASSERT_EQ(days.size(), 1u);
-  EXPECT_EQ(days[0].normalCount, historytest::kCatalogueCategories - 2);
-  EXPECT_EQ(days[0].abnormalCount, 1);
-  EXPECT_EQ(days[0].gpuState, 2);
 }
 
 class QueryRecentDaysAcrossDaylightSaving : public HistoryTest {
