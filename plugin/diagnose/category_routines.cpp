@@ -7,6 +7,7 @@
 
 #include "DuiLib/UICulture.h"
 #include "diagnose/disk_health.h"
+#include "diagnose/doctor_routines.h"
 #include "diagnose/item_tests.h"
 #include "diagnose/payload.h"
 #include "telemetry/bi_report.h"
@@ -27,6 +28,7 @@ struct RoutineCheck {
   int payloadSlot = -1;                      // position of its code in the event, -1: none
   bool signedCode = false;                   // its code is written as a signed number
   bool sampled = false;                      // the performance report samples while it runs
+  bool silentSkipsGate = false;              // the health check runs it without asking the gate
 };
 
 struct RoutinePlan {
@@ -36,6 +38,7 @@ struct RoutinePlan {
   const char* eventId = nullptr;                 // nullptr: the category sends no event
   size_t payloadSize = 0;
   int64_t skippedCode = 0;                       // payload value of a check that did not run
+  bool silentIgnoresPresence = false;            // the health check runs later checks regardless
 };
 
 template <bool (CCpuTest::*Query)()>
@@ -105,9 +108,9 @@ constexpr RoutineCheck kNetcardChecks[] = {
     {.test = ItemTest::WifiAdapter, .announceKey = u"IDS_HARDWARE_DIAGNOSE_NETCARD_ADAPTER",
      .repairName = u"RepairWifiProblem", .payloadSlot = 1},
     {.test = ItemTest::WifiSwitch, .announceKey = u"IDS_HARDWARE_DIAGNOSE_WIFI_SWITCH",
-     .repairName = u"RepairWifiProblem", .gate = HasWirelessCard, .payloadSlot = 2},
+     .repairName = u"RepairWifiProblem", .gate = HasWirelessCard, .payloadSlot = 2, .silentSkipsGate = true},
     {.test = ItemTest::WifiSignal, .announceKey = u"IDS_HARDWARE_DIAGNOSE_NETCARD_SIGNAL",
-     .repairName = u"RepairWifiProblem", .gate = HasWirelessCard, .payloadSlot = 3},
+     .repairName = u"RepairWifiProblem", .gate = HasWirelessCard, .payloadSlot = 3, .silentSkipsGate = true},
 };
 
 // The loss test is folded into the voltage line again without being announced or reported.
@@ -161,7 +164,8 @@ constexpr RoutinePlan kKeyboard{.category = HARDWARE_KEYBOARD, .checks = kKeyboa
 constexpr RoutinePlan kBluetooth{.category = HARDWARE_BLUETOOTH, .checks = kBluetoothChecks,
                                  .presenceMessageKey = u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_UNKNOWN"};
 constexpr RoutinePlan kFingerprint{.category = HARDWARE_FINGERPRINT, .checks = kFingerprintChecks,
-                                   .presenceMessageKey = u"IDS_HARDWARE_DIAGNOSE_FINGERPRINT_UNKNOWN"};
+                                   .presenceMessageKey = u"IDS_HARDWARE_DIAGNOSE_FINGERPRINT_UNKNOWN",
+                                   .silentIgnoresPresence = true};
 
 std::u16string Localized(const char16_t* key) { return UICulture::GetInstance().GetString(key); }
 
@@ -200,25 +204,33 @@ void RunCheck(const RoutineCheck& check, int32_t category, FaultDetectors& detec
   }
 }
 
+// `repairs` set: the health check's silent run, which reports nothing and collects a repair entry
+// for every failing check that has a repair instead.
 tagDetectResult RunRoutine(const RoutinePlan& plan, FaultDetectors& detectors, tagDetectResult& verdict,
-                           const Callbacks& callbacks) {
+                           const Callbacks& callbacks, DoctorRepairList* repairs = nullptr) {
+  const bool silent = repairs != nullptr;
   const int32_t category = plan.category;
   verdict = FreshVerdict();
   tagHardwareDetectInfo line = FreshLine();
   std::vector<int64_t> payload(plan.payloadSize, plan.skippedCode);
+  bool repairable = false;
   for (size_t i = 0; i < plan.checks.size(); ++i) {
     const RoutineCheck& check = plan.checks[i];
-    if (check.gate && !check.gate(detectors)) continue;
+    if (check.gate && !(silent && check.silentSkipsGate) && !check.gate(detectors)) continue;
     RunCheck(check, category, detectors, line, verdict, callbacks);
     if (check.payloadSlot >= 0) payload[static_cast<size_t>(check.payloadSlot)] = PayloadValue(check, line.code);
+    const bool hasRepair = check.repairName[0] != u'\0';
+    repairable = repairable || hasRepair;
+    if (silent && hasRepair && !line.passed) repairs->push_back({check.repairName, static_cast<uint32_t>(line.code)});
     const bool presenceMissing = i == 0 && plan.presenceMessageKey && line.code != 0;
     if (presenceMissing) {
       if (callbacks.onMessage) callbacks.onMessage(category, Localized(plan.presenceMessageKey));
-      break;
+      if (!(silent && plan.silentIgnoresPresence)) break;
     }
   }
   if (plan.eventId) SendEvent(plan.eventId, JoinPayload(payload));
   if (callbacks.onResult) callbacks.onResult(category, verdict);
+  if (silent && repairable) verdict.extra = true;
   return verdict;
 }
 
@@ -243,6 +255,38 @@ tagDetectResult DiagnoseFingerprint(ZEL_ROUTINE_ARGS) { ZEL_RUN(kFingerprint); }
 
 #undef ZEL_RUN
 #undef ZEL_ROUTINE_ARGS
+
+#define ZEL_RUN_SILENT(plan)                                              \
+  tagDetectResult verdict = FreshVerdict();                                \
+  return RunRoutine(plan, detectors, verdict, {{}, {}, {}, {}}, &repairs)
+
+tagDetectResult DoctorDiagnoseAudio(FaultDetectors& detectors, DoctorRepairList& repairs) { ZEL_RUN_SILENT(kAudio); }
+tagDetectResult DoctorDiagnoseMainboard(FaultDetectors& detectors, DoctorRepairList& repairs) {
+  ZEL_RUN_SILENT(kMainboard);
+}
+tagDetectResult DoctorDiagnoseBluetooth(FaultDetectors& detectors, DoctorRepairList& repairs) {
+  ZEL_RUN_SILENT(kBluetooth);
+}
+tagDetectResult DoctorDiagnoseNetcard(FaultDetectors& detectors, DoctorRepairList& repairs) {
+  ZEL_RUN_SILENT(kNetcard);
+}
+tagDetectResult DoctorDiagnoseCpu(FaultDetectors& detectors, DoctorRepairList& repairs) { ZEL_RUN_SILENT(kCpu); }
+tagDetectResult DoctorDiagnoseMemory(FaultDetectors& detectors, DoctorRepairList& repairs) { ZEL_RUN_SILENT(kMemory); }
+tagDetectResult DoctorDiagnoseGpu(FaultDetectors& detectors, DoctorRepairList& repairs) { ZEL_RUN_SILENT(kGpu); }
+tagDetectResult DoctorDiagnoseDisplay(FaultDetectors& detectors, DoctorRepairList& repairs) {
+  ZEL_RUN_SILENT(kDisplay);
+}
+tagDetectResult DoctorDiagnoseBattery(FaultDetectors& detectors, DoctorRepairList& repairs) {
+  ZEL_RUN_SILENT(kBattery);
+}
+tagDetectResult DoctorDiagnoseKeyboard(FaultDetectors& detectors, DoctorRepairList& repairs) {
+  ZEL_RUN_SILENT(kKeyboard);
+}
+tagDetectResult DoctorDiagnoseFingerprint(FaultDetectors& detectors, DoctorRepairList& repairs) {
+  ZEL_RUN_SILENT(kFingerprint);
+}
+
+#undef ZEL_RUN_SILENT
 
 DiagnoseRoutine RoutineFor(int32_t category) {
   // Indexed by enmHardwareID.

@@ -1,0 +1,138 @@
+#include "diagnose/detect_runner.h"
+
+#include <exception>
+#include <thread>
+
+#include "diagnose/category_routines.h"
+#include "diagnose/item_tests.h"
+#include "history/diagnose_history.h"
+#include "ipc/ipc_helper.h"
+#include "model/hardware_catalog.h"
+#include "model/hardware_state.h"
+#include "utility/Logger.h"
+
+namespace zel::sysdiagnose {
+
+struct DetectRunner::Callables {
+  CheckStartCallback onCheckStart;
+  LineCallback onLine;
+  MessageCallback onMessage;
+  ResultCallback onResult;
+  FinishedCallback onFinished;
+  CancelledCallback onCancelled;
+};
+
+namespace {
+
+tagDoctorItem PendingDoctorItem(const tagXmlUIInfo& ui) {
+  tagDoctorItem item;
+  item.strIcon = ui.iconMiddle;
+  item.clrStatus = 0;
+  item.strName = ui.name;
+  item.strHardware = u"{f 16}{c #7F7F7F}" + ui.modelName + u"{/f}{/c}";
+  item.nState = kDoctorStateBusy;
+  return item;
+}
+
+}  // namespace
+
+DetectRunner::DetectRunner() : record_(ResetDiagnoseRecord()) {
+  const HardwareCatalog& catalog = GetHardwareCatalog();
+  const auto uiInfos = catalog.UIInfosCopy();
+  for (const tagDetectItem& entry : catalog.Items()) {
+    const auto it = uiInfos.find(entry.id);
+    doctorReport_.vecItems.push_back(PendingDoctorItem(it != uiInfos.end() ? it->second : tagXmlUIInfo{}));
+  }
+}
+
+DetectRunner::~DetectRunner() = default;
+
+void DetectRunner::Start(std::vector<enmHardwareID> categories, CheckStartCallback onCheckStart,
+                         LineCallback onLine, MessageCallback onMessage, ResultCallback onResult,
+                         FinishedCallback onFinished, CancelledCallback onCancelled) {
+  categories_ = std::move(categories);
+  // A cancel that came too late for the previous run must not stop this one before it begins.
+  cancelRequested_ = false;
+  Callables callables{std::move(onCheckStart), std::move(onLine),     std::move(onMessage),
+                      std::move(onResult),     std::move(onFinished), std::move(onCancelled)};
+  std::thread([this, callables = std::move(callables)] { RunWorker(callables); }).detach();
+}
+
+void DetectRunner::ClearRowConsumed() {
+  std::lock_guard lock(lock_);
+  rowConsumed_ = false;
+}
+
+void DetectRunner::WaitRowConsumed() {
+  std::unique_lock lock(lock_);
+  rowConsumedCondition_.wait(lock, [this] { return rowConsumed_; });
+}
+
+void DetectRunner::SignalRowConsumed() {
+  {
+    std::lock_guard lock(lock_);
+    rowConsumed_ = true;
+  }
+  rowConsumedCondition_.notify_all();
+}
+
+void DetectRunner::SetDoctorState(int32_t category, uint32_t state) {
+  const auto& catalogue = GetHardwareCatalog().Items();
+  for (size_t i = 0; i < catalogue.size() && i < doctorReport_.vecItems.size(); ++i) {
+    if (catalogue[i].id == category) doctorReport_.vecItems[i].nState = state;
+  }
+}
+
+void DetectRunner::RunWorker(const Callables& callables) {
+  running_ = true;
+  try {
+    RunCategories(callables);
+  } catch (const std::exception& e) {
+    // A throwing library call must not take the host down: the run ends as cancelled.
+    hostlog::Error(std::string("diagnosis ended by an exception: ") + e.what(),
+                   "zel::sysdiagnose::DetectRunner::RunWorker", "zel_diagnose_runner", __LINE__,
+                   __PRETTY_FUNCTION__);
+    DiagnoseHistory::SaveDiagnoseRecord(record_);
+    cancelRequested_ = false;
+    if (callables.onCancelled) callables.onCancelled();
+  }
+  running_ = false;
+}
+
+void DetectRunner::RunCategories(const Callables& callables) {
+  record_ = ResetDiagnoseRecord();
+  int32_t abnormalLevel0 = 0;
+  std::vector<enmHardwareID> failed;
+
+  for (const enmHardwareID category : categories_) {
+    if (cancelRequested_) {
+      DiagnoseHistory::SaveDiagnoseRecord(record_);
+      callables.onCancelled();
+      cancelRequested_ = false;
+      return;
+    }
+    tagDetectResult verdict = FreshVerdict();
+    if (const DiagnoseRoutine routine = RoutineFor(category)) {
+      verdict = routine(detectors_, verdict, callables.onCheckStart, callables.onLine, callables.onMessage,
+                        callables.onResult);
+    }
+    // A failure of level 1 is abnormal in the counts but not in the stored state.
+    if (int64_t* state = StateOf(record_, category)) *state = (!verdict.passed && verdict.level != 1) ? 1 : 0;
+    SetDoctorState(category, verdict.passed ? kDoctorStateNormal : kDoctorStateAbnormal);
+    if (verdict.passed) {
+      ++record_.normalCount;
+    } else {
+      if (verdict.level == 0) ++abnormalLevel0;
+      failed.push_back(category);
+      ++record_.abnormalCount;
+    }
+    GetHardwareCatalog().RefreshModelName(category);
+  }
+
+  doctorReport_.bFinished = 1;
+  IPCHelper::Instance().PostDoctorSummary(doctorReport_, 2);
+  DiagnoseHistory::SaveDiagnoseRecord(record_);
+  callables.onFinished(abnormalLevel0, failed);
+}
+
+}  // namespace zel::sysdiagnose

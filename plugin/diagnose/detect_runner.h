@@ -1,0 +1,77 @@
+#pragma once
+// Runs the diagnosis of a selection of categories on a detached worker, one category after
+// another, hands announcements, lines, messages and verdicts to the page through callables, keeps
+// the run's verdict per category, stores the finished run and reports it to the host's health
+// check. A cancel request is honoured between categories. The same object carries the repair run
+// (HardwareRepairHelper::StartRepairRun).
+//
+// Lives on the UI thread (Start, RequestCancel, SignalRowConsumed); its worker owns everything else
+// while `running` is set. The runner must outlive its workers.
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "diagnose/fault_detectors.h"
+#include "diagnose/routine_callbacks.h"
+#include "ipc/doctor_result.h"
+#include "model/records.h"
+
+namespace zel::sysdiagnose {
+
+class HardwareRepairHelper;
+
+class DetectRunner {
+ public:
+  // Number of failed categories of level 0, and every category that did not pass, in run order.
+  using FinishedCallback = std::function<void(int32_t abnormalLevel0, std::vector<enmHardwareID> failed)>;
+  using CancelledCallback = std::function<void()>;
+
+  DetectRunner();
+  ~DetectRunner();
+  DetectRunner(const DetectRunner&) = delete;
+  DetectRunner& operator=(const DetectRunner&) = delete;
+
+  // Starts a worker on the selection; returns at once. The page starts a run only when none is
+  // active. A failure to start the thread throws std::system_error.
+  void Start(std::vector<enmHardwareID> categories, CheckStartCallback onCheckStart, LineCallback onLine,
+             MessageCallback onMessage, ResultCallback onResult, FinishedCallback onFinished,
+             CancelledCallback onCancelled);
+
+  // The cancel button: seen by the worker before its next category (or repair entry).
+  void RequestCancel() { cancelRequested_ = true; }
+  bool IsRunning() const { return running_; }
+
+  // The line hand-off: the page's onLine clears the flag, posts the line and waits; the page
+  // signals once it has shown the line.
+  void ClearRowConsumed();
+  void WaitRowConsumed();
+  void SignalRowConsumed();
+
+  // Read by the page between runs (never while a worker runs).
+  const tagDiagnoseRecord& Record() const { return record_; }
+  const tagDoctorResult& DoctorReport() const { return doctorReport_; }
+  const std::vector<enmHardwareID>& Categories() const { return categories_; }
+
+ private:
+  friend class HardwareRepairHelper;
+  struct Callables;
+
+  void RunWorker(const Callables& callables);
+  void RunCategories(const Callables& callables);
+  // Sets the doctor item of every catalogue entry of `category` to `state`.
+  void SetDoctorState(int32_t category, uint32_t state);
+
+  std::mutex lock_;
+  std::condition_variable rowConsumedCondition_;
+  std::atomic<bool> cancelRequested_{false};
+  bool rowConsumed_ = false;  // under lock_
+  std::atomic<bool> running_{false};
+  FaultDetectors detectors_;
+  tagDoctorResult doctorReport_;
+  tagDiagnoseRecord record_;
+  std::vector<enmHardwareID> categories_;
+};
+
+}  // namespace zel::sysdiagnose

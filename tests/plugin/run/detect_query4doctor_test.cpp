@@ -1,0 +1,230 @@
+#include <gmock/gmock.h>
+#include "DuiLib/UICulture.h"
+
+#include "DataReport/EventDataReport.h"
+#include "ipc/detect_query4doctor.h"
+#include "ipc/ipc_messages.h"
+#include "machine/machine.h"
+#include "model/hardware_catalog.h"
+#include "model/hardware_state.h"
+#include "run_fixture.h"
+#include "support/doctor_listener.h"
+#include "utility/DataManager.h"
+#include "utility/Registry.h"
+
+namespace runtest {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class DoctorServiceTest : public RunTest {
+ protected:
+  // Index of the category in the catalogue (and in the report's items).
+  static size_t IndexOf(enmHardwareID category) {
+    const auto& items = GetHardwareCatalog().Items();
+    for (size_t i = 0; i < items.size(); ++i) {
+      if (items[i].id == category) return i;
+    }
+    ADD_FAILURE() << "category " << category << " is not in the catalogue";
+    return 0;
+  }
+
+  // The counts of the last stored row, as stored (not recounted).
+  static std::pair<int64_t, int64_t> StoredCounts() {
+    std::vector<DataManager::Row> rows;
+    DataManager::Instance().Get("select * from TABLE_HARDWARE_DIAGNOSE order by SecondTime desc, rowid desc limit 1",
+                                DataManager::RETURN_ORDER_COLUMNS, rows);
+    if (rows.empty() || rows[0].size() < 17) return {-1, -1};
+    return {std::any_cast<int64_t>(rows[0][12]), std::any_cast<int64_t>(rows[0][13])};
+  }
+
+  static size_t StoredRows() {
+    std::vector<DataManager::Row> rows;
+    DataManager::Instance().Get("select * from TABLE_HARDWARE_DIAGNOSE", DataManager::RETURN_ORDER_COLUMNS, rows);
+    return rows.size();
+  }
+
+  testenv::DoctorListener doctor_;
+};
+
+TEST_F(DoctorServiceTest, DetectionReportsBeforeAndAfterEveryCategoryThenStoresTheRun) {
+  testenv::UseMachine(R"({"checks": {"memory": {"random": 3}}})");
+  DetectQuery4Doctor service;
+  doctor_.RequestDetection(true);
+  ASSERT_TRUE(doctor_.WaitForFinished(10s));
+  ASSERT_TRUE(service.WaitUntilIdle(5s));
+
+  const size_t categories = GetHardwareCatalog().Items().size();
+  const auto reports = doctor_.Reports();
+  ASSERT_EQ(reports.size(), 2 * categories);
+  for (size_t i = 0; i < reports.size(); ++i) {
+    EXPECT_EQ(reports[i].messageId, kMsgDoctorResult);
+    EXPECT_EQ(reports[i].result.bFinished, i + 1 == reports.size() ? 1 : 0) << i;
+  }
+  const auto& last = reports.back().result;
+  EXPECT_EQ(last.vecItems[IndexOf(HARDWARE_MEMORY)].nState, 3u);
+  EXPECT_EQ(last.vecItems[IndexOf(HARDWARE_MEMORY)].clrStatus, kDoctorColorAbnormal);
+  EXPECT_EQ(last.vecItems[IndexOf(HARDWARE_DISPLAY)].nState, 2u);
+  EXPECT_EQ(last.nAbnormalCount, 1u);
+  EXPECT_EQ(StoredCounts(), std::make_pair(int64_t(categories - 1), int64_t{1}));
+  EXPECT_EQ(LatestStoredRun().memoryState, 1);
+}
+
+TEST_F(DoctorServiceTest, ProcessorIsAlwaysReportedNormalAndStoredNormal) {
+  testenv::UseMachine(R"({"checks": {"cpu": {"codes": {"sse": 5, "sse42": 9}}}})");
+  DetectQuery4Doctor service;
+  doctor_.RequestDetection(true);
+  ASSERT_TRUE(doctor_.WaitForFinished(10s));
+  ASSERT_TRUE(service.WaitUntilIdle(5s));
+
+  EXPECT_EQ(doctor_.Reports().back().result.vecItems[IndexOf(HARDWARE_CPU)].nState, 2u);
+  EXPECT_EQ(LatestStoredRun().cpuState, 0);
+  EXPECT_THAT(EventDataReport::Instance().SentEvents(),
+              Contains(std::make_pair(std::string("620000020"), std::string("5,0,0,0,0,9"))));
+}
+
+TEST_F(DoctorServiceTest, RepairableFindingOffersTheRepairInTheUsersLanguageColour) {
+  for (const char* language : {"zh-CN", "en-US"}) {
+    SCOPED_TRACE(language);
+    testenv::UseMachine(std::string(R"({"host": {"userLanguage": ")") + language +
+                        R"("}, "checks": {"wifi": {"switch": {"code": 4294967293, "passed": false}}}})");
+    doctor_.Clear();
+    DetectQuery4Doctor service;
+    doctor_.RequestDetection(true);
+    ASSERT_TRUE(doctor_.WaitForFinished(10s));
+    ASSERT_TRUE(service.WaitUntilIdle(5s));
+
+    const tagDoctorItem& wifi = doctor_.Reports().back().result.vecItems[IndexOf(HARDWARE_NETCARD)];
+    EXPECT_EQ(wifi.nState, 3u);
+    EXPECT_FALSE(wifi.strAction.empty());
+    if (std::string(language) == "zh-CN") {
+      EXPECT_EQ(wifi.clrAction, kDoctorColorAbnormal);
+      EXPECT_EQ(wifi.clrActionAlt, 0u);
+    } else {
+      EXPECT_EQ(wifi.clrAction, 0u);
+      EXPECT_EQ(wifi.clrActionAlt, kDoctorColorAbnormal);
+    }
+  }
+}
+
+TEST_F(DoctorServiceTest, StopRequestEndsTheDetectionAfterItsCategory) {
+  testenv::UseMachine(R"({})");
+  DetectQuery4Doctor service;
+  OnSleep([&](std::chrono::milliseconds pause) {
+    if (pause == 200ms) service.OnStartStop(true);  // stop while the first category ends
+  });
+  doctor_.RequestDetection(true);
+  ASSERT_TRUE(service.WaitUntilIdle(5s));
+  std::this_thread::sleep_for(100ms);
+
+  const auto reports = doctor_.Reports();
+  ASSERT_EQ(reports.size(), 1u);  // only the one before the first category
+  EXPECT_EQ(reports[0].result.bFinished, 0);
+  EXPECT_EQ(StoredRows(), 0u);
+}
+
+TEST_F(DoctorServiceTest, TwoStartRequestsNeverRunTwoDetectionsAtOnce) {
+  testenv::UseMachine(R"({"checks": {"memory": {"stuckAddr": {"code": 0, "delayMs": 30}}}})");
+  DetectQuery4Doctor service;
+  doctor_.RequestDetection(true);
+  doctor_.RequestDetection(true);
+  ASSERT_TRUE(doctor_.WaitForFinished(10s));
+  ASSERT_TRUE(service.WaitUntilIdle(10s));
+
+  auto journal = host::machine::Machine::Instance().Journal();
+  std::sort(journal.begin(), journal.end(), [](auto& a, auto& b) { return a.begin < b.begin; });
+  for (size_t i = 1; i < journal.size(); ++i) {
+    EXPECT_LE(journal[i - 1].end, journal[i].begin) << journal[i - 1].call << " overlaps " << journal[i].call;
+  }
+}
+
+TEST_F(DoctorServiceTest, RepairBeforeAnyDetectionReportsAnEmptyListAndStoresZeroCounts) {
+  testenv::UseMachine(R"({})");
+  DetectQuery4Doctor service;
+  doctor_.RequestRepair();
+  ASSERT_TRUE(doctor_.WaitForFinished(5s));
+  ASSERT_TRUE(service.WaitUntilIdle(5s));
+
+  const auto reports = doctor_.Reports();
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_THAT(reports[0].result.vecItems, IsEmpty());
+  EXPECT_EQ(reports[0].result.bFinished, 0);
+  EXPECT_EQ(reports[1].result.bFinished, 1);
+  EXPECT_EQ(StoredCounts(), std::make_pair(int64_t{0}, int64_t{0}));
+}
+
+TEST_F(DoctorServiceTest, RepairFixesWhatItCanAndReportsTheRest) {
+  testenv::UseMachine(R"({
+    "checks": {"wifi": {"switch": {"code": 4294967293, "passed": false}},
+               "bluetooth": {"state": {"code": 12, "passed": false}},
+               "memory": {"random": 3}},
+    "repairs": {"RepairWifiProblem": {"fixes": ["wifi.switch"]},
+                "RepairBTProblems": {"succeeded": false, "message": "IDS_HARDWARE_DIAGNOSE_BLUETOOTH_DEVICE_REPAIR_FAIL"}}})");
+  std::vector<std::chrono::milliseconds> pauses;
+  std::mutex pauseLock;
+  OnSleep([&](std::chrono::milliseconds pause) {
+    std::lock_guard guard(pauseLock);
+    pauses.push_back(pause);
+  });
+  DetectQuery4Doctor service;
+  doctor_.RequestDetection(true);
+  ASSERT_TRUE(doctor_.WaitForFinished(10s));
+  ASSERT_TRUE(service.WaitUntilIdle(5s));
+  doctor_.Clear();
+  {
+    std::lock_guard guard(pauseLock);
+    pauses.clear();
+  }
+
+  doctor_.RequestRepair();
+  ASSERT_TRUE(doctor_.WaitForFinished(10s));
+  ASSERT_TRUE(service.WaitUntilIdle(5s));
+
+  const auto reports = doctor_.Reports();
+  ASSERT_GE(reports.size(), 2u);
+  const auto& first = reports.front().result;
+  EXPECT_EQ(first.vecItems[IndexOf(HARDWARE_NETCARD)].nState, 0u);  // under repair
+  const auto& last = reports.back().result;
+  EXPECT_EQ(last.vecItems[IndexOf(HARDWARE_NETCARD)].nState, 2u);
+  EXPECT_EQ(last.vecItems[IndexOf(HARDWARE_NETCARD)].clrStatus, kDoctorColorNormal);
+  const tagDoctorItem& bluetooth = last.vecItems[IndexOf(HARDWARE_BLUETOOTH)];
+  EXPECT_EQ(bluetooth.nState, 3u);
+  EXPECT_EQ(bluetooth.strAction, UICulture::GetInstance().GetString(u"IDS_HARDWARE_DETECT_ITEM_OPERAT_FAIL"));
+  EXPECT_EQ(bluetooth.strResult,
+            UICulture::GetInstance().GetString(u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_DEVICE_REPAIR_FAIL"));
+  EXPECT_EQ(last.vecItems[IndexOf(HARDWARE_MEMORY)].nState, 3u);  // nothing to repair
+  {
+    std::lock_guard guard(pauseLock);
+    EXPECT_THAT(pauses, Contains(5000ms));
+    EXPECT_EQ(pauses.front(), 1000ms);
+  }
+  uint32_t repaired = 0;
+  ASSERT_TRUE(DE::Registry::GetValue(HKEY_CURRENT_USER, "\\SOFTWARE\\Nexwarden\\HardareDetectRepair", "Numbers",
+                                     repaired, KEY_ALL_ACCESS));
+  EXPECT_EQ(repaired, 1u);
+  const tagQueryDataItem stored = LatestStoredRun();
+  EXPECT_EQ(stored.netcardState, 0);
+  EXPECT_EQ(stored.bluetoothState, 1);
+  EXPECT_EQ(stored.memoryState, 1);
+
+  // The machine is repaired: a new detection finds the Wi-Fi normal.
+  doctor_.Clear();
+  doctor_.RequestDetection(true);
+  ASSERT_TRUE(doctor_.WaitForFinished(10s));
+  ASSERT_TRUE(service.WaitUntilIdle(5s));
+  EXPECT_EQ(doctor_.Reports().back().result.vecItems[IndexOf(HARDWARE_NETCARD)].nState, 2u);
+}
+
+TEST_F(DoctorServiceTest, NoRequestIsHandledOnceTheServiceIsGone) {
+  testenv::UseMachine(R"({})");
+  { DetectQuery4Doctor service; }
+  doctor_.RequestDetection(true);
+  doctor_.RequestRepair();
+  std::this_thread::sleep_for(200ms);
+  EXPECT_THAT(doctor_.Reports(), IsEmpty());
+}
+
+}  // namespace
+}  // namespace runtest

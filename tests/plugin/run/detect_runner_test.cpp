@@ -1,0 +1,165 @@
+#include <gmock/gmock.h>
+
+#include <stdexcept>
+
+#include "machine/machine.h"
+#include "model/hardware_catalog.h"
+#include "model/hardware_state.h"
+#include "run_fixture.h"
+#include "support/doctor_listener.h"
+
+namespace runtest {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class DetectRunnerTest : public RunTest {};
+
+int32_t StoredState(const tagQueryDataItem& item, enmHardwareID id) { return StateAt(item, *StateIndexOf(id)); }
+
+TEST_F(DetectRunnerTest, MemoryFaultThenPassingAudioCountsOneOfEach) {
+  testenv::UseMachine(R"({"checks": {"memory": {"stuckAddr": 3}}})");
+  DetectRunner runner;
+  RunObserver run;
+  run.Start(runner, {HARDWARE_MEMORY, HARDWARE_AUDIO});
+  ASSERT_TRUE(run.Wait(runner));
+
+  EXPECT_TRUE(run.finished);
+  EXPECT_EQ(run.abnormalLevel0, 1);
+  EXPECT_THAT(run.failed, ElementsAre(HARDWARE_MEMORY));
+  const tagDiagnoseRecord& record = runner.Record();
+  EXPECT_EQ(record.memoryState, 1);
+  EXPECT_EQ(record.audioState, 0);
+  EXPECT_EQ(record.normalCount, 1);
+  EXPECT_EQ(record.abnormalCount, 1);
+  for (int32_t id : {0, 1, 2, 3, 4, 6, 7, 8, 9, 10, 11}) {
+    if (id == HARDWARE_AUDIO) continue;
+    EXPECT_EQ(StateAt(record, *StateIndexOf(id)), -1) << id;
+  }
+  const tagQueryDataItem stored = LatestStoredRun();
+  EXPECT_EQ(StoredState(stored, HARDWARE_MEMORY), 1);
+  EXPECT_EQ(StoredState(stored, HARDWARE_AUDIO), 0);
+}
+
+TEST_F(DetectRunnerTest, LevelOneFailureIsAbnormalInCountsButNormalInState) {
+  testenv::UseMachine(
+      R"({"checks": {"keyboard": {"filterKey": {"code": 4294967290, "passed": false, "level": 1}}}})");
+  DetectRunner runner;
+  RunObserver run;
+  run.Start(runner, {HARDWARE_KEYBOARD});
+  ASSERT_TRUE(run.Wait(runner));
+
+  EXPECT_EQ(run.abnormalLevel0, 0);
+  EXPECT_THAT(run.failed, ElementsAre(HARDWARE_KEYBOARD));
+  EXPECT_EQ(runner.Record().keyboardState, 0);
+  EXPECT_EQ(runner.Record().abnormalCount, 1);
+  EXPECT_EQ(runner.Record().normalCount, 0);
+}
+
+TEST_F(DetectRunnerTest, CancelDuringSecondCategoryFinishesItAndSavesTwoStates) {
+  testenv::UseMachine(R"({})");
+  testenv::DoctorListener doctor;
+  DetectRunner runner;
+  RunObserver run;
+  run.onCheckStart = [&](int32_t category, const tagDetectItemDetail&) {
+    if (category == HARDWARE_MAINBOARD) runner.RequestCancel();
+  };
+  run.Start(runner, {HARDWARE_CPU, HARDWARE_MAINBOARD, HARDWARE_MEMORY});
+  ASSERT_TRUE(run.Wait(runner));
+
+  EXPECT_TRUE(run.cancelled);
+  EXPECT_FALSE(run.finished);
+  ASSERT_EQ(run.verdicts.size(), 2u);  // the mainboard ran to its end
+  const tagQueryDataItem stored = LatestStoredRun();
+  EXPECT_EQ(StoredState(stored, HARDWARE_CPU), 0);
+  EXPECT_EQ(StoredState(stored, HARDWARE_MAINBOARD), 0);
+  EXPECT_EQ(StoredState(stored, HARDWARE_MEMORY), -1);
+  std::this_thread::sleep_for(100ms);  // a report would have been delivered by now
+  EXPECT_THAT(doctor.Reports(), IsEmpty());
+}
+
+TEST_F(DetectRunnerTest, CancelDuringTheLastCategoryDoesNotLeakIntoTheNextRun) {
+  testenv::UseMachine(R"({})");
+  DetectRunner runner;
+  RunObserver first;
+  first.onCheckStart = [&](int32_t category, const tagDetectItemDetail&) {
+    if (category == HARDWARE_DISPLAY) runner.RequestCancel();
+  };
+  first.Start(runner, {HARDWARE_MAINBOARD, HARDWARE_DISPLAY});
+  ASSERT_TRUE(first.Wait(runner));
+  ASSERT_TRUE(first.finished);  // too late to act on
+
+  RunObserver second;
+  second.Start(runner, {HARDWARE_MAINBOARD, HARDWARE_DISPLAY});
+  ASSERT_TRUE(second.Wait(runner));
+  EXPECT_TRUE(second.finished);
+  EXPECT_EQ(second.verdicts.size(), 2u);
+}
+
+TEST_F(DetectRunnerTest, UnknownCategoryCallsNothingAndCountsAsNormal) {
+  testenv::UseMachine(R"({})");
+  DetectRunner runner;
+  RunObserver run;
+  run.Start(runner, {static_cast<enmHardwareID>(12)});
+  ASSERT_TRUE(run.Wait(runner));
+
+  EXPECT_THAT(run.announced, IsEmpty());
+  EXPECT_THAT(run.verdicts, IsEmpty());
+  EXPECT_EQ(runner.Record().normalCount, 1);
+  EXPECT_EQ(runner.Record().abnormalCount, 0);
+  EXPECT_THAT(run.failed, IsEmpty());
+}
+
+TEST_F(DetectRunnerTest, EmptySelectionStoresAnEmptyRunAndReportsToTheHealthCheck) {
+  testenv::UseMachine(R"({})");
+  testenv::DoctorListener doctor;
+  DetectRunner runner;
+  RunObserver run;
+  run.Start(runner, {});
+  ASSERT_TRUE(run.Wait(runner));
+
+  EXPECT_TRUE(run.finished);
+  EXPECT_EQ(run.abnormalLevel0, 0);
+  EXPECT_THAT(run.failed, IsEmpty());
+  const tagQueryDataItem stored = LatestStoredRun();
+  EXPECT_FALSE(stored.time.empty());
+  for (int32_t i = 0; i < kHardwareCategoryCount; ++i) EXPECT_EQ(StateAt(stored, i), -1);
+  ASSERT_TRUE(doctor.WaitForReports(1, 2s));
+  EXPECT_EQ(doctor.Reports().front().messageId, 0x20000Eu);
+  EXPECT_EQ(doctor.Reports().front().result.bFinished, 1);
+}
+
+TEST_F(DetectRunnerTest, DoctorReportMarksEachCatalogueEntryOfTheRun) {
+  testenv::UseMachine(R"({"checks": {"memory": {"board": 9}}})");
+  testenv::DoctorListener doctor;
+  DetectRunner runner;
+  RunObserver run;
+  run.Start(runner, {HARDWARE_MEMORY, HARDWARE_DISPLAY});
+  ASSERT_TRUE(run.Wait(runner));
+  ASSERT_TRUE(doctor.WaitForReports(1, 2s));
+
+  const auto& catalogue = GetHardwareCatalog().Items();
+  const auto& items = doctor.Reports().front().result.vecItems;
+  ASSERT_EQ(items.size(), catalogue.size());
+  for (size_t i = 0; i < catalogue.size(); ++i) {
+    const uint32_t expected = catalogue[i].id == HARDWARE_MEMORY    ? 3u
+                              : catalogue[i].id == HARDWARE_DISPLAY ? 2u
+                                                                    : 0u;
+    EXPECT_EQ(items[i].nState, expected) << "catalogue entry " << i;
+  }
+}
+
+TEST_F(DetectRunnerTest, ExceptionInTheRunEndsItAsCancelled) {
+  testenv::UseMachine(R"({})");
+  DetectRunner runner;
+  RunObserver run;
+  run.onCheckStart = [](int32_t, const tagDetectItemDetail&) { throw std::runtime_error("device vanished"); };
+  run.Start(runner, {HARDWARE_MAINBOARD});
+  ASSERT_TRUE(run.Wait(runner));
+  EXPECT_TRUE(run.cancelled);
+  EXPECT_FALSE(run.finished);
+}
+
+}  // namespace
+}  // namespace runtest

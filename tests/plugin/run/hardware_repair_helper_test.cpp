@@ -1,0 +1,237 @@
+#include <gmock/gmock.h>
+
+#include <future>
+
+#include "diagnose/hardware_repair_helper.h"
+#include "machine/machine.h"
+#include "run_fixture.h"
+#include "utility/Registry.h"
+
+namespace runtest {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::Pair;
+using Result = HardwareRepairHelper::RepairResult;
+using host::machine::JournalEntry;
+
+constexpr const char* kKey = HardwareRepairHelper::kRepairCountKey;
+
+std::vector<JournalEntry> CallsOf(const std::string& call) {
+  std::vector<JournalEntry> out;
+  for (auto& entry : host::machine::Machine::Instance().Journal()) {
+    if (entry.call == call) out.push_back(entry);
+  }
+  return out;
+}
+
+bool Overlap(const JournalEntry& a, const JournalEntry& b) { return a.begin < b.end && b.begin < a.end; }
+
+std::optional<uint32_t> RepairCount() {
+  uint32_t value = 0;
+  if (!DE::Registry::GetValue(HKEY_CURRENT_USER, kKey, "Numbers", value, KEY_ALL_ACCESS)) return std::nullopt;
+  return value;
+}
+
+class RepairTest : public RunTest {};
+
+TEST_F(RepairTest, RepairPassesTheCodeTextAsANumber) {
+  testenv::UseMachine(R"({})");
+  Result result{};
+  HardwareRepairHelper::Instance().Repair(u"RepairBluetooth", u"12", result);
+  HardwareRepairHelper::Instance().Repair(u"RepairBluetooth", u"", result);
+  HardwareRepairHelper::Instance().Repair(u"RepairVideoCard", u"4294967295", result);
+
+  const auto bluetooth = CallsOf("CBluetoothDetect::RepairBTProblems");
+  ASSERT_EQ(bluetooth.size(), 2u);
+  EXPECT_EQ(bluetooth[0].args, "12");
+  EXPECT_EQ(bluetooth[1].args, "0");
+  ASSERT_EQ(CallsOf("CVideoCardDetect::RepairVIDEOCARDProblems").size(), 1u);
+  EXPECT_EQ(CallsOf("CVideoCardDetect::RepairVIDEOCARDProblems")[0].args, "4294967295");
+}
+
+TEST_F(RepairTest, RepairCopiesEveryFieldOfTheLibraryResult) {
+  testenv::UseMachine(R"({"repairs": {"RepairHotkey": {"code": 7, "needRestart": true, "needShutdown": true,
+                          "succeeded": false, "message": "IDS_HARDWARE_DIAGNOSE_ERROR_HOTKEY"}}})");
+  Result result{0, false, false, true, u""};
+  HardwareRepairHelper::Instance().Repair(u"RepairHotkey", u"", result);
+  EXPECT_EQ(result.code, 7u);
+  EXPECT_TRUE(result.needRestart);
+  EXPECT_TRUE(result.needShutdown);
+  EXPECT_FALSE(result.succeeded);
+  EXPECT_EQ(result.message, u"IDS_HARDWARE_DIAGNOSE_ERROR_HOTKEY");
+}
+
+TEST_F(RepairTest, NamesAreCaseSensitiveAndUnknownOnesLeaveTheResult) {
+  testenv::UseMachine(R"({})");
+  Result result{42, true, false, false, u"kept"};
+  HardwareRepairHelper::Instance().Repair(u"repairbluetooth", u"12", result);
+  EXPECT_TRUE(host::machine::Machine::Instance().Journal().empty());
+  EXPECT_EQ(result.code, 42u);
+  EXPECT_TRUE(result.needRestart);
+  EXPECT_FALSE(result.succeeded);
+  EXPECT_EQ(result.message, u"kept");
+}
+
+TEST_F(RepairTest, KeyboardRepairsNeverOverlapWhileAudioRunsBesideThem) {
+  testenv::UseMachine(R"({"repairs": {"RepairHotkey": {"delayMs": 150}, "CloseFilterKey": {"delayMs": 150},
+                                      "RepairAudioProblem": {"delayMs": 250}}})");
+  std::vector<std::promise<void>> done(3);
+  HardwareRepairHelper::Instance().RepairAsync(u"RepairHotkey", 0, [&](Result&) { done[0].set_value(); });
+  HardwareRepairHelper::Instance().RepairAsync(u"RepairFilterKey", 0, [&](Result&) { done[1].set_value(); });
+  HardwareRepairHelper::Instance().RepairAsync(u"RepairAudio", 3, [&](Result&) { done[2].set_value(); });
+  for (auto& d : done) ASSERT_EQ(d.get_future().wait_for(5s), std::future_status::ready);
+
+  const auto hotkey = CallsOf("CKeyBoardDetect::RepairHotkey");
+  const auto filter = CallsOf("CKeyBoardDetect::CloseFilterKey");
+  const auto audio = CallsOf("CAudioDetect::RepairAudioProblem");
+  ASSERT_EQ(hotkey.size(), 1u);
+  ASSERT_EQ(filter.size(), 1u);
+  ASSERT_EQ(audio.size(), 1u);
+  EXPECT_FALSE(Overlap(hotkey[0], filter[0]));
+  EXPECT_TRUE(Overlap(audio[0], hotkey[0]) || Overlap(audio[0], filter[0]));
+}
+
+TEST_F(RepairTest, RepairAsyncOfAnUnknownNameReportsSuccess) {
+  testenv::UseMachine(R"({})");
+  std::promise<Result> reported;
+  HardwareRepairHelper::Instance().RepairAsync(u"RepairToaster", 5, [&](Result& r) { reported.set_value(r); });
+  auto future = reported.get_future();
+  ASSERT_EQ(future.wait_for(5s), std::future_status::ready);
+  const Result result = future.get();
+  EXPECT_TRUE(result.succeeded);
+  EXPECT_EQ(result.code, 0u);
+}
+
+TEST_F(RepairTest, RepairCountSaturatesAtTheLargestNumber) {
+  ASSERT_TRUE(DE::Registry::SetValue(HKEY_CURRENT_USER, kKey, "Numbers", 4294967290u, KEY_ALL_ACCESS));
+  HardwareRepairHelper::AddRepairCount(9);
+  EXPECT_EQ(RepairCount(), 4294967295u);
+}
+
+TEST_F(RepairTest, RepairCountOfZeroStillCreatesTheValue) {
+  ASSERT_FALSE(RepairCount());
+  HardwareRepairHelper::AddRepairCount(0);
+  EXPECT_EQ(RepairCount(), 0u);
+  HardwareRepairHelper::AddRepairCount(2);
+  HardwareRepairHelper::AddRepairCount(3);
+  EXPECT_EQ(RepairCount(), 5u);
+}
+
+// The page's side of a repair run.
+struct RepairObserver {
+  std::mutex lock;
+  std::condition_variable ended;
+  std::vector<std::pair<enmHardwareID, bool>> categoriesDone;
+  std::vector<std::u16string> entriesDone;
+  bool finished = false, cancelled = false, allOk = false, restart = false;
+  int32_t firstFailed = -2;
+
+  void Start(DetectRunner& runner, HardwareRepairHelper::RepairPlan plan) {
+    HardwareRepairHelper::Instance().StartRepairRun(
+        runner, std::move(plan), [](enmHardwareID) {}, [](int32_t, enmHardwareID, tagRepairItemInfo&) {},
+        [this] {
+          std::lock_guard guard(lock);
+          cancelled = true;
+          ended.notify_all();
+        },
+        [this](int32_t, enmHardwareID, tagRepairItemInfo& e, Result&) {
+          std::lock_guard guard(lock);
+          entriesDone.push_back(e.repairName);
+        },
+        [this](int32_t, enmHardwareID c, bool ok) {
+          std::lock_guard guard(lock);
+          categoriesDone.emplace_back(c, ok);
+        },
+        [this](bool ok, bool needRestart, int32_t first) {
+          std::lock_guard guard(lock);
+          finished = true;
+          allOk = ok;
+          restart = needRestart;
+          firstFailed = first;
+          ended.notify_all();
+        });
+  }
+
+  bool Wait(const DetectRunner& runner) {
+    std::unique_lock guard(lock);
+    if (!ended.wait_for(guard, 10s, [this] { return finished || cancelled; })) return false;
+    guard.unlock();
+    for (int i = 0; i < 1000 && runner.IsRunning(); ++i) std::this_thread::sleep_for(1ms);
+    return !runner.IsRunning();
+  }
+};
+
+constexpr const char* kBluetoothAndAudioFaults = R"({
+  "hardware": {"bluetooth": {"name": "BT"}, "audio": {"name": "Speakers"}},
+  "checks": {"bluetooth": {"state": {"code": 12, "passed": false}},
+             "audio": {"loopBack": {"code": 3, "passed": false}}},
+  "repairs": {"RepairAudioProblem": {"succeeded": false, "code": 3}}})";
+
+TEST_F(RepairTest, RunRepairsCategoryByCategoryAndCountsTheFullyRepairedOnes) {
+  testenv::UseMachine(kBluetoothAndAudioFaults);
+  DetectRunner runner;
+  RunObserver diagnosis;
+  diagnosis.Start(runner, {HARDWARE_BLUETOOTH, HARDWARE_AUDIO});
+  ASSERT_TRUE(diagnosis.Wait(runner));
+  ASSERT_EQ(runner.Record().bluetoothState, 1);
+
+  HardwareRepairHelper::RepairPlan plan;
+  plan[HARDWARE_BLUETOOTH] = {{1, u"Device", u"RepairBluetooth", u"12"}, {2, u"State", u"RepairBluetooth", u"12"}};
+  plan[HARDWARE_AUDIO] = {{3, u"Loop-back", u"RepairAudio", u"3"}};
+  RepairObserver repair;
+  repair.Start(runner, plan);
+  ASSERT_TRUE(repair.Wait(runner));
+
+  EXPECT_THAT(repair.categoriesDone, ElementsAre(Pair(HARDWARE_BLUETOOTH, true), Pair(HARDWARE_AUDIO, false)));
+  EXPECT_TRUE(repair.finished);
+  EXPECT_FALSE(repair.allOk);
+  EXPECT_FALSE(repair.restart);
+  EXPECT_EQ(repair.firstFailed, HARDWARE_AUDIO);
+  EXPECT_EQ(RepairCount(), 1u);
+  EXPECT_EQ(runner.Record().bluetoothState, 0);
+  EXPECT_EQ(runner.Record().audioState, 1);
+  EXPECT_EQ(runner.Record().normalCount, 1);
+  EXPECT_EQ(runner.Record().abnormalCount, 1);
+  EXPECT_EQ(LatestStoredRun().bluetoothState, 0);
+}
+
+TEST_F(RepairTest, CancelDuringThePauseSkipsTheEntryAndLeavesTheCounter) {
+  testenv::UseMachine(kBluetoothAndAudioFaults);
+  DetectRunner runner;
+  RunObserver diagnosis;
+  diagnosis.Start(runner, {HARDWARE_BLUETOOTH});
+  ASSERT_TRUE(diagnosis.Wait(runner));
+  host::machine::Machine::Instance().ClearJournal();
+
+  OnSleep([&](std::chrono::milliseconds pause) {
+    if (pause == 500ms) runner.RequestCancel();
+  });
+  RepairObserver repair;
+  repair.Start(runner, {{HARDWARE_BLUETOOTH, {{1, u"State", u"RepairBluetooth", u"12"}}}});
+  ASSERT_TRUE(repair.Wait(runner));
+
+  EXPECT_TRUE(repair.cancelled);
+  EXPECT_FALSE(repair.finished);
+  EXPECT_TRUE(CallsOf("CBluetoothDetect::RepairBTProblems").empty());
+  EXPECT_FALSE(RepairCount());
+  EXPECT_EQ(LatestStoredRun().bluetoothState, 1);
+}
+
+TEST_F(RepairTest, EmptySelectionFinishesAtOnceAsAllSucceeded) {
+  testenv::UseMachine(R"({})");
+  DetectRunner runner;
+  RunObserver diagnosis;
+  diagnosis.Start(runner, {});
+  ASSERT_TRUE(diagnosis.Wait(runner));
+  RepairObserver repair;
+  repair.Start(runner, {});
+  ASSERT_TRUE(repair.Wait(runner));
+  EXPECT_TRUE(repair.finished);
+  EXPECT_TRUE(repair.allOk);
+  EXPECT_EQ(repair.firstFailed, -1);
+  EXPECT_EQ(RepairCount(), 0u);
+}
+
+}  // namespace
+}  // namespace runtest
