@@ -1,6 +1,8 @@
 #pragma once
 // The reference host's sub-commands. Each command file registers itself with REGISTER_COMMAND.
 #include <functional>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,20 @@ struct Command {
 
 bool RegisterCommand(Command command);
 const std::vector<Command>& Commands();
+
+// Arguments of a command: --machine FILE and --data-dir DIR are always understood.
+struct ParsedArgs {
+  std::string machineFile;
+  std::string dataDir;
+  std::set<std::string> flags;                // given flags among the accepted ones ("--repair")
+  std::map<std::string, std::string> values;  // given options that take a value ("--days" -> "3")
+  std::vector<std::string> positional;
+  bool help = false;
+};
+
+// Empty text when the arguments are fine, else the one line that says what is wrong.
+std::string ParseArgs(const std::vector<std::string>& args, const std::set<std::string>& flagNames,
+                      const std::set<std::string>& valueNames, bool allowPositional, ParsedArgs& out);
 
 // Loads the profile named by --machine (or $SYSDIAGNOSE_MACHINE) and applies --data-dir.
 // Prints one clear line and returns false on a bad profile.

@@ -1,0 +1,206 @@
+// sysdiagnose-host doctor: plays the host's health-check module beside the plug-in's health-check
+// service on the bus: asks for the module information, runs a detection, shows each report as it
+// arrives and the final table; with --repair it repairs and confirms with one more detection.
+#include <iomanip>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/command.h"
+#include "app/doctor_module.h"
+#include "ipc/detect_query4doctor.h"
+#include "ipc/ipc_helper.h"
+#include "model/hardware_catalog.h"
+#include "platform/encoding.h"
+
+namespace app {
+namespace {
+
+using namespace zel::sysdiagnose;
+using namespace std::chrono_literals;
+
+constexpr const char* kUsage = "usage: sysdiagnose-host doctor [--machine FILE] [--data-dir DIR] [--repair] [--json]";
+// A report is due after every category; a repair may pause 5 s on a category.
+constexpr auto kReportTimeout = 120s;
+
+std::string Utf8(const std::u16string& text) { return platform::Utf16ToUtf8(text); }
+
+// "{f 16}{c #7F7F7F}Model{/f}{/c}" -> "Model": the host's rich-text tags are for its own list.
+std::string PlainText(const std::u16string& rich) {
+  std::string out;
+  bool inTag = false;
+  for (char c : Utf8(rich)) {
+    if (c == '{') {
+      inTag = true;
+    } else if (c == '}') {
+      inTag = false;
+    } else if (!inTag) {
+      out += c;
+    }
+  }
+  return out;
+}
+
+const char* StateText(uint32_t state) {
+  switch (state) {
+    case kDoctorStateNormal: return "normal";
+    case kDoctorStateAbnormal: return "abnormal";
+    default: return "in progress";
+  }
+}
+
+std::string Fit(std::string text, size_t width) {
+  if (text.size() > width) text = text.substr(0, width - 1) + "~";
+  text.resize(width, ' ');
+  return text;
+}
+
+nlohmann::ordered_json ToJson(const tagDoctorItem& item) {
+  return {{"strIcon", Utf8(item.strIcon)},         {"clrStatus", item.clrStatus},
+          {"strName", Utf8(item.strName)},         {"strHardware", Utf8(item.strHardware)},
+          {"strResult", Utf8(item.strResult)},     {"nState", item.nState},
+          {"nReserved1", item.nReserved1},         {"strAction", Utf8(item.strAction)},
+          {"clrAction", item.clrAction},           {"clrActionAlt", item.clrActionAlt},
+          {"strReserved", Utf8(item.strReserved)}, {"bReserved1", item.bReserved1},
+          {"bReserved2", item.bReserved2},         {"nReserved3", item.nReserved3}};
+}
+
+nlohmann::ordered_json ToJson(const tagDoctorResult& report) {
+  nlohmann::ordered_json items = nlohmann::ordered_json::array();
+  for (const auto& item : report.vecItems) items.push_back(ToJson(item));
+  return {{"nModuleId", report.nModuleId},     {"strSummaryKey", Utf8(report.strSummaryKey)},
+          {"nAbnormalCount", report.nAbnormalCount}, {"strSummary", Utf8(report.strSummary)},
+          {"strDetail", Utf8(report.strDetail)}, {"vecItems", items},
+          {"nTime", report.nTime},             {"bFinished", report.bFinished},
+          {"bReserved", report.bReserved}};
+}
+
+// Prints what changed between two reports: a category being worked on, or its new result.
+class ProgressPrinter {
+ public:
+  explicit ProgressPrinter(bool quiet) : quiet_(quiet) {}
+
+  void Show(const tagDoctorResult& report) {
+    if (quiet_) return;
+    for (size_t i = 0; i < report.vecItems.size(); ++i) {
+      const tagDoctorItem& item = report.vecItems[i];
+      const uint32_t before = i < previous_.vecItems.size() ? previous_.vecItems[i].nState : UINT32_MAX;
+      if (item.nState == before) continue;
+      if (item.nState == kDoctorStateBusy) {
+        std::cout << "  ... " << Utf8(item.strName) << '\n';
+      } else {
+        std::cout << "  " << (item.nState == kDoctorStateNormal ? "ok  " : "FAIL") << ' ' << Utf8(item.strName);
+        if (!item.strResult.empty()) std::cout << ": " << Utf8(item.strResult);
+        std::cout << '\n';
+      }
+    }
+    std::cout.flush();
+    previous_ = report;
+  }
+
+  void Reset() { previous_ = {}; }
+
+ private:
+  bool quiet_;
+  tagDoctorResult previous_;
+};
+
+void PrintTable(const tagDoctorResult& report) {
+  std::cout << '\n'
+            << Fit("Category", 14) << Fit("Model", 34) << Fit("State", 10) << Fit("Result", 40) << "Repair\n";
+  for (const tagDoctorItem& item : report.vecItems) {
+    std::cout << Fit(Utf8(item.strName), 14) << Fit(PlainText(item.strHardware), 34)
+              << Fit(StateText(item.nState), 10) << Fit(Utf8(item.strResult), 40) << Utf8(item.strAction) << '\n';
+  }
+  std::cout << '\n' << Utf8(report.strSummary) << '\n';
+  if (!report.strDetail.empty()) std::cout << Utf8(report.strDetail) << '\n';
+}
+
+// Collects reports until the one that says the work is finished. False on a timeout.
+bool CollectUntilFinished(DoctorModule& module, ProgressPrinter& progress, std::vector<tagDoctorResult>& all,
+                          tagDoctorResult& last) {
+  for (;;) {
+    auto report = module.NextReport(kReportTimeout);
+    if (!report) return false;
+    progress.Show(*report);
+    all.push_back(*report);
+    last = *report;
+    if (report->bFinished) return true;
+  }
+}
+
+bool RunDetection(DoctorModule& module, ProgressPrinter& progress, std::vector<tagDoctorResult>& all,
+                  tagDoctorResult& last, bool json, const char* title) {
+  if (!json) std::cout << title << '\n';
+  progress.Reset();
+  if (GetHardwareCatalog().Items().empty()) {
+    if (!json) std::cout << "  the catalogue lists no category\n";
+    return true;  // the service stores a run with zero counts and reports nothing
+  }
+  module.RequestDetection(true);
+  return CollectUntilFinished(module, progress, all, last);
+}
+
+int RunDoctor(const std::vector<std::string>& args) {
+  ParsedArgs parsed;
+  const std::string error = ParseArgs(args, {"--repair", "--json"}, {}, false, parsed);
+  if (!error.empty()) {
+    std::cerr << "sysdiagnose-host doctor: " << error << '\n' << kUsage << '\n';
+    return kExitUsage;
+  }
+  if (parsed.help) {
+    std::cout << kUsage << '\n';
+    return kExitOk;
+  }
+  if (!PrepareMachine(parsed.machineFile, parsed.dataDir)) return kExitUsage;
+  const bool json = parsed.flags.count("--json") > 0;
+  const bool repair = parsed.flags.count("--repair") > 0;
+
+  IPCHelper::Instance();
+  DetectQuery4Doctor service;
+  DoctorModule module;
+  ProgressPrinter progress(json);
+  std::vector<tagDoctorResult> all;
+  tagDoctorResult last;
+
+  if (auto info = module.QueryModuleInfo(5s); info && !json) {
+    std::cout << "Health-check module " << std::hex << "0x" << info->nModuleId << std::dec << " ("
+              << Utf8(info->strNameKey) << ")\n";
+  }
+  bool ok = RunDetection(module, progress, all, last, json, "Detecting:");
+  if (ok && !json) PrintTable(last);
+
+  if (ok && repair) {
+    if (!json) std::cout << "\nRepairing:\n";
+    std::vector<int32_t> abnormal;
+    for (size_t i = 0; i < last.vecItems.size(); ++i) {
+      if (last.vecItems[i].nState == kDoctorStateAbnormal) abnormal.push_back(static_cast<int32_t>(i));
+    }
+    module.RequestRepair(abnormal);
+    ok = CollectUntilFinished(module, progress, all, last);
+    if (ok && !json) PrintTable(last);
+    if (ok) ok = RunDetection(module, progress, all, last, json, "\nConfirming:");
+    if (ok && !json) PrintTable(last);
+  }
+
+  // The service stores each run after its last report: let it finish before the process ends.
+  service.WaitUntilIdle(kReportTimeout);
+  if (json) {
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
+    for (const auto& report : all) out.push_back(ToJson(report));
+    std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+  }
+  if (!ok) {
+    std::cerr << "sysdiagnose-host doctor: no report from the plug-in for " << kReportTimeout.count() << " s\n";
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+REGISTER_COMMAND("doctor", "run the host's health check against the plug-in (--repair, --json)", RunDoctor);
+
+}  // namespace app
