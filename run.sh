@@ -3,4 +3,4 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/setup.sh default
-exec build/default/bin/sysdiagnose-host machine resources/machines/faulty-notebook.json "$@"
+exec build/default/bin/sysdiagnose-host doctor --machine resources/machines/faulty-notebook.json "$@"

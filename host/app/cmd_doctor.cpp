@@ -51,8 +51,9 @@ const char* StateText(uint32_t state) {
   }
 }
 
+// The text in a column of `width` characters, one of them the gap to the next column.
 std::string Fit(std::string text, size_t width) {
-  if (text.size() > width) text = text.substr(0, width - 1) + "~";
+  if (text.size() >= width) text = text.substr(0, width - 2) + "~";
   text.resize(width, ' ');
   return text;
 }
@@ -91,8 +92,9 @@ class ProgressPrinter {
       if (item.nState == kDoctorStateBusy) {
         std::cout << "  ... " << Utf8(item.strName) << '\n';
       } else {
-        std::cout << "  " << (item.nState == kDoctorStateNormal ? "ok  " : "FAIL") << ' ' << Utf8(item.strName);
-        if (!item.strResult.empty()) std::cout << ": " << Utf8(item.strResult);
+        const bool normal = item.nState == kDoctorStateNormal;
+        std::cout << "  " << (normal ? "ok  " : "FAIL") << ' ' << Utf8(item.strName);
+        if (!normal && !item.strResult.empty()) std::cout << ": " << Utf8(item.strResult);
         std::cout << '\n';
       }
     }
@@ -109,10 +111,13 @@ class ProgressPrinter {
 
 void PrintTable(const tagDoctorResult& report) {
   std::cout << '\n'
-            << Fit("Category", 14) << Fit("Model", 34) << Fit("State", 10) << Fit("Result", 40) << "Repair\n";
+            << Fit("Category", 20) << Fit("Model", 36) << Fit("State", 10) << Fit("Result", 46) << "Action\n";
   for (const tagDoctorItem& item : report.vecItems) {
-    std::cout << Fit(Utf8(item.strName), 14) << Fit(PlainText(item.strHardware), 34)
-              << Fit(StateText(item.nState), 10) << Fit(Utf8(item.strResult), 40) << Utf8(item.strAction) << '\n';
+    // A successful repair leaves the finding's texts in the record; the state tells it is fixed.
+    const bool normal = item.nState == kDoctorStateNormal;
+    const std::string action = normal ? (item.strAction.empty() ? "" : "repaired") : Utf8(item.strAction);
+    std::cout << Fit(Utf8(item.strName), 20) << Fit(PlainText(item.strHardware), 36)
+              << Fit(StateText(item.nState), 10) << Fit(normal ? "" : Utf8(item.strResult), 46) << action << '\n';
   }
   std::cout << '\n' << Utf8(report.strSummary) << '\n';
   if (!report.strDetail.empty()) std::cout << Utf8(report.strDetail) << '\n';
