@@ -196,15 +196,6 @@ TEST(SupportFlags, ProcessorExtensionsAreSupportedUnlessTheProfileSaysNo) {
   EXPECT_EQ(Machine::Instance().Journal().back().call, "CCpuTest::IsSupportSSE42");
 }
 
-TEST(SupportFlags, BluetoothIsSupportedWhenTheMachineHasIt) {
-  testenv::UseMachine(R"({"hardware": {"bluetooth": {"name": "BT"}}})");
-  EXPECT_TRUE(CBluetoothDetect().IsSurportBt());
-  testenv::UseMachine("{}");
-  EXPECT_FALSE(CBluetoothDetect().IsSurportBt());
-  testenv::UseEmptyMachine();
-  EXPECT_FALSE(CBluetoothDetect().IsSurportBt());
-}
-
 // ---- disks ---------------------------------------------------------------------------------
 
 constexpr std::string_view kTwoDisks = R"({
