@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <set>
@@ -466,10 +467,15 @@ Position PositionOf(std::string_view text, size_t offset) {
 }
 
 // The parser's own words without its "[json.exception...] parse error at line L, column C: " lead.
+// The text it quotes may hold broken bytes; they are shown as '?' so the error stays printable.
 std::string ParseReason(const std::string& what) {
   const size_t column = what.find("column ");
   const size_t colon = column == std::string::npos ? std::string::npos : what.find(": ", column);
-  return colon == std::string::npos ? what : what.substr(colon + 2);
+  std::string reason = colon == std::string::npos ? what : what.substr(colon + 2);
+  for (char& c : reason) {
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x80) c = '?';
+  }
+  return reason;
 }
 
 LoadResult Refuse(std::string_view source, const std::string& message) {
@@ -510,6 +516,8 @@ LoadResult ParseProfile(std::string_view text, std::string_view sourceName) {
 }
 
 LoadResult ReadProfileFile(const std::string& path) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) return Refuse(path, "is a directory, not a machine profile");
   std::ifstream file(path, std::ios::binary);
   if (!file) return Refuse(path, std::string("cannot open the machine profile (") + std::strerror(errno) + ")");
   std::ostringstream text;

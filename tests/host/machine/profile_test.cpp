@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <fstream>
 #include <set>
 
@@ -145,6 +146,8 @@ TEST(ProfileRefusal, MalformedJsonNamesTheFileLineAndColumn) {
   EXPECT_EQ(error.find("[json.exception"), std::string::npos) << error;
   EXPECT_EQ(ErrorOf("").rfind("test.json:1:1: malformed JSON", 0), 0u);
   EXPECT_EQ(ErrorOf("{\"host\": {").rfind("test.json:1:11: malformed JSON", 0), 0u);
+  const std::string broken = ErrorOf("{\"a\": \"\xc3\x28\"}");
+  EXPECT_TRUE(std::all_of(broken.begin(), broken.end(), [](char c) { return c >= 0x20; })) << "printable: " << broken;
 }
 
 
