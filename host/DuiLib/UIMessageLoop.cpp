@@ -17,6 +17,7 @@ namespace {
 constexpr const char* kSourceTag = "UIMessageLoop";
 // A zero period would make a timer fire forever within one instant of the virtual clock.
 constexpr std::chrono::milliseconds kMinimumElapse{1};
+constexpr std::chrono::milliseconds kDonePollInterval{5};
 
 struct Timer {
   std::chrono::milliseconds period;
@@ -196,7 +197,8 @@ bool UIMessageLoop::RunUntil(const std::function<bool()>& done, std::chrono::mil
     if (finished) return true;
     if (state_->RunOne(held)) continue;
     if (Clock::now() >= deadline) break;
-    auto wakeAt = deadline;
+    // `done` may turn true without a task (a flag another thread sets): look again soon.
+    auto wakeAt = std::min(deadline, Clock::now() + kDonePollInterval);
     if (const auto due = state_->NextDue(); due && !state_->virtualClock) wakeAt = std::min(wakeAt, *due);
     state_->wake.wait_until(held, wakeAt);
   }

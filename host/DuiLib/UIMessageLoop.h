@@ -19,23 +19,26 @@ class UIMessageLoop {
   void Run();
   // Any thread: makes Run() return after the task in progress.
   void Quit();
-  // Runs what is queued now (and timers due now) and returns the number of tasks run.
+  // Runs what is queued, the tasks those post, and timers due now, until nothing is left; returns
+  // the number of tasks and timer ticks run.
   size_t RunUntilIdle();
-  // Runs tasks and timers until `done` returns true (checked after each task) or the timeout
-  // passes on the real clock; returns `done()`.
+  // Runs tasks and timers until `done` returns true (checked after each task, and every few
+  // milliseconds while idle) or the timeout passes on the real clock; returns `done()`.
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 
-  // Timers (loop thread): `fn` runs every `elapse` until KillTimer. Returns the timer's id.
+  // Timers: `fn` runs on the loop thread every `elapse` (at least 1 ms) until KillTimer, which may
+  // be called from `fn` itself. Returns the timer's id (never 0; 0 for an empty `fn`).
   uint64_t SetTimer(std::chrono::milliseconds elapse, std::function<void()> fn);
   void KillTimer(uint64_t id);
 
   // Virtual clock for tests: while on, time moves only through AdvanceBy, which runs every
-  // timer that falls due in order, and the tasks they post.
+  // timer that falls due in order, and the tasks they post. Called while another thread runs the
+  // loop, AdvanceBy only moves the clock and that thread fires the timers.
   void UseVirtualClock(bool on);
   void AdvanceBy(std::chrono::milliseconds delta);
   Clock::time_point Now() const;
 
-  // Drops queued tasks and timers (tests, between cases).
+  // Drops queued tasks and timers (tests, between cases); the clock stays as it is.
   void Reset();
 
  private:

@@ -189,6 +189,18 @@ TEST_F(UIMessageLoopTest, FailingTaskIsLoggedAndTheLoopGoesOn) {
   EXPECT_NE(errors[0].message.find("boom"), std::string::npos);
 }
 
+TEST_F(UIMessageLoopTest, RunUntilNoticesAFlagSetWithoutATask) {
+  std::atomic<bool> finished{false};
+  std::thread worker([&] {
+    std::this_thread::sleep_for(10ms);
+    finished = true;
+  });
+  const auto begin = std::chrono::steady_clock::now();
+  EXPECT_TRUE(loop.RunUntil([&] { return finished.load(); }, 10s));
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, 5s);
+  worker.join();
+}
+
 TEST_F(UIMessageLoopTest, RunUntilGivesUpAfterTheTimeout) {
   const auto begin = std::chrono::steady_clock::now();
   EXPECT_FALSE(loop.RunUntil([] { return false; }, 50ms));
