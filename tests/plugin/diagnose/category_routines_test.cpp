@@ -287,15 +287,6 @@ TEST(DiagnoseBattery, FailingLossTestIsFoldedButNeverReported) {
   EXPECT_EQ(rec.Events(), (Events{{"620000029", "0,0,9"}}));
 }
 
-TEST(DiagnoseBattery, HealthyBatteryPassesWithZeros) {
-  testenv::UseMachine(R"({"hardware": {"battery": {"name": "B"}}})");
-  FaultDetectors detectors;
-  RoutineRecorder rec;
-
-  EXPECT_TRUE(rec.Run(DiagnoseBattery, detectors).passed);
-  EXPECT_EQ(rec.Events(), (Events{{"620000029", "0,0,0"}}));
-}
-
 // ---- audio and its performance report ---------------------------------------------------------
 
 TEST(DiagnoseAudio, ShortLoopBackReportsThreeEmptySampleLists) {

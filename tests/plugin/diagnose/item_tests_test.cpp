@@ -77,21 +77,6 @@ TEST(CodeKindTest, BatteryTextComesFromItsFixedCode) {
   EXPECT_EQ(device.text, Text(u"IDS_HARDWARE_DIAGNOSE_BATTERY_UNKNOWN"));
 }
 
-TEST(CodeKindTest, LossTestRewritesOnlyPassedAndCode) {
-  testenv::UseMachine(R"({"checks": {"battery": {"loss": 3}}})");
-  FaultDetectors detectors;
-  tagHardwareDetectInfo line = FreshLine();
-  TestBatteryVoltage(detectors, line);
-  const tagHardwareDetectInfo voltage = line;
-
-  EXPECT_EQ(TestBatteryLoss(detectors, line), 3u);
-
-  EXPECT_EQ(line.name, voltage.name);
-  EXPECT_EQ(line.text, voltage.text);
-  EXPECT_FALSE(line.passed);
-  EXPECT_EQ(line.code, 3);
-}
-
 TEST(RecordKindTest, CopiesCodeLevelAndLocalizedMessage) {
   testenv::UseMachine(R"({"checks": {"video": {"status":
       {"code": 12, "passed": false, "level": 1, "messageKey": "IDS_HARDWARE_DIAGNOSE_WIFI_WARN"}}}})");
@@ -171,17 +156,6 @@ TEST(FixedKindTest, MainboardPassesWithoutCallingTheLibraryAndKeepsTheCode) {
   EXPECT_TRUE(line.text.empty());
   EXPECT_EQ(line.code, 42);
   EXPECT_TRUE(host::machine::Machine::Instance().Journal().empty());
-}
-
-TEST(FoldLine, PassingLinesLeaveTheVerdictAlone) {
-  tagDetectResult verdict = FreshVerdict();
-  tagHardwareDetectInfo line = FreshLine();
-  line.text = u"info";
-  line.level = 0;
-
-  FoldLine(verdict, line);
-
-  EXPECT_EQ(verdict, FreshVerdict());
 }
 
 TEST(FoldLine, ComparesLevelsAsSignedNumbers) {
