@@ -27,6 +27,15 @@ uint64_t RoundedGB(uint64_t megabytes) {
 
 std::u16string Localized(const char16_t* key) { return UICulture::GetInstance().GetString(key); }
 
+// A capacity in decimal gigabytes as the user sees it ("512 GB", "1.9 TB").
+std::u16string DiskCapacityText(uint64_t capacityGB) {
+  if (capacityGB < 1000) return Number(capacityGB) + u" GB";
+  // Tenths of a terabyte, cut rather than rounded: 1999 GB is 1.9 TB.
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", static_cast<double>(capacityGB / 100) / 10.0);
+  return Ascii(text) + u" TB";
+}
+
 // ---- Model names ------------------------------------------------------------------------------
 
 using ModelNameSource = std::u16string (*)(HardwareObjects&);
@@ -349,14 +358,6 @@ uint64_t QueryTotalMemoryGB() {
   uint64_t megabytes = 0;
   GetHardwareObjects().memory.GetTotalMemoryNums(megabytes);
   return RoundedGB(megabytes);
-}
-
-std::u16string DiskCapacityText(uint64_t capacityGB) {
-  if (capacityGB < 1000) return Number(capacityGB) + u" GB";
-  // Tenths of a terabyte, cut rather than rounded: 1999 GB is 1.9 TB.
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f", static_cast<double>(capacityGB / 100) / 10.0);
-  return Ascii(text) + u" TB";
 }
 
 std::u16string QueryDiskCapacitySummary() {

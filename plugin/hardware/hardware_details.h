@@ -23,9 +23,6 @@ uint64_t QueryTotalMemoryGB();
 // The capacities of all disks that report one, joined by "+" ("512 GB+1.0 TB"); may be empty.
 std::u16string QueryDiskCapacitySummary();
 
-// A disk capacity given in decimal gigabytes as shown to the user ("512 GB", "1.9 TB").
-std::u16string DiskCapacityText(uint64_t capacityGB);
-
 // Passes the category's information rows to `onRow` in display order, with separators between
 // devices and a placeholder when nothing is known. Returns whether information was found.
 bool CollectHardwareDetails(int32_t category, const HardwareRowCallback& onRow);

@@ -305,15 +305,6 @@ TEST(QueryTotalMemoryGBTest, RoundsHalfAGigabyteUp) {
   EXPECT_EQ(QueryTotalMemoryGB(), 0u);
 }
 
-TEST(DiskCapacityTextTest, CutsTerabytesToTenths) {
-  EXPECT_EQ(DiskCapacityText(1), u"1 GB");
-  EXPECT_EQ(DiskCapacityText(999), u"999 GB");
-  EXPECT_EQ(DiskCapacityText(1000), u"1.0 TB");
-  EXPECT_EQ(DiskCapacityText(1999), u"1.9 TB");
-  EXPECT_EQ(DiskCapacityText(2048), u"2.0 TB");
-  EXPECT_EQ(DiskCapacityText(18000), u"18.0 TB");
-}
-
 TEST(QueryDiskCapacitySummaryTest, JoinsKnownCapacitiesWithPlus) {
   testenv::UseMachine(R"({"hardware": {"disks": [{"capacityGB": 256}, {"capacityGB": 1999}]}})");
   EXPECT_EQ(QueryDiskCapacitySummary(), u"256 GB+1.9 TB");

@@ -66,13 +66,6 @@ TEST(HardwareCatalogTest, HoldsPresentationDataForAllTwelveCategories) {
   }
 }
 
-TEST(HardwareCatalogTest, ProcessorIconsMatchTheShippedImages) {
-  tagXmlUIInfo cpu;
-  ASSERT_TRUE(GetHardwareCatalog().GetUIInfo(HARDWARE_CPU, cpu));
-  EXPECT_EQ(cpu.iconMiddle, u"file='drawable/hardware/ic_cpu42.png' source='0,0,42,42' dest='5,5,19,19'");
-  EXPECT_EQ(cpu.icon30, u"file='drawable/hardware/ic_cpu30.png'");
-}
-
 TEST(HardwareCatalogTest, HasNoEntryOutsideTheTwelveCategories) {
   tagXmlUIInfo info;
   info.name = u"untouched";
@@ -137,11 +130,10 @@ TEST(HardwareCatalogTest, RefreshOfAnUnknownIdChangesNothing) {
 
 TEST(HardwareCatalogTest, ReadersSeeWholeEntriesWhileRefreshesRun) {
   testenv::UseMachine(R"({"hardware": {"cpu": {"name": "Steady CPU"}, "memory": {"totalMB": 8192}}})");
-  std::atomic<bool> stop{false};
   std::vector<std::thread> writers;
   for (int32_t id : {HARDWARE_CPU, HARDWARE_MEMORY}) {
-    writers.emplace_back([id, &stop] {
-      while (!stop) GetHardwareCatalog().RefreshModelName(id);
+    writers.emplace_back([id] {
+      for (int i = 0; i < 100; ++i) GetHardwareCatalog().RefreshModelName(id);
     });
   }
 
@@ -153,7 +145,6 @@ TEST(HardwareCatalogTest, ReadersSeeWholeEntriesWhileRefreshesRun) {
     }
     GetHardwareCatalog().GetCatalogUIInfos([](const std::vector<tagXmlUIInfo>&) {});
   }
-  stop = true;
   for (auto& writer : writers) writer.join();
 
   tagXmlUIInfo memory;

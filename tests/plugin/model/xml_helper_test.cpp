@@ -169,15 +169,6 @@ TEST_F(XmlHelperTest, DecodesUtf8NamesAfterAByteOrderMark) {
   EXPECT_EQ(items[0].description, u"Café & \U0001F50B");
 }
 
-TEST_F(XmlHelperTest, GivesAnEmptyTextForInvalidUtf8) {
-  WriteCatalogue("<sysdiagnose><DetectItem id=\"4\" name=\"bad \xC3\x28\" description=\"ok\"/></sysdiagnose>");
-
-  const auto items = Read();
-
-  ASSERT_EQ(items.size(), 1u);
-  EXPECT_EQ(items[0], (tagDetectItem{4, u"", u"ok"}));
-}
-
 TEST_F(XmlHelperTest, GivesAnEmptyListSilentlyWhenTheFileOrTheListIsAbsent) {
   testenv::LogCapture capture;
 
