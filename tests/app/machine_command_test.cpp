@@ -8,38 +8,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/host_program.h"
 #include "support/test_env.h"
 
 namespace {
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
+using Outcome = testenv::HostRun;
 
-std::string Slurp(const std::string& path) {
-  std::ifstream file(path);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-std::string Quote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-Outcome Host(const std::vector<std::string>& args) {
-  const char* appDir = std::getenv("SYSDIAGNOSE_APP_DIR");
-  EXPECT_NE(appDir, nullptr);
-  std::string command = Quote(std::string(appDir ? appDir : ".") + "/sysdiagnose-host");
-  for (const std::string& arg : args) command += " " + Quote(arg);
-  const std::string out = testing::TempDir() + "machine-command.out";
-  const std::string err = testing::TempDir() + "machine-command.err";
-  const int raw = std::system((command + " >" + Quote(out) + " 2>" + Quote(err)).c_str());
-  return Outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
-}
+Outcome Host(const std::vector<std::string>& args) { return testenv::RunHostProgram(args); }
 
 std::string WriteProfile(const std::string& name, const std::string& json) {
   const std::string path = testing::TempDir() + name;

@@ -1,0 +1,123 @@
+// `sysdiagnose-host doctor` and `diagnose`, run as the built program on the sample notebooks.
+#include <gmock/gmock.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "support/host_program.h"
+#include "support/test_env.h"
+
+namespace {
+
+using ::testing::HasSubstr;
+using json = nlohmann::json;
+
+std::string Faulty() { return testenv::ResourcePath("machines/faulty-notebook.json"); }
+
+// The item of a report whose name is the category's English name.
+const json& Item(const json& report, const std::string& name) {
+  for (const json& item : report["vecItems"]) {
+    if (item["strName"] == name) return item;
+  }
+  static const json none;
+  ADD_FAILURE() << "no item " << name;
+  return none;
+}
+
+size_t Lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+
+TEST(DoctorCommand, JsonListsEveryDetectionReportInOrder) {
+  testenv::ScopedDataDir data;
+  const auto run = testenv::RunHostProgram({"doctor", "--json", "--machine", Faulty()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const json reports = json::parse(run.out);
+
+  ASSERT_EQ(reports.size(), 24u);  // one before and one after each of the twelve categories
+  for (size_t i = 0; i < reports.size(); ++i) {
+    EXPECT_EQ(reports[i]["bFinished"], i + 1 == reports.size() ? 1 : 0);
+    EXPECT_EQ(reports[i]["nModuleId"], 0x390000);
+    EXPECT_EQ(reports[i]["nTime"], 1860000);
+  }
+  const json& last = reports.back();
+  EXPECT_EQ(last["vecItems"].size(), 12u);
+  EXPECT_EQ(Item(last, "Processor")["nState"], 2);
+  EXPECT_EQ(Item(last, "Memory")["nState"], 3);
+  EXPECT_EQ(Item(last, "Network Adapter")["nState"], 3);
+  EXPECT_EQ(Item(last, "Bluetooth")["nState"], 3);
+  EXPECT_THAT(Item(last, "Graphics")["strHardware"].get<std::string>(), HasSubstr("Intel(R) UHD Graphics 620"));
+  EXPECT_EQ(last["strSummaryKey"], "IDS_HARDWARE_DETECT_DOCTOR_ABNORMAL_NUM");
+}
+
+TEST(DoctorCommand, RepairFixesWhatTheNotebookCanRepairAndConfirmsIt) {
+  testenv::ScopedDataDir data;
+  const auto run = testenv::RunHostProgram({"doctor", "--repair", "--json", "--machine", Faulty()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const json reports = json::parse(run.out);
+
+  ASSERT_GT(reports.size(), 48u);
+  const json& confirmed = reports.back();
+  EXPECT_EQ(Item(confirmed, "Network Adapter")["nState"], 2);  // its repair fixes the switch
+  EXPECT_EQ(Item(confirmed, "Keyboard")["nState"], 2);
+  EXPECT_EQ(Item(confirmed, "Bluetooth")["nState"], 3);  // its repair fails
+  EXPECT_EQ(Item(confirmed, "Memory")["nState"], 3);     // nothing to repair
+
+  std::ifstream registry(data.path() / "registry.json");
+  const json stored = json::parse(registry);
+  EXPECT_EQ(stored["HKEY_CURRENT_USER"]["\\SOFTWARE\\Nexwarden\\HardareDetectRepair"]["Numbers"], 2);
+
+  const auto history = testenv::RunHostProgram({"history", "--machine", Faulty()});
+  EXPECT_EQ(history.status, 0) << history.err;
+  EXPECT_THAT(history.out, HasSubstr("abnormal"));
+}
+
+TEST(DoctorCommand, ShowsProgressThenTheTableAndTheSummary) {
+  testenv::ScopedDataDir data;
+  const auto run = testenv::RunHostProgram({"doctor", "--machine", Faulty()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("... Memory"));
+  EXPECT_THAT(run.out, HasSubstr("FAIL Network Adapter"));
+  EXPECT_THAT(run.out, HasSubstr("Qualcomm Atheros QCA9377 Wireless"));
+  EXPECT_THAT(run.out, HasSubstr("Problems found in 5 hardware categories"));
+}
+
+TEST(DoctorCommand, BadArgumentsAndProfilesExitWithTwoAndOneLine) {
+  testenv::ScopedDataDir data;
+  const auto usage = testenv::RunHostProgram({"doctor", "--bogus"});
+  EXPECT_EQ(usage.status, 2);
+  EXPECT_THAT(usage.err, HasSubstr("unknown argument '--bogus'"));
+
+  const std::string bad = (data.path() / "bad.json").string();
+  std::ofstream(bad) << R"({"hardware": {"cpu": {"nmae": "x"}}})";
+  const auto profile = testenv::RunHostProgram({"doctor", "--machine", bad});
+  EXPECT_EQ(profile.status, 2);
+  EXPECT_EQ(Lines(profile.err), 1u) << profile.err;
+}
+
+TEST(DiagnoseCommand, PrintsEachCheckLiveAndTheFinishedSummary) {
+  testenv::ScopedDataDir data;
+  const auto run = testenv::RunHostProgram({"diagnose", "--machine", Faulty(), "memory", "audio"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("FAIL"));
+  EXPECT_THAT(run.out, HasSubstr("=> Memory: abnormal"));
+  EXPECT_THAT(run.out, HasSubstr("=> Audio: normal"));
+  EXPECT_THAT(run.out, HasSubstr("Finished: 1 normal, 1 abnormal"));
+}
+
+TEST(DiagnoseCommand, RepairRunsTheRepairsOfTheFailedLines) {
+  testenv::ScopedDataDir data;
+  const auto run = testenv::RunHostProgram({"diagnose", "--repair", "--machine", Faulty(), "network", "bluetooth"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("Repairing:"));
+  EXPECT_THAT(run.out, HasSubstr("=> Network Adapter: repaired"));
+  EXPECT_THAT(run.out, HasSubstr("=> Bluetooth: not repaired"));
+  EXPECT_THAT(run.out, HasSubstr("Some repairs failed, first in Bluetooth."));
+}
+
+TEST(DiagnoseCommand, AnUnknownCategoryIsAUsageError) {
+  const auto run = testenv::RunHostProgram({"diagnose", "toaster"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_THAT(run.err, HasSubstr("unknown category 'toaster'"));
+}
+
+}  // namespace
