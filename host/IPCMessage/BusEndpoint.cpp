@@ -26,32 +26,37 @@ void BusEndpoint::WaitForCalls(std::unique_lock<std::mutex>& lock, Pred selects)
   });
 }
 
+// Callbacks that leave the table are released outside the mutex: what they hold may call back in.
+
 void BusEndpoint::SetCallback(uint32_t messageId, Callback callback) {
-  auto shared = std::make_shared<const Callback>(std::move(callback));
+  SharedCallback replaced = std::make_shared<const Callback>(std::move(callback));
   std::lock_guard lock(mutex_);
-  callbacks_[messageId] = std::move(shared);
+  std::swap(callbacks_[messageId], replaced);
 }
 
 bool BusEndpoint::RemoveCallback(uint32_t messageId) {
+  SharedCallback removed;
   std::unique_lock lock(mutex_);
   auto it = callbacks_.find(messageId);
   if (it == callbacks_.end()) return false;
-  SharedCallback removed = std::move(it->second);
+  removed = std::move(it->second);
   callbacks_.erase(it);
   WaitForCalls(lock, [&](const RunningCall& call) { return call.callback == removed.get(); });
   return true;
 }
 
 void BusEndpoint::SetSubscriptionCallback(Callback callback) {
-  auto shared = callback ? std::make_shared<const Callback>(std::move(callback)) : nullptr;
+  SharedCallback replaced = callback ? std::make_shared<const Callback>(std::move(callback)) : nullptr;
   std::lock_guard lock(mutex_);
-  subscriptionCallback_ = std::move(shared);
+  std::swap(subscriptionCallback_, replaced);
 }
 
 void BusEndpoint::RemoveAllCallbacks() {
+  std::map<uint32_t, SharedCallback> removed;
+  SharedCallback removedSubscription;
   std::unique_lock lock(mutex_);
-  callbacks_.clear();
-  subscriptionCallback_.reset();
+  removed.swap(callbacks_);
+  removedSubscription.swap(subscriptionCallback_);
   WaitForCalls(lock, [](const RunningCall&) { return true; });
 }
 
@@ -115,11 +120,15 @@ void BusEndpoint::Offer(const BusMessage& message, const tagIPC_MESSAGE_ITEM& vi
   } catch (...) {
     hostlog::Warn("IPC callback failed", "hostipc::BusEndpoint::Offer", "ipc_bus", __LINE__, __PRETTY_FUNCTION__);
   }
+  // The callback's last owner may be this copy; it must go while the call still counts as running,
+  // so that whatever it holds is gone before an unregistration returns.
+  const Callback* ran = callback.get();
+  callback.reset();
   {
     std::lock_guard lock(mutex_);
     const auto self = std::this_thread::get_id();
     auto it = std::find_if(running_.begin(), running_.end(), [&](const RunningCall& call) {
-      return call.thread == self && call.callback == callback.get();
+      return call.thread == self && call.callback == ran;
     });
     if (it != running_.end()) running_.erase(it);
   }

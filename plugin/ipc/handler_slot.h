@@ -31,7 +31,7 @@ class HandlerSlot {
     {
       std::lock_guard lock(state_->mutex);
       id = ++state_->lastId;
-      state_->handler = std::move(shared);
+      std::swap(state_->handler, shared);  // the replaced one is released outside the lock
       state_->handlerId = id;
     }
     std::weak_ptr<State> weak = state_;
@@ -42,8 +42,9 @@ class HandlerSlot {
 
   // Empties the slot, whoever set it, and waits for running calls on other threads.
   void Clear() {
+    std::shared_ptr<const Handler> removed;
     std::unique_lock lock(state_->mutex);
-    state_->handler.reset();
+    removed.swap(state_->handler);
     state_->handlerId = 0;
     state_->WaitForCalls(lock, [](uint64_t) { return true; });
   }
@@ -59,11 +60,16 @@ class HandlerSlot {
       id = state_->handlerId;
       state_->running.push_back({std::this_thread::get_id(), id});
     }
+    // The handler's last owner may be this copy: it goes before the call stops counting as running.
     struct EndCall {
       State& state;
       uint64_t id;
-      ~EndCall() { state.EndCall(id); }
-    } endCall{*state_, id};
+      std::shared_ptr<const Handler>& handler;
+      ~EndCall() {
+        handler.reset();
+        state.EndCall(id);
+      }
+    } endCall{*state_, id, handler};
     (*handler)(std::forward<Args>(args)...);
     return true;
   }
@@ -97,10 +103,13 @@ class HandlerSlot {
       });
     }
 
+    // A handler that leaves the slot is released outside the mutex: what it holds (even its own
+    // registration) may come back to the slot.
     void Release(uint64_t id) {
+      std::shared_ptr<const Handler> removed;
       std::unique_lock lock(mutex);
       if (handlerId == id) {
-        handler.reset();
+        removed.swap(handler);
         handlerId = 0;
       }
       WaitForCalls(lock, [id](uint64_t running) { return running == id; });

@@ -117,6 +117,8 @@ TEST_F(LogServiceTest, AStoppedServiceAnswersNothingAndCanStartAgain) {
   EXPECT_FALSE(service.Running());
 
   Ask(0x3B0001, 0x3C0001);
+  asker.PostIPCMessage(testipc::Message(kBystander, 0x3C0001));
+  ASSERT_TRUE(bystanderInbox.WaitFor(1));  // so the request before it has been delivered too
   service.Start();
   Ask(0x3B0001, 0x3C0001);
 

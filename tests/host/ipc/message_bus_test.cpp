@@ -5,7 +5,9 @@
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
+#include <future>
 #include <map>
+#include <mutex>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -284,13 +286,19 @@ TEST(MessageBus, NoCallbackRunsOnceTheClientIsDestroyed) {
   for (int round = 0; round < 20; ++round) {
     // The callback writes into state that dies right after the client: a late call would be a
     // use after free.
-    auto state = std::make_unique<std::vector<int>>();
+    // (Messages of different senders may be delivered side by side, hence the mutex.)
+    struct State {
+      std::mutex mutex;
+      std::vector<int> seen;
+    };
+    auto state = std::make_unique<State>();
     std::atomic<int> calls{0};
     auto receiver = std::make_unique<CIPCMessageClient>(kReceiver, false, false);
     receiver->RegisterMessageCallback(kReceiver | 1, [&calls, target = state.get()](const tagIPC_MESSAGE_ITEM&) {
       ++calls;
       std::this_thread::sleep_for(100us);
-      target->push_back(1);
+      std::lock_guard lock(target->mutex);
+      target->seen.push_back(1);
     });
     BackgroundPoster poster(kReceiver, kReceiver | 1);
     while (calls == 0) std::this_thread::yield();
@@ -301,6 +309,41 @@ TEST(MessageBus, NoCallbackRunsOnceTheClientIsDestroyed) {
     std::this_thread::sleep_for(2ms);
     EXPECT_EQ(calls, callsAtDestruction);
   }
+}
+
+namespace {
+
+// Held by a callback; slow to go, so that a release after the unregistration is seen.
+struct SlowToRelease {
+  std::atomic<bool>& released;
+  ~SlowToRelease() {
+    std::this_thread::sleep_for(10ms);
+    released = true;
+  }
+};
+
+}  // namespace
+
+TEST(MessageBus, WhatACallbackHoldsIsReleasedBeforeItsUnregistrationReturns) {
+  std::atomic<bool> released{false};
+  std::promise<void> entered, leave;
+  std::shared_future<void> mayLeave = leave.get_future().share();
+  CIPCMessageClient receiver(kReceiver, false, false);
+  receiver.RegisterMessageCallback(kReceiver | 1, [&, held = std::make_shared<SlowToRelease>(released)](
+                                                      const tagIPC_MESSAGE_ITEM&) {
+    entered.set_value();
+    mayLeave.wait();
+  });
+  CIPCMessageClient sender(kSender, false, false);
+  sender.PostIPCMessage(Message(kReceiver, kReceiver | 1));
+  entered.get_future().wait();
+
+  std::thread unregister([&] { receiver.UnRegisterMessageCallback(kReceiver | 1); });
+  std::this_thread::sleep_for(5ms);
+  leave.set_value();
+  unregister.join();
+
+  EXPECT_TRUE(released);
 }
 
 TEST(MessageBus, ACallbackMayUnregisterItselfAndDestroyItsClient) {

@@ -45,6 +45,7 @@ class IPCHelperTest : public ::testing::Test {
   }
 
   IPCHelper helper;
+  Inbox peerAnswers;  // before the peer: its callbacks may fill it until the peer is gone
   CIPCMessageClient peer{kPeer, false, false};
 };
 
@@ -95,9 +96,12 @@ TEST_F(IPCHelperTest, DetectReplyPassesOnlyTheFirstByte) {
 
 TEST_F(IPCHelperTest, AMessageForAnEmptySlotIsDropped) {
   RecordedCalls<bool> calls;
+  peer.RegisterMessageCallback(kMsgModuleInfoAnswer, peerAnswers.Callback());
   Send(kMsgDoctorStart, {1});  // nobody listens yet
   Send(kMsgDetectReply, {1});
   Send(kMsgDoctorRepair, WireBytes().U32(1).U32(0));
+  peer.PostIPCMessage(testipc::Message(kDoctorModule, kMsgModuleInfoQuery));
+  ASSERT_TRUE(peerAnswers.WaitFor(1));  // the peer's earlier messages have been handled by now
 
   auto registration = helper.SetDoctorStartHandler([&](bool stopOnly) { calls.Add(stopOnly); });
   Send(kMsgDoctorStart, {0});
@@ -106,7 +110,7 @@ TEST_F(IPCHelperTest, AMessageForAnEmptySlotIsDropped) {
 }
 
 TEST_F(IPCHelperTest, ModuleInfoAnswerGoesBackToTheQuerysSource) {
-  Inbox doctorAnswers, peerAnswers;
+  Inbox doctorAnswers;
   CIPCMessageClient doctor(kDoctorModule, false, false);
   doctor.RegisterMessageCallback(kMsgModuleInfoAnswer, doctorAnswers.Callback());
   peer.RegisterMessageCallback(kMsgModuleInfoAnswer, peerAnswers.Callback());
@@ -273,6 +277,39 @@ TEST_F(IPCHelperTest, DroppingARegistrationWaitsForTheRunningHandler) {
   owner.join();
 
   EXPECT_TRUE(handlerDone);
+}
+
+namespace {
+
+// Held by a handler; slow to go, so that a release after the registration was dropped is seen.
+struct SlowToRelease {
+  std::atomic<bool>& released;
+  ~SlowToRelease() {
+    std::this_thread::sleep_for(10ms);
+    released = true;
+  }
+};
+
+}  // namespace
+
+TEST_F(IPCHelperTest, WhatAHandlerHoldsIsReleasedBeforeItsRegistrationIsDropped) {
+  std::atomic<bool> released{false};
+  std::promise<void> entered, leave;
+  std::shared_future<void> mayLeave = leave.get_future().share();
+  auto registration = std::make_unique<HandlerRegistration>(helper.SetDoctorStartHandler(
+      [&, held = std::make_shared<SlowToRelease>(released)](bool) {
+        entered.set_value();
+        mayLeave.wait();
+      }));
+  Send(kMsgDoctorStart, {1});
+  entered.get_future().wait();
+
+  std::thread owner([&] { registration.reset(); });
+  std::this_thread::sleep_for(5ms);
+  leave.set_value();
+  owner.join();
+
+  EXPECT_TRUE(released);
 }
 
 TEST_F(IPCHelperTest, AHandlerMayDropItsOwnRegistration) {
