@@ -121,8 +121,10 @@ class Tables {
   std::map<std::string, std::shared_ptr<const Table>> cache_;
 };
 
+// Never destroyed: detached workers (the catalogue's model-name fill, diagnosis threads) may still
+// look texts up while the process exits.
 Tables& SharedTables() {
-  static Tables tables;
+  static Tables& tables = *new Tables;
   return tables;
 }
 
