@@ -92,11 +92,15 @@ void DetectRunner::RunWorker(const Callables& callables) {
     hostlog::Error(std::string("diagnosis ended by an exception: ") + e.what(),
                    "zel::sysdiagnose::DetectRunner::RunWorker", "zel_diagnose_runner", __LINE__,
                    __PRETTY_FUNCTION__);
-    DiagnoseHistory::SaveDiagnoseRecord(record_);
-    cancelRequested_ = false;
-    if (callables.onCancelled) callables.onCancelled();
+    EndAsCancelled(callables.onCancelled);
   }
   running_ = false;
+}
+
+void DetectRunner::EndAsCancelled(const CancelledCallback& onCancelled) {
+  DiagnoseHistory::SaveDiagnoseRecord(record_);
+  cancelRequested_ = false;
+  if (onCancelled) onCancelled();
 }
 
 void DetectRunner::RunCategories(const Callables& callables) {
@@ -106,9 +110,7 @@ void DetectRunner::RunCategories(const Callables& callables) {
 
   for (const enmHardwareID category : categories_) {
     if (cancelRequested_) {
-      DiagnoseHistory::SaveDiagnoseRecord(record_);
-      callables.onCancelled();
-      cancelRequested_ = false;
+      EndAsCancelled(callables.onCancelled);
       return;
     }
     tagDetectResult verdict = FreshVerdict();

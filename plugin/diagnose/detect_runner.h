@@ -60,6 +60,9 @@ class DetectRunner {
 
   void RunWorker(const Callables& callables);
   void RunCategories(const Callables& callables);
+  // A cancelled run (or one ended by an exception): the record as far as it has come is stored,
+  // the cancel request is spent and the page is told.
+  void EndAsCancelled(const CancelledCallback& onCancelled);
   // Sets the doctor item of every catalogue entry of `category` to `state`.
   void SetDoctorState(int32_t category, uint32_t state);
 

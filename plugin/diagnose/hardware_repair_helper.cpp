@@ -138,9 +138,7 @@ void HardwareRepairHelper::StartRepairRun(DetectRunner& runner, RepairPlan plan,
       hostlog::Error(std::string("repair run ended by an exception: ") + e.what(),
                      "zel::sysdiagnose::HardwareRepairHelper::StartRepairRun", "zel_diagnose_repair", __LINE__,
                      __PRETTY_FUNCTION__);
-      DiagnoseHistory::SaveDiagnoseRecord(runner.record_);
-      runner.cancelRequested_ = false;
-      task.onCancelled();
+      runner.EndAsCancelled(task.onCancelled);
     }
     runner.running_ = false;
   }).detach();
@@ -166,9 +164,7 @@ void HardwareRepairHelper::RunRepairs(const RunTask& task) {
       task.onRepairEntryStart(position, category, entry);
       platform::SleepFor(std::chrono::milliseconds(500));
       if (runner.cancelRequested_) {
-        DiagnoseHistory::SaveDiagnoseRecord(runner.record_);
-        task.onCancelled();
-        runner.cancelRequested_ = false;
+        runner.EndAsCancelled(task.onCancelled);
         return;
       }
       RepairResult result = FreshRepairResult();
