@@ -96,7 +96,7 @@ TEST_F(DoctorServiceTest, RepairableFindingOffersTheRepairInTheUsersLanguageColo
     ASSERT_TRUE(doctor_.WaitForFinished(10s));
     ASSERT_TRUE(service.WaitUntilIdle(5s));
 
-    const tagDoctorItem& wifi = doctor_.Reports().back().result.vecItems[IndexOf(HARDWARE_NETCARD)];
+    const tagDoctorItem wifi = doctor_.Reports().back().result.vecItems[IndexOf(HARDWARE_NETCARD)];
     EXPECT_EQ(wifi.nState, 3u);
     EXPECT_FALSE(wifi.strAction.empty());
     if (std::string(language) == "zh-CN") {

@@ -140,7 +140,8 @@ TEST_F(DetectRunnerTest, DoctorReportMarksEachCatalogueEntryOfTheRun) {
   ASSERT_TRUE(doctor.WaitForReports(1, 2s));
 
   const auto& catalogue = GetHardwareCatalog().Items();
-  const auto& items = doctor.Reports().front().result.vecItems;
+  const auto reports = doctor.Reports();
+  const auto& items = reports.front().result.vecItems;
   ASSERT_EQ(items.size(), catalogue.size());
   for (size_t i = 0; i < catalogue.size(); ++i) {
     const uint32_t expected = catalogue[i].id == HARDWARE_MEMORY    ? 3u

@@ -92,17 +92,6 @@ TEST_F(RepairTest, KeyboardRepairsNeverOverlapWhileAudioRunsBesideThem) {
   EXPECT_TRUE(Overlap(audio[0], hotkey[0]) || Overlap(audio[0], filter[0]));
 }
 
-TEST_F(RepairTest, RepairAsyncOfAnUnknownNameReportsSuccess) {
-  testenv::UseMachine(R"({})");
-  std::promise<Result> reported;
-  HardwareRepairHelper::Instance().RepairAsync(u"RepairToaster", 5, [&](Result& r) { reported.set_value(r); });
-  auto future = reported.get_future();
-  ASSERT_EQ(future.wait_for(5s), std::future_status::ready);
-  const Result result = future.get();
-  EXPECT_TRUE(result.succeeded);
-  EXPECT_EQ(result.code, 0u);
-}
-
 TEST_F(RepairTest, RepairCountSaturatesAtTheLargestNumber) {
   ASSERT_TRUE(DE::Registry::SetValue(HKEY_CURRENT_USER, kKey, "Numbers", 4294967290u, KEY_ALL_ACCESS));
   HardwareRepairHelper::AddRepairCount(9);
@@ -216,21 +205,6 @@ TEST_F(RepairTest, CancelDuringThePauseSkipsTheEntryAndLeavesTheCounter) {
   EXPECT_TRUE(CallsOf("CBluetoothDetect::RepairBTProblems").empty());
   EXPECT_FALSE(RepairCount());
   EXPECT_EQ(LatestStoredRun().bluetoothState, 1);
-}
-
-TEST_F(RepairTest, EmptySelectionFinishesAtOnceAsAllSucceeded) {
-  testenv::UseMachine(R"({})");
-  DetectRunner runner;
-  RunObserver diagnosis;
-  diagnosis.Start(runner, {});
-  ASSERT_TRUE(diagnosis.Wait(runner));
-  RepairObserver repair;
-  repair.Start(runner, {});
-  ASSERT_TRUE(repair.Wait(runner));
-  EXPECT_TRUE(repair.finished);
-  EXPECT_TRUE(repair.allOk);
-  EXPECT_EQ(repair.firstFailed, -1);
-  EXPECT_EQ(RepairCount(), 0u);
 }
 
 }  // namespace
