@@ -79,22 +79,6 @@ TEST(PayloadEncoding, NarrowStringsAreCountedInBytes) {
             (std::vector<uint8_t>{3, 0, 0, 0, 0xC3, 0xA9, '!'}));
 }
 
-TEST(PayloadEncoding, StringsReadBackAsWritten) {
-  std::u16string wide;
-  std::string narrow;
-  auto bytes = Encode([](IIPCDataIO& io) {
-    WriteWString(io, u"a\U0001F600z");
-    WriteString(io, "/var/log/app.log");
-  });
-  EXPECT_EQ(Decode(bytes, [&](IIPCDataIO& io) {
-              ReadWString(io, wide);
-              ReadString(io, narrow);
-            }),
-            "");
-  EXPECT_EQ(wide, u"a\U0001F600z");
-  EXPECT_EQ(narrow, "/var/log/app.log");
-}
-
 TEST(PayloadEncoding, AVersionOtherThanOneIsRefused) {
   EXPECT_EQ(Decode(WireBytes().U32(2), [](IIPCDataIO& io) { ReadVersion(io); }), "Invalid Serialize ver");
   EXPECT_EQ(Decode(WireBytes().U32(1), [](IIPCDataIO& io) { ReadVersion(io); }), "");
