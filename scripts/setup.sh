@@ -7,7 +7,7 @@ preset=${1:-default}
 
 packages=(cmake ninja-build g++ pkg-config ccache
   librapidxml-dev libicu-dev liblog4cplus-dev libsqlite3-dev nlohmann-json3-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev clang libclang-rt-14-dev)
+  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
