@@ -25,5 +25,5 @@ TEST(IPCHelperInstance, EveryThreadGetsTheSameEndpointAndItAnswersTheHealthCheck
   doctor.PostIPCMessage(testipc::Message(kDoctorModule, kMsgModuleInfoQuery));
 
   ASSERT_TRUE(answers.WaitFor(1));
-  EXPECT_EQ(answers.Messages()[0].header.nSrcModuleId, kSysdiagnoseModule);
+  EXPECT_EQ(answers.Values()[0].header.nSrcModuleId, kSysdiagnoseModule);
 }
