@@ -89,10 +89,7 @@ class RunObserver {
           }
           if (onCheckStart) onCheckStart(c, d);
         },
-        [this](int32_t c, const tagHardwareDetectInfo& line) {
-          std::lock_guard lock(lock_);
-          lines.emplace_back(c, line);
-        },
+        [](int32_t, const tagHardwareDetectInfo&) {},
         [](int32_t, const std::u16string&) {},
         [this](int32_t c, const tagDetectResult& v) {
           std::lock_guard lock(lock_);
@@ -122,7 +119,6 @@ class RunObserver {
   }
 
   std::vector<std::pair<int32_t, tagDetectItemDetail>> announced;
-  std::vector<std::pair<int32_t, tagHardwareDetectInfo>> lines;
   std::vector<std::pair<int32_t, tagDetectResult>> verdicts;
   bool finished = false;
   bool cancelled = false;
