@@ -70,15 +70,22 @@ TEST(Registry, ConcurrentWritersLoseNothing) {
   constexpr int kProcesses = 3;
   constexpr int kThreads = 2;
   constexpr int kValuesEach = 10;
-  const auto write = [](int process) {
+  const auto writeSeries = [](int process, int t) {
+    for (int i = 0; i < kValuesEach; ++i) {
+      const std::string name = std::to_string(process) + "." + std::to_string(t) + "." + std::to_string(i);
+      DE::Registry::SetValue(HKEY_CURRENT_USER, kKey, name, 1, KEY_ALL_ACCESS);
+    }
+  };
+  // Children write their series one after the other (a forked child of a threaded process must not
+  // start threads); this process writes its series from threads at the same time.
+  const auto write = [&](int process, bool threaded) {
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
-      threads.emplace_back([process, t] {
-        for (int i = 0; i < kValuesEach; ++i) {
-          const std::string name = std::to_string(process) + "." + std::to_string(t) + "." + std::to_string(i);
-          DE::Registry::SetValue(HKEY_CURRENT_USER, kKey, name, 1, KEY_ALL_ACCESS);
-        }
-      });
+      if (threaded) {
+        threads.emplace_back(writeSeries, process, t);
+      } else {
+        writeSeries(process, t);
+      }
     }
     for (auto& thread : threads) thread.join();
   };
@@ -87,12 +94,12 @@ TEST(Registry, ConcurrentWritersLoseNothing) {
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-      write(p);
+      write(p, false);
       _exit(0);
     }
     children.push_back(pid);
   }
-  write(0);
+  write(0, true);
   for (pid_t pid : children) {
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
