@@ -5,11 +5,9 @@
 #include <vector>
 
 #include "IPCMessage/IPCMessageClient.h"
+#include "app/log_service.h"
 #include "host/ipc/inbox.h"
 #include "support/test_env.h"
-
-// The log service belongs to the host program, not to a library; the test compiles it in.
-#include "app/log_service.cpp"
 
 TEST(LogService, AnswersTheAskingModuleWithTheProfilesOfferAndItems) {
   testenv::UseMachine(R"({"logService": {"offerUpload": 1, "items": [{"module": 4, "name": "app.log"}]}})");
