@@ -17,24 +17,23 @@ tagDoctorModuleInfo SysdiagnoseModuleInfo() {
   return info;
 }
 
-void Serialize(IIPCDataIO& io, const tagDoctorModuleInfo& info) {
-  WriteWString(io, info.strIcon);
-  WriteWString(io, info.strModuleIcon);
-  WriteWString(io, info.strNameKey);
-  io.WriteUInt32(info.nModuleId);
-  io.WriteUInt32(info.nStartMsgId);
-  io.WriteUInt32(info.nRepairMsgId);
-  WriteUInt16(io, info.usTime);
+namespace {
+
+// Wire order.
+template <typename Record, typename Visit>
+void WireFields(Record& info, const Visit& visit) {
+  visit(info.strIcon);
+  visit(info.strModuleIcon);
+  visit(info.strNameKey);
+  visit(info.nModuleId);
+  visit(info.nStartMsgId);
+  visit(info.nRepairMsgId);
+  visit(info.usTime);
 }
 
-void Unserialize(IIPCDataIO& io, tagDoctorModuleInfo& info) {
-  ReadWString(io, info.strIcon);
-  ReadWString(io, info.strModuleIcon);
-  ReadWString(io, info.strNameKey);
-  io.ReadUInt32(info.nModuleId);
-  io.ReadUInt32(info.nStartMsgId);
-  io.ReadUInt32(info.nRepairMsgId);
-  ReadUInt16(io, info.usTime);
-}
+}  // namespace
+
+void Serialize(IIPCDataIO& io, const tagDoctorModuleInfo& info) { WireFields(info, WireWriter{io}); }
+void Unserialize(IIPCDataIO& io, tagDoctorModuleInfo& info) { WireFields(info, WireReader{io}); }
 
 }  // namespace zel::sysdiagnose

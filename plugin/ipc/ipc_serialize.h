@@ -52,4 +52,30 @@ void Unserialize(IIPCDataIO& io, std::vector<T>& items) {
   }
 }
 
+// Records list their fields once, in wire order, in a template that takes a visitor; the writer
+// and the reader below are the two visitors, so both directions follow the same list.
+struct WireWriter {
+  IIPCDataIO& io;
+  void operator()(const uint32_t& value) const { io.WriteUInt32(value); }
+  void operator()(const uint16_t& value) const { WriteUInt16(io, value); }
+  void operator()(const uint8_t& value) const { io.WriteByte(value); }
+  void operator()(const std::u16string& text) const { WriteWString(io, text); }
+  template <typename T>
+  void operator()(const std::vector<T>& items) const {
+    Serialize(io, items);
+  }
+};
+
+struct WireReader {
+  IIPCDataIO& io;
+  void operator()(uint32_t& value) const { io.ReadUInt32(value); }
+  void operator()(uint16_t& value) const { ReadUInt16(io, value); }
+  void operator()(uint8_t& value) const { io.ReadByte(value); }
+  void operator()(std::u16string& text) const { ReadWString(io, text); }
+  template <typename T>
+  void operator()(std::vector<T>& items) const {
+    Unserialize(io, items);
+  }
+};
+
 }  // namespace zel::sysdiagnose
