@@ -256,37 +256,48 @@ tagDetectResult DiagnoseFingerprint(ZEL_ROUTINE_ARGS) { ZEL_RUN(kFingerprint); }
 #undef ZEL_RUN
 #undef ZEL_ROUTINE_ARGS
 
-#define ZEL_RUN_SILENT(plan)                                              \
-  tagDetectResult verdict = FreshVerdict();                                \
-  return RunRoutine(plan, detectors, verdict, {{}, {}, {}, {}}, &repairs)
+namespace {
 
-tagDetectResult DoctorDiagnoseAudio(FaultDetectors& detectors, DoctorRepairList& repairs) { ZEL_RUN_SILENT(kAudio); }
+tagDetectResult RunSilent(const RoutinePlan& plan, FaultDetectors& detectors, DoctorRepairList& repairs) {
+  tagDetectResult verdict = FreshVerdict();
+  return RunRoutine(plan, detectors, verdict, {{}, {}, {}, {}}, &repairs);
+}
+
+}  // namespace
+
+tagDetectResult DoctorDiagnoseAudio(FaultDetectors& detectors, DoctorRepairList& repairs) {
+  return RunSilent(kAudio, detectors, repairs);
+}
 tagDetectResult DoctorDiagnoseMainboard(FaultDetectors& detectors, DoctorRepairList& repairs) {
-  ZEL_RUN_SILENT(kMainboard);
+  return RunSilent(kMainboard, detectors, repairs);
 }
 tagDetectResult DoctorDiagnoseBluetooth(FaultDetectors& detectors, DoctorRepairList& repairs) {
-  ZEL_RUN_SILENT(kBluetooth);
+  return RunSilent(kBluetooth, detectors, repairs);
 }
 tagDetectResult DoctorDiagnoseNetcard(FaultDetectors& detectors, DoctorRepairList& repairs) {
-  ZEL_RUN_SILENT(kNetcard);
+  return RunSilent(kNetcard, detectors, repairs);
 }
-tagDetectResult DoctorDiagnoseCpu(FaultDetectors& detectors, DoctorRepairList& repairs) { ZEL_RUN_SILENT(kCpu); }
-tagDetectResult DoctorDiagnoseMemory(FaultDetectors& detectors, DoctorRepairList& repairs) { ZEL_RUN_SILENT(kMemory); }
-tagDetectResult DoctorDiagnoseGpu(FaultDetectors& detectors, DoctorRepairList& repairs) { ZEL_RUN_SILENT(kGpu); }
+tagDetectResult DoctorDiagnoseCpu(FaultDetectors& detectors, DoctorRepairList& repairs) {
+  return RunSilent(kCpu, detectors, repairs);
+}
+tagDetectResult DoctorDiagnoseMemory(FaultDetectors& detectors, DoctorRepairList& repairs) {
+  return RunSilent(kMemory, detectors, repairs);
+}
+tagDetectResult DoctorDiagnoseGpu(FaultDetectors& detectors, DoctorRepairList& repairs) {
+  return RunSilent(kGpu, detectors, repairs);
+}
 tagDetectResult DoctorDiagnoseDisplay(FaultDetectors& detectors, DoctorRepairList& repairs) {
-  ZEL_RUN_SILENT(kDisplay);
+  return RunSilent(kDisplay, detectors, repairs);
 }
 tagDetectResult DoctorDiagnoseBattery(FaultDetectors& detectors, DoctorRepairList& repairs) {
-  ZEL_RUN_SILENT(kBattery);
+  return RunSilent(kBattery, detectors, repairs);
 }
 tagDetectResult DoctorDiagnoseKeyboard(FaultDetectors& detectors, DoctorRepairList& repairs) {
-  ZEL_RUN_SILENT(kKeyboard);
+  return RunSilent(kKeyboard, detectors, repairs);
 }
 tagDetectResult DoctorDiagnoseFingerprint(FaultDetectors& detectors, DoctorRepairList& repairs) {
-  ZEL_RUN_SILENT(kFingerprint);
+  return RunSilent(kFingerprint, detectors, repairs);
 }
-
-#undef ZEL_RUN_SILENT
 
 DiagnoseRoutine RoutineFor(int32_t category) {
   // Indexed by enmHardwareID.

@@ -29,7 +29,7 @@ tagDoctorItem PendingDoctorItem(const tagXmlUIInfo& ui) {
   item.strIcon = ui.iconMiddle;
   item.clrStatus = 0;
   item.strName = ui.name;
-  item.strHardware = u"{f 16}{c #7F7F7F}" + ui.modelName + u"{/f}{/c}";
+  item.strHardware = DoctorHardwareText(ui.modelName);
   item.nState = kDoctorStateBusy;
   return item;
 }

@@ -63,15 +63,11 @@ bool IsChineseUser() {
 
 std::u16string Text(const char16_t* key) { return UICulture::GetInstance().GetString(key); }
 
-std::u16string HardwareText(const std::u16string& modelName) {
-  return u"{f 16}{c #7F7F7F}" + modelName + u"{/f}{/c}";
-}
-
 tagDoctorItem PendingItem(const tagXmlUIInfo& ui) {
   tagDoctorItem item;
   item.strIcon = ui.iconSmall;
   item.strName = ui.name;
-  item.strHardware = HardwareText(ui.modelName);
+  item.strHardware = DoctorHardwareText(ui.modelName);
   item.clrStatus = kDoctorColorNormal;
   item.nState = kDoctorStateBusy;
   return item;
@@ -171,7 +167,7 @@ void RunRepair(DetectQuery4Doctor::State& state) {
 
     std::unique_lock guard(state.resultLock);
     tagDoctorItem& item = state.m_result.vecItems[k];
-    item.strHardware = HardwareText(ui.modelName);
+    item.strHardware = DoctorHardwareText(ui.modelName);
     if (item.nState == kDoctorStateBusy && !repairs.empty()) {
       if (succeeded) {
         item.nState = kDoctorStateNormal;

@@ -34,6 +34,11 @@ struct tagDoctorItem {
   bool operator==(const tagDoctorItem&) const = default;
 };
 
+// The hardware column of a row: the model name in the host list's small grey text.
+inline std::u16string DoctorHardwareText(const std::u16string& modelName) {
+  return u"{f 16}{c #7F7F7F}" + modelName + u"{/f}{/c}";
+}
+
 void Serialize(IIPCDataIO& io, const tagDoctorItem& item);
 void Unserialize(IIPCDataIO& io, tagDoctorItem& item);
 
