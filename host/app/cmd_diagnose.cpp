@@ -230,7 +230,7 @@ int RunDiagnose(const std::vector<std::string>& args) {
     }
   }
   // The worker clears its running flag last; wait for it so the run is stored before exit.
-  while (runner.IsRunning()) UIMessageLoop::Instance().RunUntil([&] { return !runner.IsRunning(); }, std::chrono::milliseconds(50));
+  UIMessageLoop::Instance().RunUntil([&] { return !runner.IsRunning(); }, std::chrono::seconds(30));
   interruptTarget = nullptr;
   return kExitOk;
 }
