@@ -1,0 +1,146 @@
+// The window's images ship beside the executable, as PNGs of the size the pages draw them at.
+// The plug-in names them inside image descriptions ("file='drawable/hardware/...' source=..."),
+// so a missing or misnamed file shows only as an empty spot on screen: these tests catch it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <regex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ipc/doctor_module_info.h"
+#include "model/hardware_catalog.h"
+#include "platform/encoding.h"
+#include "platform/paths.h"
+
+namespace zel::sysdiagnose {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every image the window names, relative to drawable/hardware/, with its side in pixels.
+const std::map<std::string, int> kImages = {
+    // status looks of the scan and detect items
+    {"ic_check_off.png", 20}, {"ic_check_on.png", 20}, {"ico_right.png", 18},
+    {"ic_unusual.png", 20}, {"ic_restart.png", 20}, {"ic_turnoff.png", 20},
+    {"Loading/loading_.png", 20},
+    // fold arrows of scan items and detect lines
+    {"ic_expansion_light.png", 16}, {"ic_collapse_light.png", 16}, {"btn_down.png", 16}, {"btn_up.png", 16},
+    // categories: 30 pixels as drawn, 42 pixels as the source the pages scale down
+    {"ic_sound30.png", 30}, {"ic_sound42.png", 42}, {"ic_motherboard30.png", 30}, {"ic_motherboard42.png", 42},
+    {"ic_bt30.png", 30}, {"ic_bt42.png", 42}, {"ic_network30.png", 30}, {"ic_network42.png", 42},
+    {"ic_cpu30.png", 30}, {"ic_cpu42.png", 42}, {"ic_ram30.png", 30}, {"ic_ram42.png", 42},
+    {"ic_harddisk30.png", 30}, {"ic_harddisk42.png", 42}, {"ic_video30.png", 30}, {"ic_video42.png", 42},
+    {"ic_monitor30.png", 30}, {"ic_monitor42.png", 42}, {"ic_battery30.png", 30}, {"ic_battery42.png", 42},
+    {"ic_keyboard30.png", 30}, {"ic_keyboard42.png", 42}, {"ic_fp30.png", 30}, {"ic_fp42.png", 42},
+    // log kinds of the upload window, and the plug-in's entry in the health check
+    {"icon_corvane.png", 32}, {"icon_default.png", 32},
+    {"index_hardware.png", 32}, {"doctor_module.png", 32},
+};
+constexpr int kLoadingFrames = 30;
+
+struct Png {
+  std::string error;  // empty when the file is a whole PNG
+  uint32_t width = 0, height = 0;
+  bool alpha = false;
+  std::string bytes;
+};
+
+uint32_t BigEndian32(const std::string& bytes, size_t at) {
+  uint32_t value = 0;
+  for (size_t i = 0; i < 4; ++i) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
+  return value;
+}
+
+Png Broken(std::string why) {
+  Png png;
+  png.error = std::move(why);
+  return png;
+}
+
+// Signature, then the chunks walked end to end: IHDR first, image data, IEND last.
+Png ReadPng(const std::string& relative) {
+  Png png;
+  const fs::path file = fs::path(platform::AppDirectory()) / "drawable" / "hardware" / relative;
+  std::ifstream in(file, std::ios::binary);
+  if (!in.is_open()) return Broken("cannot read " + file.string());
+  png.bytes.assign(std::istreambuf_iterator<char>(in), {});
+  if (png.bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return Broken("no PNG signature");
+  std::vector<std::string> chunks;
+  for (size_t at = 8; at + 12 <= png.bytes.size();) {
+    const uint32_t length = BigEndian32(png.bytes, at);
+    if (length > png.bytes.size() - at - 12) return Broken("chunk runs past the end");
+    chunks.push_back(png.bytes.substr(at + 4, 4));
+    if (chunks.size() == 1 && chunks[0] == "IHDR" && length == 13) {
+      png.width = BigEndian32(png.bytes, at + 8);
+      png.height = BigEndian32(png.bytes, at + 12);
+      const uint8_t colourType = png.bytes[at + 17];
+      png.alpha = colourType == 4 || colourType == 6;
+    }
+    at += 12 + length;
+  }
+  if (chunks.empty() || chunks.front() != "IHDR" || png.width == 0) return Broken("no IHDR first");
+  if (std::find(chunks.begin(), chunks.end(), "IDAT") == chunks.end()) return Broken("no image data");
+  if (chunks.back() != "IEND") return Broken("truncated: no IEND last");
+  return png;
+}
+
+void ExpectSquarePng(const std::string& relative, int side) {
+  SCOPED_TRACE(relative);
+  const Png png = ReadPng(relative);
+  ASSERT_EQ(png.error, "");
+  EXPECT_EQ(png.width, static_cast<uint32_t>(side));
+  EXPECT_EQ(png.height, static_cast<uint32_t>(side));
+  EXPECT_TRUE(png.alpha) << "an alpha channel, for the transparent background";
+}
+
+TEST(DrawableTest, EveryNamedImageIsAWholePngOfItsSize) {
+  for (const auto& [relative, side] : kImages) ExpectSquarePng(relative, side);
+}
+
+TEST(DrawableTest, BusyAnimationHasThirtyDifferentFramesAndShowsTheFirstAsItsImage) {
+  std::map<std::string, int> frameOfPicture;
+  for (int n = 1; n <= kLoadingFrames; ++n) {
+    const std::string frame = "Loading/loading_" + std::to_string(n) + ".png";
+    ExpectSquarePng(frame, 20);
+    const auto [seen, isNew] = frameOfPicture.emplace(ReadPng(frame).bytes, n);
+    EXPECT_TRUE(isNew) << "frame " << n << " repeats frame " << seen->second;
+  }
+  EXPECT_EQ(ReadPng("Loading/loading_.png").bytes, ReadPng("Loading/loading_1.png").bytes);
+}
+
+// The images the plug-in itself names: each is one of the drawn set, and a source rectangle
+// covers exactly the drawn image.
+TEST(DrawableTest, ImagesThePlugInDescribesAreDrawnAtTheSizeItCuts) {
+  std::vector<std::u16string> descriptions;
+  for (const auto& [id, info] : GetHardwareCatalog().UIInfosCopy()) {
+    descriptions.insert(descriptions.end(), {info.iconSmall, info.iconMiddle, info.icon30, info.iconLarge});
+  }
+  const tagDoctorModuleInfo module = SysdiagnoseModuleInfo();
+  descriptions.insert(descriptions.end(), {module.strIcon, module.strModuleIcon});
+  ASSERT_EQ(descriptions.size(), 12u * 4 + 2);
+
+  const std::regex file("file='drawable/hardware/([^']+)'");
+  const std::regex source("source='0,0,(\\d+),(\\d+)'");
+  for (const auto& description : descriptions) {
+    const std::string text = platform::Utf16ToUtf8(description);
+    SCOPED_TRACE(text);
+    std::smatch name, cut;
+    ASSERT_TRUE(std::regex_search(text, name, file));
+    const auto drawn = kImages.find(name[1]);
+    ASSERT_NE(drawn, kImages.end()) << "an image nobody drew";
+    if (std::regex_search(text, cut, source)) {
+      EXPECT_EQ(std::stoi(cut[1]), drawn->second);
+      EXPECT_EQ(std::stoi(cut[2]), drawn->second);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zel::sysdiagnose
