@@ -1,0 +1,319 @@
+#include "DuiLib/UIControl.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "DuiLib/UIAttribute.h"
+#include "DuiLib/UICulture.h"
+#include "DuiLib/UIManager.h"
+#include "DuiLib/UIRender.h"
+#include "DuiLib/UIResourceManager.h"
+#include "platform/encoding.h"
+#include "utility/Logger.h"
+
+namespace DuiLib {
+namespace {
+
+uint64_t NextControlId() {
+  static std::atomic<uint64_t> next{1};
+  return next++;
+}
+
+int Scale(int value) { return CResourceManager::Scale(value); }
+
+RECT Scale(RECT rc) { return RECT{Scale(rc.left), Scale(rc.top), Scale(rc.right), Scale(rc.bottom)}; }
+
+}  // namespace
+
+CControlUI::CControlUI() : m_id(NextControlId()) {}
+
+CControlUI::~CControlUI() {
+  if (m_pManager) m_pManager->ReapObjects(this);
+}
+
+std::u16string_view CControlUI::GetClass() const { return u"Control"; }
+
+void CControlUI::SetName(std::u16string_view name) { m_sName = name; }
+
+void CControlUI::SetManager(CPaintManagerUI* manager, CControlUI* parent) {
+  if (m_pManager && m_pManager != manager) m_pManager->ReapObjects(this);
+  m_pManager = manager;
+  m_pParent = parent;
+  NeedUpdate();
+}
+
+void CControlUI::SetText(std::u16string_view text) {
+  if (m_sText == text) return;
+  m_sText = text;
+  NeedUpdate();
+}
+
+void CControlUI::SetTextColor(DWORD color) { m_dwTextColor = color; }
+void CControlUI::SetDisabledTextColor(DWORD color) { m_dwDisabledTextColor = color; }
+
+void CControlUI::SetFont(int index) {
+  m_iFont = index;
+  NeedUpdate();
+}
+
+void CControlUI::SetTextStyle(UINT style) {
+  m_uTextStyle = style;
+  NeedUpdate();
+}
+
+RECT CControlUI::GetTextPadding() const { return Scale(m_rcTextPadding); }
+
+void CControlUI::SetTextPadding(RECT padding) {
+  m_rcTextPadding = padding;
+  NeedUpdate();
+}
+
+void CControlUI::SetShowHtml(bool show) {
+  m_bShowHtml = show;
+  NeedUpdate();
+}
+
+void CControlUI::SetAutoCalcWidth(bool on) {
+  m_bAutoCalcWidth = on;
+  NeedUpdate();
+}
+
+void CControlUI::SetVisible(bool visible) {
+  if (m_bVisible == visible) return;
+  m_bVisible = visible;
+  NeedUpdate();
+}
+
+void CControlUI::SetEnabled(bool enabled) { m_bEnabled = enabled; }
+
+void CControlUI::SetMouseEnabled(bool enabled) { m_bMouseEnabled = enabled; }
+
+RECT CControlUI::GetPos() const {
+  if (m_pManager) m_pManager->UpdateLayout();
+  return m_rcItem;
+}
+
+int CControlUI::GetWidth() const {
+  const RECT rc = GetPos();
+  return rc.right - rc.left;
+}
+
+int CControlUI::GetHeight() const {
+  const RECT rc = GetPos();
+  return rc.bottom - rc.top;
+}
+
+void CControlUI::SetPos(RECT rc) {
+  if (rc.right < rc.left) rc.right = rc.left;
+  if (rc.bottom < rc.top) rc.bottom = rc.top;
+  m_rcItem = rc;
+}
+
+RECT CControlUI::GetPadding() const { return Scale(m_rcPadding); }
+
+void CControlUI::SetPadding(RECT padding) {
+  m_rcPadding = padding;
+  NeedUpdate();
+}
+
+int CControlUI::GetFixedWidth() const { return m_bFixedWidthInPixels ? m_cxFixed : Scale(m_cxFixed); }
+int CControlUI::GetFixedHeight() const { return m_bFixedHeightInPixels ? m_cyFixed : Scale(m_cyFixed); }
+
+void CControlUI::SetFixedWidth(int cx) {
+  m_cxFixed = std::max(cx, 0);
+  m_bFixedWidthInPixels = false;
+  NeedUpdate();
+}
+
+void CControlUI::SetFixedHeight(int cy) {
+  m_cyFixed = std::max(cy, 0);
+  m_bFixedHeightInPixels = false;
+  NeedUpdate();
+}
+
+void CControlUI::SetFixedWidthEx(int pixels) {
+  m_cxFixed = std::max(pixels, 0);
+  m_bFixedWidthInPixels = true;
+  NeedUpdate();
+}
+
+void CControlUI::SetFixedHeightEx(int pixels) {
+  m_cyFixed = std::max(pixels, 0);
+  m_bFixedHeightInPixels = true;
+  NeedUpdate();
+}
+
+int CControlUI::GetMinWidth() const { return Scale(m_cxMin); }
+int CControlUI::GetMaxWidth() const { return Scale(m_cxMax); }
+int CControlUI::GetMinHeight() const { return Scale(m_cyMin); }
+int CControlUI::GetMaxHeight() const { return Scale(m_cyMax); }
+
+void CControlUI::SetMinWidth(int cx) {
+  m_cxMin = std::max(cx, 0);
+  NeedUpdate();
+}
+void CControlUI::SetMaxWidth(int cx) {
+  m_cxMax = std::max(cx, 0);
+  NeedUpdate();
+}
+void CControlUI::SetMinHeight(int cy) {
+  m_cyMin = std::max(cy, 0);
+  NeedUpdate();
+}
+void CControlUI::SetMaxHeight(int cy) {
+  m_cyMax = std::max(cy, 0);
+  NeedUpdate();
+}
+
+void CControlUI::SetFloat(bool on) {
+  m_bFloat = on;
+  NeedUpdate();
+}
+
+RECT CControlUI::GetFloatPos() const { return Scale(m_rcFloatPos); }
+
+SIZE CControlUI::EstimateSize(SIZE /*available*/) {
+  SIZE size{GetFixedWidth(), GetFixedHeight()};
+  if (m_bAutoCalcWidth) {
+    const RECT padding = GetTextPadding();
+    const SIZE text = CRenderEngine::GetTextSize(m_pManager, GetText(), m_iFont, m_uTextStyle | DT_SINGLELINE, m_bShowHtml);
+    size.cx = text.cx + padding.left + padding.right;
+  }
+  return size;
+}
+
+void CControlUI::SetBkColor(DWORD color) { m_dwBackColor = color; }
+void CControlUI::SetBkColor2(DWORD color) { m_dwBackColor2 = color; }
+void CControlUI::SetBkImage(std::u16string_view image) { m_sBkImage = image; }
+void CControlUI::SetBorderColor(DWORD color) { m_dwBorderColor = color; }
+int CControlUI::GetBorderSize() const { return Scale(m_nBorderSize); }
+void CControlUI::SetBorderSize(int size) { m_nBorderSize = std::max(size, 0); }
+int CControlUI::GetBorderRound() const { return Scale(m_nBorderRound); }
+void CControlUI::SetBorderRound(int radius) { m_nBorderRound = std::max(radius, 0); }
+
+std::u16string CControlUI::GetVirtualWnd() const {
+  for (const CControlUI* c = this; c; c = c->m_pParent) {
+    if (!c->m_sVirtualWnd.empty()) return c->m_sVirtualWnd;
+  }
+  return {};
+}
+
+void CControlUI::SetAttribute(std::u16string_view name, std::u16string_view value) {
+  using namespace attr;
+  if (name == u"name") {
+    SetName(value);
+  } else if (name == u"text") {
+    SetText(UICulture::GetInstance().ParseBind(value));
+  } else if (name == u"tooltip") {
+    SetToolTip(UICulture::GetInstance().ParseBind(value));
+  } else if (name == u"userdata") {
+    SetUserData(value);
+  } else if (name == u"width") {
+    SetFixedWidth(ToInt(value));
+  } else if (name == u"height") {
+    SetFixedHeight(ToInt(value));
+  } else if (name == u"minwidth") {
+    SetMinWidth(ToInt(value));
+  } else if (name == u"maxwidth") {
+    SetMaxWidth(ToInt(value));
+  } else if (name == u"minheight") {
+    SetMinHeight(ToInt(value));
+  } else if (name == u"maxheight") {
+    SetMaxHeight(ToInt(value));
+  } else if (name == u"padding") {
+    SetPadding(ToRect(value));
+  } else if (name == u"float") {
+    SetFloat(ToBool(value));
+  } else if (name == u"pos") {
+    const RECT rc = ToRect(value);
+    m_rcFloatPos = rc;
+    SetFixedWidth(rc.right - rc.left);
+    SetFixedHeight(rc.bottom - rc.top);
+  } else if (name == u"visible") {
+    SetVisible(ToBool(value));
+  } else if (name == u"enabled") {
+    SetEnabled(ToBool(value));
+  } else if (name == u"mouse") {
+    SetMouseEnabled(ToBool(value));
+  } else if (name == u"bkcolor") {
+    SetBkColor(ToColor(value));
+  } else if (name == u"bkcolor2") {
+    SetBkColor2(ToColor(value));
+  } else if (name == u"bkimage") {
+    SetBkImage(value);
+  } else if (name == u"bordercolor") {
+    SetBorderColor(ToColor(value));
+  } else if (name == u"bordersize") {
+    SetBorderSize(ToInt(value));
+  } else if (name == u"borderround") {
+    SetBorderRound(ToInt(value));
+  } else if (name == u"textcolor") {
+    SetTextColor(ToColor(value));
+  } else if (name == u"disabledtextcolor") {
+    SetDisabledTextColor(ToColor(value));
+  } else if (name == u"font") {
+    SetFont(ToInt(value));
+  } else if (name == u"textpadding") {
+    SetTextPadding(ToRect(value));
+  } else if (name == u"showhtml") {
+    SetShowHtml(ToBool(value));
+  } else if (name == u"autocalcwidth") {
+    SetAutoCalcWidth(ToBool(value));
+  } else if (name == u"align") {
+    UINT style = m_uTextStyle & ~(DT_CENTER | DT_RIGHT);
+    if (value == u"center") style |= DT_CENTER;
+    if (value == u"right") style |= DT_RIGHT;
+    SetTextStyle(style);
+  } else if (name == u"valign") {
+    UINT style = m_uTextStyle & ~(DT_VCENTER | DT_BOTTOM);
+    if (value == u"vcenter" || value == u"center") style |= DT_VCENTER;
+    if (value == u"bottom") style |= DT_BOTTOM;
+    SetTextStyle(style);
+  } else if (name == u"endellipsis") {
+    SetTextStyle(ToBool(value) ? (m_uTextStyle | DT_END_ELLIPSIS) : (m_uTextStyle & ~DT_END_ELLIPSIS));
+  } else if (name == u"multiline" || name == u"wordbreak") {
+    SetTextStyle(ToBool(value) ? ((m_uTextStyle | DT_WORDBREAK) & ~DT_SINGLELINE)
+                               : ((m_uTextStyle & ~DT_WORDBREAK) | DT_SINGLELINE));
+  } else if (name == u"virtualwnd") {
+    SetVirtualWnd(value);
+  } else {
+    // An attribute no control knows is most likely a typo in a layout file.
+    hostlog::Log(log4cplus::DEBUG_LOG_LEVEL, "unknown attribute " + platform::Utf16ToUtf8(name),
+                 "DuiLib::CControlUI::SetAttribute", "UIControl", __LINE__, __PRETTY_FUNCTION__);
+  }
+}
+
+void CControlUI::DoEvent(TEventUI& event) {
+  switch (event.Type) {
+    case UIEventType::Click:
+      Activate();
+      break;
+    case UIEventType::MouseEnter:
+      Notify(DUI_MSGTYPE_MOUSEENTER);
+      break;
+    case UIEventType::MouseLeave:
+      Notify(DUI_MSGTYPE_MOUSELEAVE);
+      break;
+    case UIEventType::Timer:
+      Notify(DUI_MSGTYPE_TIMER, event.wParam);
+      break;
+    case UIEventType::DoubleClick:
+      // A double click activates the list item it lands on.
+      if (m_pParent && m_pParent->GetClass() == u"List") Notify(DUI_MSGTYPE_ITEMACTIVATE);
+      break;
+    case UIEventType::Link:
+      break;
+  }
+}
+
+bool CControlUI::Activate() { return false; }
+
+void CControlUI::NeedUpdate() {
+  if (m_pManager) m_pManager->NeedUpdate();
+}
+
+void CControlUI::Notify(std::u16string_view type, WPARAM wParam, LPARAM lParam) {
+  if (m_pManager) m_pManager->SendNotify(this, type, wParam, lParam);
+}
+
+}  // namespace DuiLib
