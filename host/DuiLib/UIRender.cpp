@@ -115,7 +115,7 @@ SIZE Measure(const std::vector<Glyph>& glyphs, bool wrap, int width, int emptyLi
       lineWidth += g.advance;
       if (BreaksAfter(g)) {
         lastBreak = end;
-        widthAtBreak = g.c == U' ' ? lineWidth - g.advance : lineWidth;
+        widthAtBreak = lineWidth;
       }
       ++end;
     }

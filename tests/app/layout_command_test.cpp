@@ -1,0 +1,133 @@
+// `sysdiagnose-host layout FILE`, run as the built program: every layout file the pages build, with
+// every control the pages look up in it.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <set>
+
+#include "support/host_program.h"
+#include "support/test_env.h"
+
+namespace {
+
+struct LayoutFile {
+  const char* file;
+  std::vector<std::string> names;  // the controls the pages look up in it
+};
+
+std::vector<std::string> DayLabels() {
+  std::vector<std::string> labels;
+  for (int k = 0; k < 12; ++k) labels.push_back("txt_hardware_his" + std::to_string(k));
+  return labels;
+}
+
+std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+const std::vector<std::string> kItemControls = {"lytHardware", "lytTitle", "lytContent", "ctlSmallIcon", "txtName",
+                                                "txtDescription", "ctlFolder", "ctlBigIcon", "lytItems", "lytLine",
+                                                "btnFolder"};
+
+const LayoutFile kLayouts[] = {
+    {"sysdiagnose_index.xml", {"SysdiagnoseUIMain", "tblSysdiagnoseContent"}},
+    {"sysdiagnose_archievement.xml",
+     Join({"lytSysdiagnoseDateItems", "txtSysdiagnoseDateItemsTips", "lstSysdiagnoseArchieve", "lytSysdiagnoseDetail",
+           "txtSysdiagnoseDetailDate", "lytSysdiagnoseNormal", "lytSysdiagnoseAbnormal", "txtSysdiagnoseNormalNum",
+           "txtSysdiagnoseAbnormalNum", "lyt_hardware_norm_state", "lyt_hardware_abnorm_state", "txt_hardware_norm_state",
+           "txt_hardware_abnorm_state", "txtSysdiagnoseArchievementSecondTitle", "btnSysdiagnoseScan"},
+          DayLabels())},
+    {"sysdiagnose_archievement_date.xml", {"opt_hardware_his", "btn_hardware_his", "txt_hardware_his"}},
+    {"sysdiagnose_archievement_detail.xml", {"ctlIcon", "txtName", "txtDescription", "ctlStatus"}},
+    {"sysdiagnose_scan.xml",
+     {"lstSysdiagnoseScanItems", "lytScanExecute", "lytScanCancel", "txtSysdiagnoseScanFirstTitle",
+      "txtSysdiagnoseScanSecondTitle", "btnSysdiagnoseScanBack", "btnSysdiagnoseScanCancel", "btnSysdiagnoseDetect"}},
+    {"sysdiagnose_scan_item.xml", Join(kItemControls, {"optChoose"})},
+    {"sysdiagnose_scan_detail.xml", {"txtTitle", "txtContent"}},
+    {"sysdiagnose_detect.xml",
+     {"lstSysdiagnoseDetectItems", "lytDetectExecute", "lytDetectCancel", "btnSysdiagnoseDetectComplete",
+      "btnSysdiagnoseDetectBack", "btnSysdiagnoseDetectCancel", "txtSysdiagnosedDetectFirstTitle",
+      "txtSysdiagnoseDetectSecondTitle"}},
+    {"sysdiagnose_detect_item.xml", Join(kItemControls, {"btnRepair"})},
+    {"sysdiagnose_detect_detail.xml",
+     {"lytTitle", "lytDetail", "txtTitle", "txtResult", "optChoose", "btnDetail", "txtDetail", "lytError", "lytSuggest",
+      "btnSuggest", "txtType", "ctlFolder", "txtSuggest"}},
+    {"sysdiagnose_upload.xml", {"lstUploadItems", "btnUpload", "btnClose", "btnCancel"}},
+    {"sysdiagnose_upload_item.xml", {"lytLoadding", "lytContent", "btnLoadding", "lblLoadding", "ctlContent", "lblContent"}},
+};
+
+// Control class by name over the whole tree (the first control of each name).
+std::map<std::string, std::string> ClassesByName(const nlohmann::json& tree) {
+  std::map<std::string, std::string> classes;
+  std::function<void(const nlohmann::json&)> visit = [&](const nlohmann::json& node) {
+    classes.emplace(node["name"].get<std::string>(), node["class"].get<std::string>());
+    for (const auto& child : node.value("children", nlohmann::json::array())) visit(child);
+  };
+  visit(tree);
+  return classes;
+}
+
+TEST(LayoutCommand, EveryLayoutFileHoldsTheControlsThePagesLookUp) {
+  for (const LayoutFile& layout : kLayouts) {
+    const auto run = testenv::RunHostProgram({"layout", testenv::ResourcePath(std::string("layout/") + layout.file), "--json"});
+    ASSERT_EQ(run.status, 0) << layout.file << ": " << run.err;
+    EXPECT_EQ(run.err, "") << layout.file;
+    const auto classes = ClassesByName(nlohmann::json::parse(run.out));
+    for (const std::string& name : layout.names) EXPECT_TRUE(classes.count(name)) << layout.file << " lacks " << name;
+  }
+}
+
+TEST(LayoutCommand, TheControlsThePagesDriveHaveTheirClasses) {
+  const auto classOf = [](const char* file, const char* name) {
+    const auto run = testenv::RunHostProgram({"layout", testenv::ResourcePath(std::string("layout/") + file), "--json"});
+    return ClassesByName(nlohmann::json::parse(run.out))[name];
+  };
+  EXPECT_EQ(classOf("sysdiagnose_scan_item.xml", "optChoose"), "AnimPanel");
+  EXPECT_EQ(classOf("sysdiagnose_detect_detail.xml", "optChoose"), "AnimPanel");
+  EXPECT_EQ(classOf("sysdiagnose_upload_item.xml", "btnLoadding"), "AnimPanel");
+  EXPECT_EQ(classOf("sysdiagnose_scan.xml", "lstSysdiagnoseScanItems"), "List");
+  EXPECT_EQ(classOf("sysdiagnose_index.xml", "tblSysdiagnoseContent"), "TabLayout");
+  EXPECT_EQ(classOf("sysdiagnose_archievement_date.xml", "opt_hardware_his"), "Option");
+  EXPECT_EQ(classOf("sysdiagnose_detect.xml", "txtSysdiagnoseDetectSecondTitle"), "Text");
+}
+
+TEST(LayoutCommand, PrintsAnOutlineOrOneHtmlDocument) {
+  const std::string file = testenv::ResourcePath("layout/sysdiagnose_scan.xml");
+  const auto outline = testenv::RunHostProgram({"layout", file});
+  EXPECT_EQ(outline.status, 0);
+  EXPECT_NE(outline.out.find("  Button btnSysdiagnoseScanBack  32,504 160x40\n"), std::string::npos) << outline.out;
+  const auto html = testenv::RunHostProgram({"layout", file, "--html"});
+  EXPECT_EQ(html.status, 0);
+  EXPECT_EQ(html.out.rfind("<!DOCTYPE html>", 0), 0u);
+  EXPECT_NE(html.out.find("data-name=\"btnSysdiagnoseDetect\""), std::string::npos);
+}
+
+TEST(LayoutCommand, AMissingOrMalformedFileIsOneLineAndExitStatusTwo) {
+  const std::string broken = testing::TempDir() + "/broken-layout.xml";
+  std::ofstream(broken) << "<Window><VerticalLayout></Window>";
+  struct Case {
+    std::vector<std::string> args;
+    std::string says;
+  };
+  const Case cases[] = {
+      {{"layout", testing::TempDir() + "/no-such-layout.xml"}, "cannot read"},
+      {{"layout", broken, "--json"}, "malformed XML"},
+      {{"layout"}, "usage: sysdiagnose-host layout FILE"},
+      {{"layout", broken, "--json", "--html"}, "usage: sysdiagnose-host layout FILE"},
+  };
+  for (const Case& c : cases) {
+    const auto run = testenv::RunHostProgram(c.args);
+    EXPECT_EQ(run.status, 2) << c.says;
+    EXPECT_EQ(run.out, "");
+    // The command's own line; a warning of the logger may precede it while warnings go to stderr.
+    ASSERT_FALSE(run.err.empty());
+    const std::string last = run.err.substr(run.err.rfind('\n', run.err.size() - 2) + 1);
+    EXPECT_NE(last.find(c.says), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n') - (run.err.find("WARN ") == 0 ? 1 : 0), 1) << run.err;
+  }
+}
+
+}  // namespace

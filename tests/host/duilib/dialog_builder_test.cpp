@@ -1,0 +1,115 @@
+// CDialogBuilder: layout files and texts into control trees.
+#include "DuiLib/UIDlgBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "DuiLib/UIAnimPanel.h"
+#include "DuiLib/UIContainer.h"
+#include "DuiLib/UIManager.h"
+#include "DuiLib/UIVerticalLayout.h"
+#include "platform/encoding.h"
+#include "support/log_capture.h"
+#include "support/test_env.h"
+
+namespace {
+
+using namespace DuiLib;
+
+TEST(DialogBuilder, BuildsTheTreeWithEveryAttributeInFileOrder) {
+  CPaintManagerUI manager;
+  CDialogBuilder builder;
+  std::unique_ptr<CControlUI> root(builder.Create(
+      uR"(<Window size="300,200"><VerticalLayout name="root" inset="1,2,3,4">
+            <Label name="title" text="bind='IDS_HARDWARE_DETECT_CPU'" textcolor="#FF7F7F7F" font="16" padding="4,5,6,7"/>
+            <AnimPanel name="icon" width="20" height="20" mouse="false" frameimage="file='a_.png'" lastframe="30"/>
+            <Control name="late" width="10" width="30"/>
+          </VerticalLayout></Window>)",
+      {}, nullptr, &manager));
+
+  ASSERT_NE(root, nullptr) << builder.GetLastErrorMessage();
+  EXPECT_EQ(manager.GetInitSize(), (SIZE{300, 200}));
+  auto* container = dynamic_cast<CContainerUI*>(root.get());
+  ASSERT_NE(container, nullptr);
+  EXPECT_EQ(container->GetInset(), (RECT{1, 2, 3, 4}));
+  ASSERT_EQ(container->GetCount(), 3);
+  CControlUI* title = container->GetItemAt(0);
+  EXPECT_EQ(title->GetClass(), u"Label");
+  EXPECT_EQ(title->GetText(), u"Processor");  // the bound string key, from the en-US table
+  EXPECT_EQ(title->GetTextColor(), 0xFF7F7F7Fu);
+  EXPECT_EQ(title->GetFont(), 16);
+  EXPECT_EQ(title->GetPadding(), (RECT{4, 5, 6, 7}));
+  auto* icon = dynamic_cast<CAnimPanelUI*>(container->GetItemAt(1));
+  ASSERT_NE(icon, nullptr);
+  EXPECT_FALSE(icon->IsMouseEnabled());
+  EXPECT_EQ(icon->GetLastFrame(), 30);
+  EXPECT_EQ(container->GetItemAt(2)->GetFixedWidth(), 30);  // the later attribute wins
+}
+
+TEST(DialogBuilder, ReadsWindowsStyleNamesUnderTheApplicationDirectory) {
+  CDialogBuilder builder;
+  std::unique_ptr<CControlUI> root(builder.Create(u"layout\\sysdiagnose_scan.xml"));
+  ASSERT_NE(root, nullptr) << builder.GetLastErrorMessage();
+  EXPECT_NE(CPaintManagerUI().FindSubControlByName(root.get(), u"lstSysdiagnoseScanItems"), nullptr);
+  EXPECT_EQ(root->GetManager(), nullptr);  // built for a window, not in one yet
+}
+
+TEST(DialogBuilder, AddsTheRootToTheParentItIsGiven) {
+  CVerticalLayoutUI parent;
+  CDialogBuilder builder;
+  CControlUI* row = builder.Create(u"<Label name='row'/>", {}, nullptr, nullptr, &parent);
+  ASSERT_NE(row, nullptr);
+  EXPECT_EQ(parent.GetItemAt(0), row);
+  EXPECT_EQ(row->GetParent(), &parent);
+}
+
+class CustomControl : public CControlUI {
+ public:
+  std::u16string_view GetClass() const override { return u"Custom"; }
+};
+
+class CustomClasses : public IDialogBuilderCallback {
+ public:
+  CControlUI* CreateControl(std::u16string_view name) override { return name == u"Custom" ? new CustomControl : nullptr; }
+};
+
+TEST(DialogBuilder, AsksTheCallbackForClassesItDoesNotKnow) {
+  CustomClasses callback;
+  CDialogBuilder builder;
+  std::unique_ptr<CControlUI> root(builder.Create(u"<HorizontalLayout><Custom name='c'/></HorizontalLayout>", {}, &callback));
+  ASSERT_NE(root, nullptr) << builder.GetLastErrorMessage();
+  EXPECT_EQ(dynamic_cast<CContainerUI&>(*root).GetItemAt(0)->GetClass(), u"Custom");
+}
+
+TEST(DialogBuilder, ABrokenLayoutGivesNullWithItsReasonLogged) {
+  const std::string dir = testing::TempDir() + "/builder-layouts";
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir + "/truncated.xml") << "<Window><VerticalLayout><Label></VerticalLayout>";
+  struct Case {
+    std::u16string xml;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {u"layout\\no_such_layout.xml", "cannot read"},
+      {platform::Utf8ToUtf16(dir + "/truncated.xml"), "malformed XML"},
+      {platform::Utf8ToUtf16(dir), "cannot read"},
+      {u"<Window size='10,10'><Font id='1'/></Window>", "holds no control"},
+      {u"<VerticalLayout><Lable/></VerticalLayout>", "unknown control <Lable>"},
+      {u"<Label><Button/></Label>", "<Label> cannot hold <Button>"},
+      {u"<", "malformed XML"},
+  };
+  for (const Case& c : cases) {
+    testenv::LogCapture log;
+    CDialogBuilder builder;
+    EXPECT_EQ(builder.Create(c.xml), nullptr) << c.reason;
+    EXPECT_NE(builder.GetLastErrorMessage().find(c.reason), std::string::npos) << builder.GetLastErrorMessage();
+    const auto warnings = log.LinesAtLeast(log4cplus::WARN_LOG_LEVEL);
+    ASSERT_EQ(warnings.size(), 1u) << c.reason;
+    EXPECT_NE(warnings.front().message.find(c.reason), std::string::npos);
+  }
+}
+
+}  // namespace
