@@ -7,7 +7,8 @@ preset=${1:-default}
 
 packages=(cmake ninja-build g++ pkg-config ccache
   librapidxml-dev libicu-dev liblog4cplus-dev libsqlite3-dev nlohmann-json3-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev)
+  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+  python3 chromium fonts-liberation2 fonts-wqy-microhei)  # the browser check of the pages' HTML
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
