@@ -27,7 +27,7 @@ constexpr std::array<FontEntry, 12> kFonts{{
     {5, {16, true}},    // dialog titles
     {6, {18, true}},    //
     {7, {20, true}},    // page titles
-    {8, {11, false}},   // small labels under the day bars
+    {8, {10, false}},   // small labels under the day bars
     {11, {12, false}},  // a category's verdict text
     {16, {12, false}},  // a category's summary
     {105, {12, false}}, // check names in the titles

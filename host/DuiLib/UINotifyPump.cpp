@@ -57,7 +57,7 @@ void CNotifyPump::NotifyPump(TNotifyUI& msg) {
 bool CNotifyPump::LoopDispatch(TNotifyUI& msg) {
   for (const DUI_MSGMAP* map = GetMessageMap(); map; map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr) {
     if (const DUI_MSGMAP_ENTRY* entry = FindEntry(map->lpEntries, msg)) {
-      if (entry->nSig == DuiSig_vn && entry->pfn) (this->*(entry->pfn))(msg);
+      if (entry->nSig == DuiSig_vn && entry->pfn) entry->pfn(this, msg);
       return true;
     }
   }

@@ -35,7 +35,18 @@ class CNotifyPump;
 // The text of a notification type or control name in a map entry (a view or a literal).
 constexpr const char16_t* DuiMsgText(std::u16string_view text) { return text.data(); }
 
-using DUI_PMSG = void (CNotifyPump::*)(TNotifyUI&);
+// An entry calls its handler through a small function that turns the pump back into the class
+// that declared the handler (a plain member pointer converted to the base would not survive
+// multiple inheritance checks).
+using DUI_PMSG = void (*)(CNotifyPump*, TNotifyUI&);
+
+template <auto Handler>
+struct DuiHandler;
+
+template <class T, void (T::*Handler)(TNotifyUI&)>
+struct DuiHandler<Handler> {
+  static void Call(CNotifyPump* pump, TNotifyUI& msg) { (static_cast<T*>(pump)->*Handler)(msg); }
+};
 
 enum DuiSig : UINT {
   DuiSig_end = 0,
@@ -97,10 +108,10 @@ class CNotifyPump {
   const ::DuiLib::DUI_MSGMAP_ENTRY theClass::_messageEntries[] = {
 
 #define DUI_ON_MSGTYPE(msgtype, memberFxn) \
-  {::DuiLib::DuiMsgText(msgtype), u"", ::DuiLib::DuiSig_vn, static_cast<::DuiLib::DUI_PMSG>(&memberFxn)},
+  {::DuiLib::DuiMsgText(msgtype), u"", ::DuiLib::DuiSig_vn, &::DuiLib::DuiHandler<&memberFxn>::Call},
 
 #define DUI_ON_MSGTYPE_CTRNAME(msgtype, ctrname, memberFxn) \
-  {::DuiLib::DuiMsgText(msgtype), ::DuiLib::DuiMsgText(ctrname), ::DuiLib::DuiSig_vn, static_cast<::DuiLib::DUI_PMSG>(&memberFxn)},
+  {::DuiLib::DuiMsgText(msgtype), ::DuiLib::DuiMsgText(ctrname), ::DuiLib::DuiSig_vn, &::DuiLib::DuiHandler<&memberFxn>::Call},
 
 #define DUI_ON_CLICK_CTRNAME(ctrname, memberFxn) DUI_ON_MSGTYPE_CTRNAME(::DuiLib::DUI_MSGTYPE_CLICK, ctrname, memberFxn)
 

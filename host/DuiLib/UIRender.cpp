@@ -31,9 +31,9 @@ int Advance(char32_t c) {
     if (kNarrow.find(ascii) != std::u16string_view::npos) return 25;
     if (kSlim.find(ascii) != std::u16string_view::npos) return 33;
     if (kBroad.find(ascii) != std::u16string_view::npos) return 85;
-    if (c >= U'A' && c <= U'Z') return 67;
+    if (c >= U'A' && c <= U'Z') return 70;
     if (c >= U'0' && c <= U'9') return 56;
-    if (c >= U'a' && c <= U'z') return 52;
+    if (c >= U'a' && c <= U'z') return 55;
   }
   return IsWide(c) ? 100 : 60;
 }
@@ -63,7 +63,7 @@ void AppendGlyphs(std::vector<Glyph>& glyphs, std::u16string_view text, Face fac
       c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
     }
     double advance = Advance(c) * face.size / 100.0;
-    if (face.bold) advance *= 1.08;
+    if (face.bold) advance *= 1.10;
     glyphs.push_back(Glyph{c, advance, lineHeight});
   }
 }

@@ -5,8 +5,8 @@
 // The font model: a font of the host's table (CPaintManagerUI::GetFontInfo) is a pixel size S
 // (scaled by the DPI) and a weight. A character advances by a fixed fraction of S, close to a
 // common sans-serif face: space 0.28; "ijl|!.,:;'`" 0.25; "ftrI()[]{}/\-\"" 0.33; "mwMW@%" 0.85;
-// other capitals 0.67; digits 0.56; other small letters 0.52; East Asian wide characters 1.0;
-// anything else 0.6. Bold is 8% wider. A line is ceil(S × 4/3) high. A text's width is the sum
+// other capitals 0.70; digits 0.56; other small letters 0.55; East Asian wide characters 1.0;
+// anything else 0.6. Bold is 10% wider. A line is ceil(S × 4/3) high. A text's width is the sum
 // of its advances, rounded up. DT_WORDBREAK wraps at spaces (and between wide characters) to the
 // rectangle's width, breaking a word that is wider than a line; "\n" always breaks.
 #include <string_view>

@@ -31,14 +31,14 @@ TEST(TextMeasuring, FollowsTheDocumentedFontModel) {
   };
   const Case cases[] = {
       {u"", 0, DT_SINGLELINE, 9999, {0, 16}},
-      {u"ab", 0, DT_SINGLELINE, 9999, {13, 16}},            // 2 × 0.52 × 12 = 12.48
+      {u"ab", 0, DT_SINGLELINE, 9999, {14, 16}},            // 2 × 0.55 × 12 = 13.2
       {u"Il m", 0, DT_SINGLELINE, 9999, {21, 16}},          // (0.33 + 0.25 + 0.28 + 0.85) × 12
-      {u"ab", 1, DT_SINGLELINE, 9999, {14, 16}},            // bold: 8% wider
+      {u"ab", 1, DT_SINGLELINE, 9999, {15, 16}},            // bold: 10% wider
       {u"硬盘", 4, DT_SINGLELINE, 9999, {28, 19}},          // wide characters: one em each at 14 px
-      {u"aaaa aaaa aaaa", 0, DT_WORDBREAK, 60, {54, 32}},   // two words fit a line of 60, the third wraps
-      {u"aaaaaaaaaaaa", 0, DT_WORDBREAK, 30, {25, 48}},     // a word wider than the line breaks inside
+      {u"aaaa aaaa aaaa", 0, DT_WORDBREAK, 60, {57, 32}},   // two words fit a line of 60, the third wraps
+      {u"aaaaaaaaaaaa", 0, DT_WORDBREAK, 30, {27, 48}},     // a word wider than the line breaks inside
       {u"one\ntwo", 0, DT_WORDBREAK, 9999, {21, 32}},
-      {u"aaaa aaaa aaaa", 0, DT_SINGLELINE, 60, {82, 16}},  // one line however narrow the rectangle
+      {u"aaaa aaaa aaaa", 0, DT_SINGLELINE, 60, {86, 16}},  // one line however narrow the rectangle
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Measure(c.text, c.font, c.style, c.width), c.expected) << platform::Utf16ToUtf8(c.text);
@@ -46,8 +46,8 @@ TEST(TextMeasuring, FollowsTheDocumentedFontModel) {
   RECT untouched{0, 0, 5, 5};
   CRenderEngine::DrawText(nullptr, untouched, u"text", 0, 0, DT_SINGLELINE);
   EXPECT_EQ(untouched, (RECT{0, 0, 5, 5})) << "without DT_CALCRECT nothing is measured";
-  // Markup is measured without its tags, each run in its own font: 12.48 × 1.08 + 3.36 + 6.24.
-  EXPECT_EQ(CRenderEngine::GetTextSize(nullptr, u"{b}ab{/b} {a}x{/a}", 0, DT_SINGLELINE, true).cx, 24);
+  // Markup is measured without its tags, each run in its own font: 13.2 × 1.1 + 3.36 + 6.6.
+  EXPECT_EQ(CRenderEngine::GetTextSize(nullptr, u"{b}ab{/b} {a}x{/a}", 0, DT_SINGLELINE, true).cx, 25);
 }
 
 constexpr char16_t kSmallTree[] = uR"(<Window size="200,120"><VerticalLayout name="root" bkcolor="#FFFFFFFF">
