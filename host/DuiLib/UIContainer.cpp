@@ -144,16 +144,19 @@ void CContainerUI::SetScrollPos(SIZE pos) {
   NeedUpdate();
 }
 
-void CContainerUI::LineUp() { SetScrollPos(SIZE{0, GetScrollPos().cy - (CPaintManagerUI::GetFontHeight(-1) + 8)}); }
-void CContainerUI::LineDown() { SetScrollPos(SIZE{0, GetScrollPos().cy + (CPaintManagerUI::GetFontHeight(-1) + 8)}); }
-void CContainerUI::PageUp() {
+void CContainerUI::ScrollBy(int dy) { SetScrollPos(SIZE{0, GetScrollPos().cy + dy}); }
+
+int CContainerUI::LineSize() { return CPaintManagerUI::GetFontHeight(-1) + 8; }
+
+int CContainerUI::PageSize() const {
   const RECT inner = InnerRect();
-  SetScrollPos(SIZE{0, GetScrollPos().cy - (inner.bottom - inner.top)});
+  return inner.bottom - inner.top;
 }
-void CContainerUI::PageDown() {
-  const RECT inner = InnerRect();
-  SetScrollPos(SIZE{0, GetScrollPos().cy + (inner.bottom - inner.top)});
-}
+
+void CContainerUI::LineUp() { ScrollBy(-LineSize()); }
+void CContainerUI::LineDown() { ScrollBy(LineSize()); }
+void CContainerUI::PageUp() { ScrollBy(-PageSize()); }
+void CContainerUI::PageDown() { ScrollBy(PageSize()); }
 void CContainerUI::HomeUp() { SetScrollPos(SIZE{0, 0}); }
 void CContainerUI::EndDown() { SetScrollPos(SIZE{0, GetScrollRange().cy}); }
 

@@ -84,6 +84,9 @@ class CContainerUI : public CControlUI {
 
  private:
   void Destroy(CControlUI* control);
+  void ScrollBy(int dy);
+  static int LineSize();
+  int PageSize() const;
 
   RECT m_rcInset;
   int m_iChildPadding = 0;

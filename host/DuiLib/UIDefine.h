@@ -62,7 +62,6 @@ inline constexpr std::u16string_view DUI_MSGTYPE_LINK = u"link";
 inline constexpr std::u16string_view DUI_MSGTYPE_MOUSEENTER = u"mouseenter";
 inline constexpr std::u16string_view DUI_MSGTYPE_MOUSELEAVE = u"mouseleave";
 inline constexpr std::u16string_view DUI_MSGTYPE_ITEMACTIVATE = u"itemactivate";
-inline constexpr std::u16string_view DUI_MSGTYPE_WINDOWINIT = u"windowinit";
 
 // One notification: what happened (sType) to which control (pSender). sVirtualWnd is the
 // virtual-window name of the sender (its own or its nearest ancestor's), filled in by
