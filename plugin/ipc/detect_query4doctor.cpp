@@ -63,6 +63,42 @@ bool IsChineseUser() {
 
 std::u16string Text(const char16_t* key) { return UICulture::GetInstance().GetString(key); }
 
+// What a row offers follows its state: the repair command only while it is abnormal and
+// repairable, the failure notice after a failed repair (with no action colour, as only the
+// command has one), nothing otherwise.
+enum class RowAction { None, RepairCommand, RepairFailed };
+
+void SetRowAction(tagDoctorItem& item, RowAction action) {
+  item.strAction.clear();
+  item.clrAction = 0;
+  item.clrActionAlt = 0;
+  if (action == RowAction::RepairFailed) item.strAction = Text(u"IDS_HARDWARE_DETECT_ITEM_OPERAT_FAIL");
+  if (action != RowAction::RepairCommand) return;
+  item.strAction = Text(u"IDS_HARDWARE_DETECT_ITEM_REPAIR_COMMAND");
+  (IsChineseUser() ? item.clrAction : item.clrActionAlt) = kDoctorColorAbnormal;
+}
+
+// Every repair of a category's list, one after the other. The category is repaired only when
+// every call succeeded; the message shown is that of the last call that failed.
+struct CategoryRepair {
+  bool succeeded = true;
+  std::u16string failureMessage;
+};
+
+CategoryRepair RepairCategory(const std::vector<tagDoctorRepairEntry>& repairs) {
+  CategoryRepair outcome;
+  HardwareDetect::tagHARDWARE_REPAIR_RESULT result{0, false, false, true, u""};
+  for (const tagDoctorRepairEntry& entry : repairs) {
+    HardwareRepairHelper::Instance().Repair(entry.strRepairName, platform::Utf8ToUtf16(std::to_string(entry.nCode)),
+                                            result);
+    if (!result.succeeded) {
+      outcome.succeeded = false;
+      outcome.failureMessage = result.message;
+    }
+  }
+  return outcome;
+}
+
 tagDoctorItem PendingItem(const tagXmlUIInfo& ui) {
   tagDoctorItem item;
   item.strIcon = ui.iconSmall;
@@ -155,12 +191,8 @@ void RunRepair(DetectQuery4Doctor::State& state) {
     const int32_t category = catalogue[k].id;
     const auto& repairs = state.m_repairLists[k];
 
-    HardwareDetect::tagHARDWARE_REPAIR_RESULT result{0, false, false, true, u""};
-    for (const tagDoctorRepairEntry& entry : repairs) {
-      HardwareRepairHelper::Instance().Repair(entry.strRepairName,
-                                              platform::Utf8ToUtf16(std::to_string(entry.nCode)), result);
-    }
-    const bool succeeded = result.succeeded;
+    const CategoryRepair repair = RepairCategory(repairs);
+    const bool succeeded = repair.succeeded;
     GetHardwareCatalog().RefreshModelName(category);
     tagXmlUIInfo ui;
     GetHardwareCatalog().GetUIInfo(category, ui);
@@ -172,13 +204,14 @@ void RunRepair(DetectQuery4Doctor::State& state) {
       if (succeeded) {
         item.nState = kDoctorStateNormal;
         item.clrStatus = kDoctorColorNormal;
+        SetRowAction(item, RowAction::None);
         --states.abnormalCount;
         ++states.normalCount;
         ++repaired;
       } else {
         item.nState = kDoctorStateAbnormal;
-        item.strAction = Text(u"IDS_HARDWARE_DETECT_ITEM_OPERAT_FAIL");
-        item.strResult = UICulture::GetInstance().GetString(result.message);
+        SetRowAction(item, RowAction::RepairFailed);
+        item.strResult = UICulture::GetInstance().GetString(repair.failureMessage);
       }
       SetState(states, category, !succeeded);
       guard.unlock();
@@ -230,15 +263,7 @@ void DoctorDiagnoseCategory(FaultDetectors& detectors, int32_t category, tagDoct
   const tagDetectResult verdict = DoctorDiagnose(category, detectors, repairs);
   item.nState = (verdict.passed || category == HARDWARE_CPU) ? kDoctorStateNormal : kDoctorStateAbnormal;
   if (!verdict.passed) {
-    if (verdict.extra) {
-      item.strAction = Text(u"IDS_HARDWARE_DETECT_ITEM_REPAIR_COMMAND");
-      if (IsChineseUser()) {
-        item.clrAction = kDoctorColorAbnormal;
-      } else {
-        item.clrAction = 0;
-        item.clrActionAlt = kDoctorColorAbnormal;
-      }
-    }
+    if (verdict.extra) SetRowAction(item, RowAction::RepairCommand);
     item.clrStatus = kDoctorColorAbnormal;
   } else {
     item.clrStatus = kDoctorColorNormal;

@@ -19,6 +19,8 @@ using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
+std::u16string Text(const char16_t* key) { return UICulture::GetInstance().GetString(key); }
+
 class DoctorServiceTest : public RunTest {
  protected:
   // Index of the category in the catalogue (and in the report's items).
@@ -155,13 +157,18 @@ TEST_F(DoctorServiceTest, RepairBeforeAnyDetectionReportsAnEmptyListAndStoresZer
   EXPECT_EQ(StoredCounts(), std::make_pair(int64_t{0}, int64_t{0}));
 }
 
+// Wi-Fi: its repair succeeds. Bluetooth: its repair fails. Keyboard: two repairs, the first fails
+// and the second succeeds. Memory: nothing to repair.
 TEST_F(DoctorServiceTest, RepairFixesWhatItCanAndReportsTheRest) {
   testenv::UseMachine(R"({
     "checks": {"wifi": {"switch": {"code": 4294967293, "passed": false}},
                "bluetooth": {"state": {"code": 12, "passed": false}},
+               "keyboard": {"filterKey": {"code": 6, "passed": false}, "hotKey": {"code": 7, "passed": false}},
                "memory": {"random": 3}},
     "repairs": {"RepairWifiProblem": {"fixes": ["wifi.switch"]},
-                "RepairBTProblems": {"succeeded": false, "message": "IDS_HARDWARE_DIAGNOSE_BLUETOOTH_DEVICE_REPAIR_FAIL"}}})");
+                "RepairBTProblems": {"succeeded": false, "message": "IDS_HARDWARE_DIAGNOSE_BLUETOOTH_DEVICE_REPAIR_FAIL"},
+                "CloseFilterKey": {"succeeded": false, "message": "IDS_HARDWARE_DIAGNOSE_REPAIR_SETTING_FAIL"},
+                "RepairHotkey": {"succeeded": true, "message": "IDS_HARDWARE_DIAGNOSE_REPAIR_SUCCESS"}}})");
   std::vector<std::chrono::milliseconds> pauses;
   std::mutex pauseLock;
   OnSleep([&](std::chrono::milliseconds pause) {
@@ -187,13 +194,22 @@ TEST_F(DoctorServiceTest, RepairFixesWhatItCanAndReportsTheRest) {
   const auto& first = reports.front().result;
   EXPECT_EQ(first.vecItems[IndexOf(HARDWARE_NETCARD)].nState, 0u);  // under repair
   const auto& last = reports.back().result;
-  EXPECT_EQ(last.vecItems[IndexOf(HARDWARE_NETCARD)].nState, 2u);
-  EXPECT_EQ(last.vecItems[IndexOf(HARDWARE_NETCARD)].clrStatus, kDoctorColorNormal);
-  const tagDoctorItem& bluetooth = last.vecItems[IndexOf(HARDWARE_BLUETOOTH)];
-  EXPECT_EQ(bluetooth.nState, 3u);
-  EXPECT_EQ(bluetooth.strAction, UICulture::GetInstance().GetString(u"IDS_HARDWARE_DETECT_ITEM_OPERAT_FAIL"));
-  EXPECT_EQ(bluetooth.strResult,
-            UICulture::GetInstance().GetString(u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_DEVICE_REPAIR_FAIL"));
+  const tagDoctorItem& wifi = last.vecItems[IndexOf(HARDWARE_NETCARD)];
+  EXPECT_EQ(wifi.nState, 2u);
+  EXPECT_EQ(wifi.clrStatus, kDoctorColorNormal);
+  EXPECT_EQ(wifi.strAction, u"");  // repaired: nothing more to offer
+  EXPECT_EQ(wifi.clrAction, 0u);
+  EXPECT_EQ(wifi.clrActionAlt, 0u);
+  const auto failedRepair = [](const tagDoctorItem& item, const char16_t* message) {
+    EXPECT_EQ(item.nState, 3u);
+    EXPECT_EQ(item.clrStatus, kDoctorColorAbnormal);
+    EXPECT_EQ(item.strAction, Text(u"IDS_HARDWARE_DETECT_ITEM_OPERAT_FAIL"));
+    EXPECT_EQ(item.clrAction, 0u);
+    EXPECT_EQ(item.clrActionAlt, 0u);
+    EXPECT_EQ(item.strResult, Text(message));
+  };
+  failedRepair(last.vecItems[IndexOf(HARDWARE_BLUETOOTH)], u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_DEVICE_REPAIR_FAIL");
+  failedRepair(last.vecItems[IndexOf(HARDWARE_KEYBOARD)], u"IDS_HARDWARE_DIAGNOSE_REPAIR_SETTING_FAIL");
   EXPECT_EQ(last.vecItems[IndexOf(HARDWARE_MEMORY)].nState, 3u);  // nothing to repair
   {
     std::lock_guard guard(pauseLock);
@@ -207,6 +223,7 @@ TEST_F(DoctorServiceTest, RepairFixesWhatItCanAndReportsTheRest) {
   const tagQueryDataItem stored = LatestStoredRun();
   EXPECT_EQ(stored.netcardState, 0);
   EXPECT_EQ(stored.bluetoothState, 1);
+  EXPECT_EQ(stored.keyboardState, 1);
   EXPECT_EQ(stored.memoryState, 1);
 
   // The machine is repaired: a new detection finds the Wi-Fi normal.
