@@ -125,7 +125,7 @@ void DescribeHardware(Report& report, const Hardware& hw) {
 std::string Outcome(const CheckResult& check) {
   return Join({check.passed ? "passes" : "FAILS", "code " + Code(check.code),
                check.level != 0 || !check.passed ? "level " + Code(check.level) : "", U8(check.messageKey),
-               Number(check.delayMs, "ms")});
+               Number(check.delayMs, "ms"), check.throws.empty() ? "" : "then throws \"" + check.throws + "\""});
 }
 
 std::string DiskOutcome(const DiskCheck& disk) {

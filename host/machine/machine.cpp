@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <stdexcept>
 
 #include "platform/encoding.h"
 
@@ -100,6 +101,7 @@ CheckResult Machine::RunCheck(std::string_view call, std::string_view path, std:
   const CheckResult result = Lookup(Current()->checks, path, CheckResult{});
   Wait(result.delayMs);
   Record(call, args, begin);
+  if (!result.throws.empty()) throw std::runtime_error(result.throws);
   return result;
 }
 

@@ -24,6 +24,7 @@ struct CheckResult {
   bool passed = true;
   uint32_t level = 0;
   uint32_t delayMs = 0;
+  std::string throws;  // not empty: the library call throws std::runtime_error with this text
 
   bool operator==(const CheckResult&) const = default;
 };
@@ -200,7 +201,7 @@ class Machine {
   std::shared_ptr<const Profile> Current() const;
 
   // The library stand-ins' entry points. Each writes one journal entry for `call` and waits the
-  // entry's delayMs inside it.
+  // entry's delayMs inside it; RunCheck then throws when the check says so.
   CheckResult RunCheck(std::string_view call, std::string_view path, std::string_view args = {});
   bool Flag(std::string_view call, std::string_view path, bool fallback);
   // The check of the first disk in hardware.disks whose firmware revision matches; none: code 2,

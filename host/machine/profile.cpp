@@ -336,6 +336,7 @@ void ReadCheck(const json& value, const std::string& path, Errors& errors, Check
   result.Bool("passed", out.passed);
   result.Code("level", out.level);
   result.Unsigned("delayMs", out.delayMs);
+  result.Text("throws", out.throws);
 }
 
 // A disk entry: {"code", "smart", "delayMs"}, or a plain number for the code alone.
