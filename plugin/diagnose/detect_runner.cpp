@@ -1,6 +1,7 @@
 #include "diagnose/detect_runner.h"
 
 #include <exception>
+#include <optional>
 #include <thread>
 
 #include "diagnose/category_routines.h"
@@ -9,6 +10,7 @@
 #include "ipc/ipc_helper.h"
 #include "model/hardware_catalog.h"
 #include "model/hardware_state.h"
+#include "model/page_call.h"
 #include "utility/Logger.h"
 
 namespace zel::sysdiagnose {
@@ -53,9 +55,26 @@ void DetectRunner::Start(std::vector<enmHardwareID> categories, CheckStartCallba
   categories_ = std::move(categories);
   // A cancel that came too late for the previous run must not stop this one before it begins.
   cancelRequested_ = false;
-  Callables callables{std::move(onCheckStart), std::move(onLine),     std::move(onMessage),
-                      std::move(onResult),     std::move(onFinished), std::move(onCancelled)};
-  std::thread([this, callables = std::move(callables)] { RunWorker(callables); }).detach();
+  // The routines call these themselves, amid their library calls.
+  Callables callables{Shielded(std::move(onCheckStart), "onCheckStart"), Shielded(std::move(onLine), "onLine"),
+                      Shielded(std::move(onMessage), "onMessage"),       Shielded(std::move(onResult), "onResult"),
+                      std::move(onFinished),                             std::move(onCancelled)};
+  StartWorker([this, callables = std::move(callables)] { RunWorker(callables); });
+}
+
+void DetectRunner::StartWorker(std::function<void()> work) {
+  // Running from now, not from when the thread gets going: a cancel pressed in between must be
+  // seen as a cancel of this run, not as a press after its end.
+  running_ = true;
+  try {
+    std::thread([this, work = std::move(work)] {
+      work();
+      running_ = false;
+    }).detach();
+  } catch (...) {
+    running_ = false;
+    throw;
+  }
 }
 
 void DetectRunner::ClearRowConsumed() {
@@ -84,35 +103,32 @@ void DetectRunner::SetDoctorState(int32_t category, uint32_t state) {
 }
 
 void DetectRunner::RunWorker(const Callables& callables) {
-  running_ = true;
+  std::optional<Outcome> outcome;
   try {
-    RunCategories(callables);
+    outcome = RunCategories(callables);
   } catch (const std::exception& e) {
     // A throwing library call must not take the host down: the run ends as cancelled.
     hostlog::Error(std::string("diagnosis ended by an exception: ") + e.what(),
                    "zel::sysdiagnose::DetectRunner::RunWorker", "zel_diagnose_runner", __LINE__,
                    __PRETTY_FUNCTION__);
-    EndAsCancelled(callables.onCancelled);
   }
-  running_ = false;
+  if (!outcome) return EndAsCancelled(callables.onCancelled);
+  DiagnoseHistory::SaveDiagnoseRecord(record_);
+  CallPage(callables.onFinished, "onFinished", outcome->abnormalLevel0, outcome->failed);
 }
 
 void DetectRunner::EndAsCancelled(const CancelledCallback& onCancelled) {
   DiagnoseHistory::SaveDiagnoseRecord(record_);
   cancelRequested_ = false;
-  if (onCancelled) onCancelled();
+  CallPage(onCancelled, "onCancelled");
 }
 
-void DetectRunner::RunCategories(const Callables& callables) {
+std::optional<DetectRunner::Outcome> DetectRunner::RunCategories(const Callables& callables) {
   record_ = ResetDiagnoseRecord();
-  int32_t abnormalLevel0 = 0;
-  std::vector<enmHardwareID> failed;
+  Outcome outcome;
 
   for (const enmHardwareID category : categories_) {
-    if (cancelRequested_) {
-      EndAsCancelled(callables.onCancelled);
-      return;
-    }
+    if (cancelRequested_) return std::nullopt;
     tagDetectResult verdict = FreshVerdict();
     if (const DiagnoseRoutine routine = RoutineFor(category)) {
       verdict = routine(detectors_, verdict, callables.onCheckStart, callables.onLine, callables.onMessage,
@@ -124,8 +140,8 @@ void DetectRunner::RunCategories(const Callables& callables) {
     if (verdict.passed) {
       ++record_.normalCount;
     } else {
-      if (verdict.level == 0) ++abnormalLevel0;
-      failed.push_back(category);
+      if (verdict.level == 0) ++outcome.abnormalLevel0;
+      outcome.failed.push_back(category);
       ++record_.abnormalCount;
     }
     GetHardwareCatalog().RefreshModelName(category);
@@ -133,8 +149,7 @@ void DetectRunner::RunCategories(const Callables& callables) {
 
   doctorReport_.bFinished = 1;
   IPCHelper::Instance().PostDoctorSummary(doctorReport_, 2);
-  DiagnoseHistory::SaveDiagnoseRecord(record_);
-  callables.onFinished(abnormalLevel0, failed);
+  return outcome;
 }
 
 }  // namespace zel::sysdiagnose

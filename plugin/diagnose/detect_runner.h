@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "diagnose/fault_detectors.h"
@@ -57,9 +58,17 @@ class DetectRunner {
  private:
   friend class HardwareRepairHelper;
   struct Callables;
+  // What a diagnosis run that went through hands the page.
+  struct Outcome {
+    int32_t abnormalLevel0 = 0;
+    std::vector<enmHardwareID> failed;
+  };
 
+  // Marks the runner running and starts `work` on a detached worker that clears the mark last.
+  void StartWorker(std::function<void()> work);
   void RunWorker(const Callables& callables);
-  void RunCategories(const Callables& callables);
+  // Nothing when a cancel request stopped the run.
+  std::optional<Outcome> RunCategories(const Callables& callables);
   // A cancelled run (or one ended by an exception): the record as far as it has come is stored,
   // the cancel request is spent and the page is told.
   void EndAsCancelled(const CancelledCallback& onCancelled);

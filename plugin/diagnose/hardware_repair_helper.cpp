@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <exception>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -10,6 +11,7 @@
 #include "ipc/ipc_helper.h"
 #include "model/hardware_catalog.h"
 #include "model/hardware_state.h"
+#include "model/page_call.h"
 #include "platform/clock.h"
 #include "platform/encoding.h"
 #include "platform/numparse.h"
@@ -109,7 +111,7 @@ void HardwareRepairHelper::RepairAsync(const std::u16string& repairName, uint32_
                      __PRETTY_FUNCTION__);
       result.succeeded = false;
     }
-    if (onRepairDone) onRepairDone(result);
+    CallPage(onRepairDone, "onRepairDone", result);
   }).detach();
 }
 
@@ -128,27 +130,26 @@ void HardwareRepairHelper::StartRepairRun(DetectRunner& runner, RepairPlan plan,
                std::move(onRepairCategoryDone),
                std::move(onRepairFinished)};
   runner.cancelRequested_ = false;  // a late cancel of the diagnosis must not stop the repairs
-  std::thread([task = std::move(task)] {
+  runner.StartWorker([task = std::move(task)] {
     DetectRunner& runner = *task.runner;
-    runner.running_ = true;
+    std::optional<RunOutcome> outcome;
     try {
-      RunRepairs(task);
+      outcome = RunRepairs(task);
     } catch (const std::exception& e) {
       // As with a cancel: keep what was repaired so far and tell the page the run is over.
       hostlog::Error(std::string("repair run ended by an exception: ") + e.what(),
                      "zel::sysdiagnose::HardwareRepairHelper::StartRepairRun", "zel_diagnose_repair", __LINE__,
                      __PRETTY_FUNCTION__);
-      runner.EndAsCancelled(task.onCancelled);
     }
-    runner.running_ = false;
-  }).detach();
+    if (!outcome) return runner.EndAsCancelled(task.onCancelled);
+    DiagnoseHistory::SaveDiagnoseRecord(runner.record_);
+    CallPage(task.onRepairFinished, "onRepairFinished", outcome->allOk, outcome->restart, outcome->firstFailed);
+  });
 }
 
-void HardwareRepairHelper::RunRepairs(const RunTask& task) {
+std::optional<HardwareRepairHelper::RunOutcome> HardwareRepairHelper::RunRepairs(const RunTask& task) {
   DetectRunner& runner = *task.runner;
-  bool allOk = true;
-  bool restart = false;
-  int32_t firstFailed = -1;
+  RunOutcome outcome;
   uint32_t repaired = 0;
 
   const std::vector<enmHardwareID> selection = runner.categories_;
@@ -158,20 +159,17 @@ void HardwareRepairHelper::RunRepairs(const RunTask& task) {
     const auto planned = task.plan.find(category);
     if (planned == task.plan.end() || planned->second.empty()) continue;
 
-    task.onRepairCategoryStart(category);
+    CallPage(task.onRepairCategoryStart, "onRepairCategoryStart", category);
     bool categoryOk = true;
     for (tagRepairItemInfo entry : planned->second) {
-      task.onRepairEntryStart(position, category, entry);
+      CallPage(task.onRepairEntryStart, "onRepairEntryStart", position, category, entry);
       platform::SleepFor(std::chrono::milliseconds(500));
-      if (runner.cancelRequested_) {
-        runner.EndAsCancelled(task.onCancelled);
-        return;
-      }
+      if (runner.cancelRequested_) return std::nullopt;
       RepairResult result = FreshRepairResult();
       Instance().Repair(entry.repairName, entry.errorCode, result);
-      task.onRepairEntryDone(position, category, entry, result);
-      if (!result.succeeded) categoryOk = allOk = false;
-      if (result.needRestart) restart = true;
+      CallPage(task.onRepairEntryDone, "onRepairEntryDone", position, category, entry, result);
+      if (!result.succeeded) categoryOk = outcome.allOk = false;
+      if (result.needRestart) outcome.restart = true;
     }
 
     if (int64_t* state = StateOf(runner.record_, category)) *state = categoryOk ? 0 : 1;
@@ -180,18 +178,17 @@ void HardwareRepairHelper::RunRepairs(const RunTask& task) {
       --runner.record_.abnormalCount;
       runner.SetDoctorState(category, kDoctorStateNormal);
       ++repaired;
-    } else if (firstFailed == -1) {
-      firstFailed = category;
+    } else if (outcome.firstFailed == -1) {
+      outcome.firstFailed = category;
     }
     GetHardwareCatalog().RefreshModelName(category);
-    task.onRepairCategoryDone(position, category, categoryOk);
+    CallPage(task.onRepairCategoryDone, "onRepairCategoryDone", position, category, categoryOk);
   }
 
   AddRepairCount(repaired);
   runner.doctorReport_.bFinished = 1;
   IPCHelper::Instance().PostDoctorSummary(runner.doctorReport_, 2);
-  DiagnoseHistory::SaveDiagnoseRecord(runner.record_);
-  task.onRepairFinished(allOk, restart, firstFailed);
+  return outcome;
 }
 
 void HardwareRepairHelper::AddRepairCount(uint32_t n) {

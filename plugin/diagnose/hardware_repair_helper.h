@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,10 +57,17 @@ class HardwareRepairHelper {
 
  private:
   struct RunTask;
+  // What a repair run that went through hands the page.
+  struct RunOutcome {
+    bool allOk = true;
+    bool restart = false;
+    int32_t firstFailed = -1;
+  };
   using Entry = std::function<void(RepairResult& result, const std::u16string& errorCodeText)>;
 
   HardwareRepairHelper();
-  static void RunRepairs(const RunTask& task);
+  // Nothing when a cancel request stopped the run.
+  static std::optional<RunOutcome> RunRepairs(const RunTask& task);
 
   HardwareDetect::CKeyBoardDetect keyboard_;
   HardwareDetect::CBluetoothDetect bluetooth_;

@@ -1,12 +1,14 @@
 #include "hardware/scan_control.h"
 
 #include <exception>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "model/hardware_catalog.h"
+#include "model/page_call.h"
 #include "telemetry/send_event.h"
 #include "utility/Logger.h"
 
@@ -33,35 +35,38 @@ std::string FoundFlagsText(const std::vector<bool>& found) {
 }
 
 void EndCancelled(ScanControl& control, const ScanCallbacks& callbacks) {
-  if (callbacks.onCancelled) callbacks.onCancelled();
+  CallPage(callbacks.onCancelled, "onCancelled");
   control.cancelRequested = false;
   control.running = false;
 }
 
-void RunScan(ScanControl& control, const ScanCallbacks& callbacks) {
-  control.running = true;
-  const std::vector<tagDetectItem> items = GetHardwareCatalog().Items();
+// The found flag of every scanned category, or nothing when a cancel request stopped the scan.
+std::optional<std::vector<bool>> ScanCategories(ScanControl& control, const std::vector<tagDetectItem>& items,
+                                                const HardwareRowCallback& onRow) {
   std::vector<bool> found;
   for (const auto& item : items) {
-    if (control.cancelRequested) return EndCancelled(control, callbacks);
+    if (control.cancelRequested) return std::nullopt;
     if (!IsHardwareCategory(item.id)) continue;
-    found.push_back(CollectHardwareDetails(item.id, callbacks.onRow));
+    found.push_back(CollectHardwareDetails(item.id, onRow));
   }
-  const int32_t last = items.empty() ? -1 : items.back().id;
-  if (callbacks.onFinished) callbacks.onFinished(static_cast<enmHardwareID>(last));
-  SendEvent("620000010", FoundFlagsText(found));
-  control.running = false;
+  return found;
 }
 
-void RunScanGuarded(ScanControl& control, const ScanCallbacks& callbacks) {
+void RunScan(ScanControl& control, const ScanCallbacks& callbacks) {
+  std::optional<std::vector<bool>> found;
+  const std::vector<tagDetectItem> items = GetHardwareCatalog().Items();
   try {
-    RunScan(control, callbacks);
+    found = ScanCategories(control, items, Shielded(callbacks.onRow, "onRow"));
   } catch (const std::exception& error) {
     // A library failure ends this scan as cancelled instead of ending the host.
     hostlog::Error(std::string("hardware scan stopped: ") + error.what(),
                    "zel::sysdiagnose::StartHardwareScan", kSourceTag, __LINE__, __PRETTY_FUNCTION__);
-    EndCancelled(control, callbacks);
   }
+  if (!found) return EndCancelled(control, callbacks);
+  const int32_t last = items.empty() ? -1 : items.back().id;
+  CallPage(callbacks.onFinished, "onFinished", static_cast<enmHardwareID>(last));
+  SendEvent("620000010", FoundFlagsText(*found));
+  control.running = false;
 }
 
 }  // namespace
@@ -75,7 +80,7 @@ void StartHardwareScan(ScanControl& control, HardwareRowCallback onRow, ScanFini
   control.running = true;
   ScanCallbacks callbacks{std::move(onRow), std::move(onFinished), std::move(onCancelled)};
   try {
-    std::thread([&control, callbacks] { RunScanGuarded(control, callbacks); }).detach();
+    std::thread([&control, callbacks] { RunScan(control, callbacks); }).detach();
   } catch (const std::exception& error) {
     hostlog::Error(std::string("cannot start the hardware scan: ") + error.what(),
                    "zel::sysdiagnose::StartHardwareScan", kSourceTag, __LINE__, __PRETTY_FUNCTION__);

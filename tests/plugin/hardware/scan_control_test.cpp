@@ -11,6 +11,7 @@
 #include <fstream>
 #include <future>
 #include <random>
+#include <stdexcept>
 #include <thread>
 
 #include "DataReport/EventDataReport.h"
@@ -122,6 +123,28 @@ TEST_F(ScanControlTest, LateCancelDoesNotLeakIntoTheNextScan) {
   EXPECT_EQ(second.cancelled, 0);
   EXPECT_EQ(second.finishedWith, std::vector<enmHardwareID>{static_cast<enmHardwareID>(ids_.back())});
   EXPECT_EQ(ScanEvents().size(), 2u);
+}
+
+TEST_F(ScanControlTest, ThrowingCallablesOfThePageNeitherStopTheScanNorEndItTwice) {
+  std::atomic<int> rows{0}, finished{0}, cancelled{0};
+  StartHardwareScan(
+      control_,
+      [&](enmHardwareID, tagHardwareDetailInfo&) -> bool {
+        ++rows;
+        throw std::runtime_error("row control gone");
+      },
+      [&](enmHardwareID) {
+        ++finished;
+        throw std::runtime_error("page gone");
+      },
+      [&] { ++cancelled; });
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (control_.running && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+
+  EXPECT_GE(rows, static_cast<int>(ids_.size()));  // every category still gave its rows
+  EXPECT_EQ(finished, 1);
+  EXPECT_EQ(cancelled, 0);
+  EXPECT_EQ(ScanEvents().size(), 1u);
 }
 
 // ---- Catalogues of their own, scanned in a fresh process ---------------------------------------

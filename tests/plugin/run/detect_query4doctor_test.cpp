@@ -42,12 +42,6 @@ class DoctorServiceTest : public RunTest {
     return {std::any_cast<int64_t>(rows[0][12]), std::any_cast<int64_t>(rows[0][13])};
   }
 
-  static size_t StoredRows() {
-    std::vector<DataManager::Row> rows;
-    DataManager::Instance().Get("select * from TABLE_HARDWARE_DIAGNOSE", DataManager::RETURN_ORDER_COLUMNS, rows);
-    return rows.size();
-  }
-
   testenv::DoctorListener doctor_;
 };
 
@@ -124,7 +118,7 @@ TEST_F(DoctorServiceTest, StopRequestEndsTheDetectionAfterItsCategory) {
   const auto reports = doctor_.Reports();
   ASSERT_EQ(reports.size(), 1u);  // only the one before the first category
   EXPECT_EQ(reports[0].result.bFinished, 0);
-  EXPECT_EQ(StoredRows(), 0u);
+  EXPECT_EQ(StoredRuns(), 0u);
 }
 
 TEST_F(DoctorServiceTest, TwoStartRequestsNeverRunTwoDetectionsAtOnce) {

@@ -1,7 +1,9 @@
 #include <gmock/gmock.h>
 
+#include <future>
 #include <stdexcept>
 
+#include "diagnose/hardware_repair_helper.h"
 #include "machine/machine.h"
 #include "model/hardware_catalog.h"
 #include "model/hardware_state.h"
@@ -151,15 +153,57 @@ TEST_F(DetectRunnerTest, DoctorReportMarksEachCatalogueEntryOfTheRun) {
   }
 }
 
-TEST_F(DetectRunnerTest, ExceptionInTheRunEndsItAsCancelled) {
+// The page tells a cancel of a run from a press after its end by IsRunning: a run is running
+// from the moment it is started, not from when its worker gets going.
+TEST_F(DetectRunnerTest, RunsFromTheMomentItIsStarted) {
+  testenv::UseMachine(R"({})");
+  DetectRunner runner;
+  for (int i = 0; i < 20; ++i) {
+    RunObserver diagnosis;
+    diagnosis.Start(runner, {});
+    EXPECT_TRUE(runner.IsRunning()) << "diagnosis " << i;
+    ASSERT_TRUE(diagnosis.Wait(runner));
+
+    std::promise<void> repaired;
+    HardwareRepairHelper::Instance().StartRepairRun(
+        runner, {}, [](enmHardwareID) {}, [](int32_t, enmHardwareID, tagRepairItemInfo&) {}, [] {},
+        [](int32_t, enmHardwareID, tagRepairItemInfo&, HardwareRepairHelper::RepairResult&) {},
+        [](int32_t, enmHardwareID, bool) {}, [&](bool, bool, int32_t) { repaired.set_value(); });
+    EXPECT_TRUE(runner.IsRunning()) << "repair " << i;
+    ASSERT_EQ(repaired.get_future().wait_for(10s), std::future_status::ready);
+    while (runner.IsRunning()) std::this_thread::yield();
+  }
+}
+
+TEST_F(DetectRunnerTest, ThrowingCallablesOfThePageNeitherCancelTheRunNorStoreItTwice) {
   testenv::UseMachine(R"({})");
   DetectRunner runner;
   RunObserver run;
-  run.onCheckStart = [](int32_t, const tagDetectItemDetail&) { throw std::runtime_error("device vanished"); };
-  run.Start(runner, {HARDWARE_MAINBOARD});
+  run.onCheckStart = [](int32_t, const tagDetectItemDetail&) { throw std::runtime_error("item control gone"); };
+  run.atEnd = [] { throw std::runtime_error("page gone"); };
+  run.Start(runner, {HARDWARE_MAINBOARD, HARDWARE_DISPLAY});
   ASSERT_TRUE(run.Wait(runner));
+
+  EXPECT_TRUE(run.finished);
+  EXPECT_EQ(run.endings, 1);
+  EXPECT_EQ(run.verdicts.size(), 2u);
+  EXPECT_EQ(StoredRuns(), 1u);
+}
+
+TEST_F(DetectRunnerTest, ALibraryCallThatThrowsEndsTheRunAsCancelled) {
+  testenv::UseMachine(R"({"checks": {"memory": {"board": {"throws": "memory controller gone"}}}})");
+  DetectRunner runner;
+  RunObserver run;
+  run.Start(runner, {HARDWARE_MAINBOARD, HARDWARE_MEMORY, HARDWARE_DISPLAY});
+  ASSERT_TRUE(run.Wait(runner));
+
   EXPECT_TRUE(run.cancelled);
-  EXPECT_FALSE(run.finished);
+  EXPECT_EQ(run.endings, 1);
+  EXPECT_EQ(StoredRuns(), 1u);
+  const tagQueryDataItem stored = LatestStoredRun();
+  EXPECT_EQ(StoredState(stored, HARDWARE_MAINBOARD), 0);
+  EXPECT_EQ(StoredState(stored, HARDWARE_MEMORY), -1);
+  EXPECT_EQ(StoredState(stored, HARDWARE_DISPLAY), -1);
 }
 
 }  // namespace

@@ -114,32 +114,48 @@ struct RepairObserver {
   std::vector<std::pair<enmHardwareID, bool>> categoriesDone;
   std::vector<std::u16string> entriesDone;
   bool finished = false, cancelled = false, allOk = false, restart = false;
+  int endings = 0;
   int32_t firstFailed = -2;
+  bool throwing = false;  // every callable throws after it has recorded, as a page gone wrong would
 
   void Start(DetectRunner& runner, HardwareRepairHelper::RepairPlan plan) {
     HardwareRepairHelper::Instance().StartRepairRun(
-        runner, std::move(plan), [](enmHardwareID) {}, [](int32_t, enmHardwareID, tagRepairItemInfo&) {},
+        runner, std::move(plan), [this](enmHardwareID) { MaybeThrow(); },
+        [this](int32_t, enmHardwareID, tagRepairItemInfo&) { MaybeThrow(); },
         [this] {
-          std::lock_guard guard(lock);
-          cancelled = true;
-          ended.notify_all();
+          Record([&] {
+            cancelled = true;
+            ++endings;
+          });
+          MaybeThrow();
         },
         [this](int32_t, enmHardwareID, tagRepairItemInfo& e, Result&) {
-          std::lock_guard guard(lock);
-          entriesDone.push_back(e.repairName);
+          Record([&] { entriesDone.push_back(e.repairName); });
+          MaybeThrow();
         },
         [this](int32_t, enmHardwareID c, bool ok) {
-          std::lock_guard guard(lock);
-          categoriesDone.emplace_back(c, ok);
+          Record([&] { categoriesDone.emplace_back(c, ok); });
+          MaybeThrow();
         },
         [this](bool ok, bool needRestart, int32_t first) {
-          std::lock_guard guard(lock);
-          finished = true;
-          allOk = ok;
-          restart = needRestart;
-          firstFailed = first;
-          ended.notify_all();
+          Record([&] {
+            finished = true;
+            ++endings;
+            allOk = ok;
+            restart = needRestart;
+            firstFailed = first;
+          });
+          MaybeThrow();
         });
+  }
+
+  void Record(const std::function<void()>& change) {
+    std::lock_guard guard(lock);
+    change();
+    ended.notify_all();
+  }
+  void MaybeThrow() const {
+    if (throwing) throw std::runtime_error("page gone");
   }
 
   bool Wait(const DetectRunner& runner) {
@@ -185,26 +201,55 @@ TEST_F(RepairTest, RunRepairsCategoryByCategoryAndCountsTheFullyRepairedOnes) {
   EXPECT_EQ(LatestStoredRun().bluetoothState, 0);
 }
 
-TEST_F(RepairTest, CancelDuringThePauseSkipsTheEntryAndLeavesTheCounter) {
+TEST_F(RepairTest, ThrowingCallablesOfThePageNeitherStopTheRunNorStoreItTwice) {
   testenv::UseMachine(kBluetoothAndAudioFaults);
   DetectRunner runner;
   RunObserver diagnosis;
   diagnosis.Start(runner, {HARDWARE_BLUETOOTH});
   ASSERT_TRUE(diagnosis.Wait(runner));
+  const size_t storedBefore = StoredRuns();
+
+  RepairObserver repair;
+  repair.throwing = true;
+  repair.Start(runner, {{HARDWARE_BLUETOOTH, {{1, u"Device", u"RepairBluetooth", u"12"},
+                                              {2, u"State", u"RepairBluetooth", u"12"}}}});
+  ASSERT_TRUE(repair.Wait(runner));
+
+  EXPECT_TRUE(repair.finished);
+  EXPECT_EQ(repair.endings, 1);
+  EXPECT_EQ(repair.entriesDone.size(), 2u);
+  EXPECT_EQ(StoredRuns(), storedBefore + 1);
+  EXPECT_EQ(RepairCount(), 1u);
+}
+
+// Bluetooth is repaired, then the cancel comes in the pause before the audio entry: only the
+// cancel stores the run at that point, with Bluetooth repaired and audio still abnormal.
+TEST_F(RepairTest, CancelDuringThePauseSkipsTheEntryStoresTheRunSoFarAndLeavesTheCounter) {
+  testenv::UseMachine(kBluetoothAndAudioFaults);
+  DetectRunner runner;
+  RunObserver diagnosis;
+  diagnosis.Start(runner, {HARDWARE_BLUETOOTH, HARDWARE_AUDIO});
+  ASSERT_TRUE(diagnosis.Wait(runner));
+  ASSERT_EQ(LatestStoredRun().bluetoothState, 1);
   host::machine::Machine::Instance().ClearJournal();
 
+  std::atomic<int> pauses{0};
   OnSleep([&](std::chrono::milliseconds pause) {
-    if (pause == 500ms) runner.RequestCancel();
+    if (pause == 500ms && ++pauses == 2) runner.RequestCancel();
   });
   RepairObserver repair;
-  repair.Start(runner, {{HARDWARE_BLUETOOTH, {{1, u"State", u"RepairBluetooth", u"12"}}}});
+  repair.Start(runner, {{HARDWARE_BLUETOOTH, {{1, u"State", u"RepairBluetooth", u"12"}}},
+                        {HARDWARE_AUDIO, {{2, u"Loop-back", u"RepairAudio", u"3"}}}});
   ASSERT_TRUE(repair.Wait(runner));
 
   EXPECT_TRUE(repair.cancelled);
   EXPECT_FALSE(repair.finished);
-  EXPECT_TRUE(CallsOf("CBluetoothDetect::RepairBTProblems").empty());
+  EXPECT_EQ(CallsOf("CBluetoothDetect::RepairBTProblems").size(), 1u);
+  EXPECT_TRUE(CallsOf("CAudioDetect::RepairAudioProblem").empty());
   EXPECT_FALSE(RepairCount());
-  EXPECT_EQ(LatestStoredRun().bluetoothState, 1);
+  const tagQueryDataItem stored = LatestStoredRun();
+  EXPECT_EQ(stored.bluetoothState, 0);
+  EXPECT_EQ(stored.audioState, 1);
 }
 
 }  // namespace

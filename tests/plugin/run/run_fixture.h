@@ -17,6 +17,7 @@
 #include "history/diagnose_history.h"
 #include "platform/clock.h"
 #include "support/test_env.h"
+#include "utility/DataManager.h"
 
 namespace runtest {
 
@@ -67,6 +68,13 @@ class RunTest : public ::testing::Test {
     return latest;
   }
 
+  // Every run stored so far, whatever its day.
+  static size_t StoredRuns() {
+    std::vector<DataManager::Row> rows;
+    DataManager::Instance().Get("select * from TABLE_HARDWARE_DIAGNOSE", DataManager::RETURN_ORDER_COLUMNS, rows);
+    return rows.size();
+  }
+
   testenv::ScopedDataDir dataDir_;
 
  private:
@@ -78,6 +86,7 @@ class RunTest : public ::testing::Test {
 class RunObserver {
  public:
   std::function<void(int32_t, const tagDetectItemDetail&)> onCheckStart;  // optional extra hook
+  std::function<void()> atEnd;  // optional: runs after onFinished or onCancelled has been recorded
 
   void Start(DetectRunner& runner, std::vector<enmHardwareID> categories) {
     runner.Start(
@@ -96,16 +105,24 @@ class RunObserver {
           verdicts.emplace_back(c, v);
         },
         [this](int32_t n, std::vector<enmHardwareID> f) {
-          std::lock_guard lock(lock_);
-          finished = true;
-          abnormalLevel0 = n;
-          failed = std::move(f);
-          ended_.notify_all();
+          {
+            std::lock_guard lock(lock_);
+            ++endings;
+            finished = true;
+            abnormalLevel0 = n;
+            failed = std::move(f);
+            ended_.notify_all();
+          }
+          if (atEnd) atEnd();
         },
         [this] {
-          std::lock_guard lock(lock_);
-          cancelled = true;
-          ended_.notify_all();
+          {
+            std::lock_guard lock(lock_);
+            ++endings;
+            cancelled = true;
+            ended_.notify_all();
+          }
+          if (atEnd) atEnd();
         });
   }
 
@@ -122,6 +139,7 @@ class RunObserver {
   std::vector<std::pair<int32_t, tagDetectResult>> verdicts;
   bool finished = false;
   bool cancelled = false;
+  int endings = 0;  // onFinished and onCancelled calls together
   int32_t abnormalLevel0 = -1;
   std::vector<enmHardwareID> failed;
 
