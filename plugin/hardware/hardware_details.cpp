@@ -40,8 +40,10 @@ std::u16string DiskCapacityText(uint64_t capacityGB) {
 
 using ModelNameSource = std::u16string (*)(HardwareObjects&);
 
-std::u16string FirstNonEmpty(std::u16string first, std::u16string second) {
-  return first.empty() ? std::move(second) : std::move(first);
+// The fallback is asked only when the first source gave nothing.
+template <class Fallback>
+std::u16string FirstNonEmpty(std::u16string first, const Fallback& fallback) {
+  return first.empty() ? fallback() : first;
 }
 
 std::u16string MemoryText(CMemory& memory, int (CMemory::*getter)(std::u16string&, uint32_t), uint32_t index) {
@@ -57,17 +59,18 @@ constexpr std::array<ModelNameSource, kHardwareCategoryCount> kModelNameSources 
     [](HardwareObjects& hw) { return DE::TrimSP(hw.bluetooth.GetDeviceName()); },
     [](HardwareObjects&) {
       CNetworkCard network;  // the adapter's own captions are shown as they come
-      return FirstNonEmpty(network.GetCaption(NETWORK_CARD_WIRELESS), network.GetCaption(NETWORK_CARD_WIRED));
+      return FirstNonEmpty(network.GetCaption(NETWORK_CARD_WIRELESS),
+                           [&network] { return network.GetCaption(NETWORK_CARD_WIRED); });
     },
     [](HardwareObjects& hw) { return DE::TrimSP(hw.cpu.GetCpuName()); },
     [](HardwareObjects& hw) {
       return FirstNonEmpty(MemoryText(hw.memory, &CMemory::GetPartNumberbyIndex, 0),
-                           MemoryText(hw.memory, &CMemory::GetManufacturerbyIndex, 0));
+                           [&hw] { return MemoryText(hw.memory, &CMemory::GetManufacturerbyIndex, 0); });
     },
     [](HardwareObjects& hw) { return DE::TrimSP(hw.disk.GetCaption(0)); },
     [](HardwareObjects& hw) {
       return FirstNonEmpty(DE::TrimSP(hw.video.GetIndependentVideoCardName()),
-                           DE::TrimSP(hw.video.GetInternalVideoCardName()));
+                           [&hw] { return DE::TrimSP(hw.video.GetInternalVideoCardName()); });
     },
     [](HardwareObjects& hw) { return DE::TrimSP(hw.video.GetMonitorCaption()); },
     [](HardwareObjects& hw) { return DE::TrimSP(hw.battery.GetBatteryName()); },

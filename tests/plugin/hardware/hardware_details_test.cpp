@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "DuiLib/UICulture.h"
+#include "machine/machine.h"
 #include "support/test_env.h"
 
 namespace zel::sysdiagnose {
@@ -56,6 +57,33 @@ TEST(CollectHardwareDetailsTest, MemoryModulesAreSeparatedAndSizedToTheNearestGi
                                          Row(u"IDS_HARDWARE_DETECT_MEM_SIZE", u"1GB")}));
 }
 
+TEST(CollectHardwareDetailsTest, DisksAreSeparatedAndShownInGigabytesBelowAThousandElseInTenthsOfTerabytes) {
+  const struct {
+    const char* hardware;
+    bool found;
+    std::vector<std::u16string> contents;
+  } cases[] = {
+      // Solid-state or not, a disk shows the same two rows; a disk that says nothing still has its place.
+      {R"({"disks": [{"caption": "A", "capacityGB": 999, "ssd": true}, {"caption": "B", "capacityGB": 1000},
+                     {"caption": " "}, {"caption": "D", "capacityGB": 1999}]})",
+       true, {u"A", u"999 GB", u"--", u"B", u"1.0 TB", u"--", u"--", u"D", u"1.9 TB"}},
+      {R"({"disks": [{"caption": "A", "capacityGB": 2048}], "diskCount": 2})", true, {u"A", u"2.0 TB", u"--"}},
+      {R"({"disks": [{"caption": "A", "capacityGB": 512}], "diskCount": -1})", false, {u""}},
+      {R"({})", false, {u""}},
+  };
+  for (const auto& c : cases) {
+    testenv::UseMachine(std::string(R"({"hardware": )") + c.hardware + "}");
+
+    const auto collected = Collect(HARDWARE_DISK);
+
+    EXPECT_EQ(collected.found, c.found) << c.hardware;
+    EXPECT_EQ(Contents(collected), c.contents) << c.hardware;
+  }
+  testenv::UseMachine(R"({"hardware": {"disks": [{"caption": "A", "capacityGB": 1000}]}})");
+  EXPECT_EQ(Collect(HARDWARE_DISK).rows, (std::vector{Row(u"IDS_HARDWARE_DETECT_PRODUCT", u"A"),
+                                                      Row(u"IDS_HARDWARE_DETECT_DISK_VOLUMN", u"1.0 TB")}));
+}
+
 TEST(CollectHardwareDetailsTest, GraphicsCardWithoutANameShowsNothing) {
   testenv::UseMachine(R"({"hardware": {"video": {
       "independent": {"name": "", "driverVersion": "31.0", "driverDate": "2023-01-01", "memoryMB": 4096},
@@ -80,6 +108,49 @@ TEST(QueryModelNameTest, IsNeverEmpty) {
   ASSERT_FALSE(blank.empty());
 
   for (int32_t id = -1; id <= kHardwareCategoryCount; ++id) EXPECT_EQ(QueryModelName(id), blank) << id;
+}
+
+// The journal of library calls shows which sources were asked, in order.
+std::vector<std::string> Asked(std::initializer_list<std::string_view> calls) {
+  std::vector<std::string> asked;
+  for (const auto& entry : host::machine::Machine::Instance().Journal()) {
+    for (std::string_view call : calls) {
+      if (entry.call == call) asked.push_back(entry.call + "(" + entry.args + ")");
+    }
+  }
+  return asked;
+}
+
+TEST(QueryModelNameTest, AsksTheFallbackOnlyWhenTheFirstSourceIsEmpty) {
+  const struct {
+    enmHardwareID category;
+    const char* hardware;
+    std::u16string name;
+    std::vector<std::string> asked;
+  } cases[] = {
+      {HARDWARE_NETCARD, R"({"network": {"wireless": {"caption": "Wi-Fi 6"}, "wired": {"caption": "GbE"}}})", u"Wi-Fi 6",
+       {"CNetworkCard::GetCaption(0)"}},
+      {HARDWARE_NETCARD, R"({"network": {"wired": {"caption": "GbE"}}})", u"GbE",
+       {"CNetworkCard::GetCaption(0)", "CNetworkCard::GetCaption(1)"}},
+      {HARDWARE_MEMORY, R"({"memory": {"modules": [{"partNumber": "KF3200", "manufacturer": "Kingston"}]}})",
+       u"KF3200", {"CMemory::GetPartNumberbyIndex(0)"}},
+      {HARDWARE_MEMORY, R"({"memory": {"modules": [{"partNumber": " ", "manufacturer": "Kingston"}]}})", u"Kingston",
+       {"CMemory::GetPartNumberbyIndex(0)", "CMemory::GetManufacturerbyIndex(0)"}},
+      {HARDWARE_GPU, R"({"video": {"independent": {"name": "RTX"}, "internal": {"name": "Iris"}}})", u"RTX",
+       {"CVediocard::GetIndependentVideoCardName()"}},
+      {HARDWARE_GPU, R"({"video": {"internal": {"name": "Iris"}}})", u"Iris",
+       {"CVediocard::GetIndependentVideoCardName()", "CVediocard::GetInternalVideoCardName()"}},
+  };
+  for (const auto& c : cases) {
+    testenv::UseMachine(std::string(R"({"hardware": )") + c.hardware + "}");
+
+    EXPECT_EQ(QueryModelName(c.category), c.name) << c.hardware;
+
+    EXPECT_EQ(Asked({"CNetworkCard::GetCaption", "CMemory::GetPartNumberbyIndex", "CMemory::GetManufacturerbyIndex",
+                     "CVediocard::GetIndependentVideoCardName", "CVediocard::GetInternalVideoCardName"}),
+              c.asked)
+        << c.hardware;
+  }
 }
 
 TEST(QueryDiskCapacitySummaryTest, JoinsKnownCapacitiesWithPlusAndSwitchesToTerabytesAtAThousand) {
