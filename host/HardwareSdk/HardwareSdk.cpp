@@ -132,9 +132,7 @@ std::u16string CDisk::GetCaption(int index) {
 }
 
 std::u16string CDisk::GetFirmwareRevision(int index) {
-  const auto hw = AskAt("CDisk::GetFirmwareRevision", index);
-  const auto* disk = At(hw->disks, index);
-  return disk ? disk->firmware : std::u16string();
+  return Machine::Instance().ReadDiskFirmware("CDisk::GetFirmwareRevision", index);
 }
 
 uint64_t CDisk::GetTotalVendorCapacity(int index) {

@@ -155,7 +155,7 @@ void DescribeChecks(Report& report, const Profile& profile) {
     }
     report.Row(label, DiskOutcome(i < profile.disks.size() ? profile.disks[i] : DiskCheck{}));
   }
-  report.Row("unknown firmware", "code 2, no SMART bytes");
+  report.Row("any other disk", "code 2, no SMART bytes");
 }
 
 std::string RepairText(const RepairOutcome& repair) {

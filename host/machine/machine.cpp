@@ -52,6 +52,14 @@ void Fix(Profile& profile, const std::string& path) {
   }
 }
 
+// The disk whose firmware revision this thread read last, and what the read answered.
+struct DiskInHand {
+  bool read = false;
+  size_t index = 0;  // may be past hardware.disks: a disk the library counts but nobody described
+  std::u16string firmware;
+};
+thread_local DiskInHand diskInHand;
+
 }  // namespace
 
 // Never destroyed: the plug-in's detached workers may still be inside a library call at exit.
@@ -112,17 +120,28 @@ bool Machine::Flag(std::string_view call, std::string_view path, bool fallback) 
   return value;
 }
 
+std::u16string Machine::ReadDiskFirmware(std::string_view call, int index) {
+  Note(call, std::to_string(index));
+  if (index < 0) return {};
+  const auto profile = Current();
+  const auto& disks = profile->hardware.disks;
+  const auto at = static_cast<size_t>(index);
+  diskInHand = {true, at, at < disks.size() ? disks[at].firmware : std::u16string()};
+  return diskInHand.firmware;
+}
+
 DiskCheck Machine::RunDiskCheck(std::string_view call, std::u16string_view firmware, std::string_view args) {
   const auto begin = std::chrono::steady_clock::now();
   const auto profile = Current();
   const auto& disks = profile->hardware.disks;
+  std::optional<size_t> disk;
+  if (diskInHand.read && diskInHand.firmware == firmware) disk = diskInHand.index;
+  for (size_t i = 0; !disk && i < disks.size(); ++i) {
+    if (disks[i].firmware == firmware) disk = i;
+  }
   DiskCheck result;
   result.code = 2;  // no such disk
-  for (size_t i = 0; i < disks.size(); ++i) {
-    if (disks[i].firmware != firmware) continue;
-    result = i < profile->disks.size() ? profile->disks[i] : DiskCheck{};
-    break;
-  }
+  if (disk && *disk < disks.size()) result = *disk < profile->disks.size() ? profile->disks[*disk] : DiskCheck{};
   Wait(result.delayMs);
   Record(call, args, begin);
   return result;

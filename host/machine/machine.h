@@ -204,8 +204,12 @@ class Machine {
   // entry's delayMs inside it; RunCheck then throws when the check says so.
   CheckResult RunCheck(std::string_view call, std::string_view path, std::string_view args = {});
   bool Flag(std::string_view call, std::string_view path, bool fallback);
-  // The check of the first disk in hardware.disks whose firmware revision matches; none: code 2,
-  // no verdict bytes.
+  // CDisk::GetFirmwareRevision of the disk at `index` in hardware.disks (empty for a disk there is
+  // not). The calling thread's disk checks answer for that disk from then on: the library is given
+  // only the firmware text, and two disks of one model, or disks that report none, share it.
+  std::u16string ReadDiskFirmware(std::string_view call, int index);
+  // The check of the disk this thread read the firmware of last, when that firmware is the one
+  // given; else of the first disk with that firmware; none: code 2, no verdict bytes.
   DiskCheck RunDiskCheck(std::string_view call, std::u16string_view firmware, std::string_view args = {});
   // Applies the outcome's fixes when it succeeded.
   RepairOutcome RunRepair(std::string_view call, std::string_view repairName, std::string_view args = {});

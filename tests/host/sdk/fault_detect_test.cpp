@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "HardwareSdk/HardwareSdk.h"
 #include "machine/machine.h"
 #include "support/test_env.h"
 
@@ -43,20 +44,28 @@ TEST(FaultDetect, CodeAndRecordChecksAnswerFromTheirOwnCheck) {
   EXPECT_FALSE(CCpuTest().IsSupportSSE42());
 }
 
-TEST(FaultDetect, DiskIsFoundByFirmwareAndAnUnlistedOneGivesCodeTwo) {
-  testenv::UseMachine(R"({"hardware": {"disks": [{"firmware": "S1"}, {"firmware": "H1"}]},
+// The library is given only a firmware text; the machine answers for the disk whose firmware the
+// same thread read last, else for the first disk with that firmware.
+TEST(FaultDetect, ADiskCheckAnswersForTheDiskWhoseFirmwareWasReadLast) {
+  testenv::UseMachine(R"({"hardware": {"disks": [{"firmware": "S1"}, {"firmware": "S1"}], "diskCount": 3},
                           "checks": {"disks": [1, {"code": 3, "smart": [0, 0, 0, 4]}]}})");
-  tagHHD_DISK_SMART_INFO hdd;
-  std::memset(&hdd, 0xFF, sizeof hdd);
   int flag = 1;
+  const auto check = [&](const std::u16string& firmware) {
+    tagHHD_DISK_SMART_INFO hdd;
+    std::memset(&hdd, 0xFF, sizeof hdd);
+    const uint32_t code = CDiskFaultDetect().CheckHhdSmartResult(firmware, hdd, flag);
+    return std::make_pair(code, std::vector<uint8_t>(std::begin(hdd.attributes), std::end(hdd.attributes)));
+  };
+  std::vector<uint8_t> fourth(24, 0);
+  fourth[3] = 4;
+  const std::vector<uint8_t> none(24, 0);
 
-  EXPECT_EQ(CDiskFaultDetect().CheckHhdSmartResult(u"H1", hdd, flag), 3u);
-  for (size_t i = 0; i < sizeof hdd.attributes; ++i) EXPECT_EQ(hdd.attributes[i], i == 3 ? 4 : 0) << "byte " << i;
-  EXPECT_EQ(Machine::Instance().Journal().back().args, "H1");
-
-  std::memset(&hdd, 0xFF, sizeof hdd);
-  EXPECT_EQ(CDiskFaultDetect().CheckHhdSmartResult(u"XX", hdd, flag), 2u);
-  for (uint8_t byte : hdd.attributes) EXPECT_EQ(byte, 0);
+  EXPECT_EQ(check(CDisk().GetFirmwareRevision(1)), std::make_pair(3u, fourth));
+  EXPECT_EQ(Machine::Instance().Journal().back().args, "S1");
+  EXPECT_EQ(check(CDisk().GetFirmwareRevision(0)), std::make_pair(1u, none));
+  EXPECT_EQ(check(CDisk().GetFirmwareRevision(2)), std::make_pair(2u, none));  // counted, never described
+  EXPECT_EQ(check(u"S1"), std::make_pair(1u, none));                           // not the text read last
+  EXPECT_EQ(check(u"XX"), std::make_pair(2u, none));
 }
 
 TEST(FaultDetect, RepairReturnsTheProfilesResultAndAppliesItsFixes) {

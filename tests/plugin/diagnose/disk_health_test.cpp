@@ -64,6 +64,26 @@ TEST(DiagnoseDisk, UnlistedDiskIsAnnouncedButShowsNoAttributesAndIsNotCounted) {
   EXPECT_EQ(events[3], (std::pair<std::string, std::string>{"620000030", "0"}));
 }
 
+// Two disks of one model share their firmware revision, and many report none: each disk's check
+// must still answer for that disk.
+TEST(DiagnoseDisk, EachDiskIsAnsweredForItselfWhateverItsFirmware) {
+  testenv::UseMachine(R"({"hardware": {"disks": [{"caption": "A"}, {"caption": "B", "ssd": true}, {"caption": "C"}]},
+                          "checks": {"disks": [{"code": 1, "smart": [0, 0, 0, 7]}, {"code": 0, "smart": [0, 5]},
+                                               {"code": 2}]}})");
+  RoutineRecorder rec;
+
+  rec.Run(DiagnoseDisk);
+
+  EXPECT_EQ(rec.SentEvents(), (Events{{"620000023", "0,0,0,7," + Zeros(20, "0")},
+                                      {"620000024", "0,5," + Zeros(20, "4294967295")},
+                                      {"620000023", Zeros(24, "1")},
+                                      {"620000030", "1"}}));
+  ASSERT_EQ(rec.lines.size(), 1u + 24 + 1 + 22 + 1);  // C: its blank line only
+  EXPECT_FALSE(rec.lines[1 + 3].passed);               // A's attribute 0x05
+  EXPECT_FALSE(rec.lines[1 + 24 + 1 + 1].passed);      // B's attribute 0x05
+  EXPECT_EQ(rec.announcements.back().name, u"C");
+}
+
 TEST(DiagnoseDisk, NegativeCountSendsOnlyTheZeroCount) {
   testenv::UseMachine(R"({"hardware": {"diskCount": -1, "disks": [{"firmware": "F1"}]}})");
   RoutineRecorder rec;
