@@ -81,6 +81,44 @@ TEST(DiagnoseGpu, MissingDeviceStopsTheRoutineWithItsMessage) {
   EXPECT_EQ(rec.SentEvents(), (Events{{"620000025", "5,0"}}));
 }
 
+TEST(DiagnoseNetcard, WirelessCardsAreCheckedInFullWiredOnesWithoutSwitchAndSignal) {
+  const std::vector<std::u16string> allFour = {
+      Text(u"IDS_HARDWARE_DIAGNOSE_AUDIO_DEVICE"), Text(u"IDS_HARDWARE_DIAGNOSE_NETCARD_ADAPTER"),
+      Text(u"IDS_HARDWARE_DIAGNOSE_WIFI_SWITCH"), Text(u"IDS_HARDWARE_DIAGNOSE_NETCARD_SIGNAL")};
+  const struct {
+    const char* name;
+    const char* profile;
+    std::vector<std::u16string> announced;
+    std::vector<std::u16string> messages;
+    std::string payload;
+    bool passed;
+  } cases[] = {
+      {"wireless", R"({"checks": {"wifi": {"networkCard": 2, "switch": 3, "signal": 4}}})", allFour, {}, "0,2,3,4",
+       false},
+      {"wired", R"({"hardware": {"network": {"notSupportWireless": true}}, "checks": {"wifi": {"networkCard": 6}}})",
+       {allFour[0], allFour[1]}, {}, "0,6,0,0", false},
+      {"healthy wired", R"({"hardware": {"network": {"notSupportWireless": true}}})", {allFour[0], allFour[1]}, {},
+       "0,0,0,0", true},
+      {"absent", R"({"checks": {"wifi": {"device": 5, "networkCard": 2}}})", {allFour[0]},
+       {Text(u"IDS_HARDWARE_DIAGNOSE_WIFI_UNKNOWN")}, "5,0,0,0", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    testenv::UseMachine(c.profile);
+    RoutineRecorder rec;
+
+    const tagDetectResult verdict = rec.Run(DiagnoseNetcard);
+
+    EXPECT_EQ(rec.AnnouncedNames(), c.announced);
+    ASSERT_EQ(rec.lines.size(), c.announced.size());
+    EXPECT_EQ(rec.lines[0].name, Text(u"IDS_HARDWARE_DIAGNOSE_NETCARD_DEVICE"));  // the line keeps its own name
+    EXPECT_EQ(rec.announcements[0].repairName, u"RepairWifiDriver");
+    EXPECT_EQ(rec.messages, c.messages);
+    EXPECT_EQ(rec.SentEvents(), (Events{{"620000028", c.payload}}));
+    EXPECT_EQ(verdict.passed, c.passed);
+  }
+}
+
 TEST(DiagnoseBattery, MissingBatteryWritesOnesForSkippedTests) {
   testenv::UseMachine(R"({"checks": {"battery": {"device": 1}}})");
   RoutineRecorder rec;

@@ -91,6 +91,43 @@ TEST_F(HistoryTest, RecountCountsCatalogueStatesFromZeroUpAndSkipsNegativeOnes) 
   EXPECT_EQ(item.abnormalCount, 1);
 }
 
+using QueryRecordTest = HistoryTest;
+
+TEST_F(QueryRecordTest, AnswersTheRunOfExactlyThatSecondRecountedOrAnAllNormalItem) {
+  tagDiagnoseRecord record = AllNormal();
+  record.memoryState = 1;
+  record.normalCount = 0;  // stored counts are not what the answer shows
+  record.abnormalCount = 0;
+  const int32_t second = static_cast<int32_t>(SaveAt(China(2026, 3, 9, 10, 0, 0), record).secondTime);
+  const auto ask = [](int32_t seconds) {
+    int calls = 0;
+    bool found = false;
+    tagQueryDataItem answer;
+    DiagnoseHistory::QueryRecord(seconds, [&](bool f, const tagQueryDataItem& item) {
+      ++calls;
+      found = f;
+      answer = item;
+    });
+    EXPECT_EQ(calls, 1);
+    return std::make_pair(found, answer);
+  };
+
+  const auto [found, run] = ask(second);
+  EXPECT_TRUE(found);
+  EXPECT_EQ(run.memoryState, 1);
+  EXPECT_EQ(run.secondTime, second);
+  EXPECT_EQ(run.abnormalCount, 1);
+  EXPECT_EQ(run.normalCount, historytest::kCatalogueCategories - 1);
+
+  for (const int32_t beside : {second - 1, second + 1}) {
+    const auto [missed, blank] = ask(beside);
+    EXPECT_FALSE(missed) << beside;
+    for (int32_t i = 0; i < zel::sysdiagnose::kHardwareCategoryCount; ++i) EXPECT_EQ(StateAt(blank, i), 0) << i;
+    EXPECT_EQ(blank.normalCount, historytest::kCatalogueCategories);
+    EXPECT_EQ(blank.abnormalCount, 0);
+  }
+}
+
 using QueryRecentDaysTest = HistoryTest;
 
 TEST_F(QueryRecentDaysTest, TwoRunsOfOneDayGiveOnlyTheLaterOne) {

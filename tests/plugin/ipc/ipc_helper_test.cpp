@@ -76,6 +76,28 @@ TEST_F(IPCHelperTest, APayloadThatDoesNotDecodeCallsNoHandler) {
   EXPECT_EQ(repairs.Values(), (std::vector<std::vector<int32_t>>{{9}}));
 }
 
+TEST_F(IPCHelperTest, LogItemsReachTheirHandlerDecoded) {
+  RecordedCalls<std::vector<SYSTEM_DETECT_LOG_ITEM>> lists;
+  auto registration = helper.SetLogItemsHandler([&](const auto& items) { lists.Add(items); });
+  std::vector<uint8_t> payload = Le32({1, 2, 4, 5});  // version, two items; module 4, a name of 5 bytes
+  payload.insert(payload.end(), {'a', '.', 'l', 'o', 'g'});
+  const std::vector<uint8_t> second = Le32({7, 2});  // module 7, a name of 2 bytes: one letter in UTF-8
+  payload.insert(payload.end(), second.begin(), second.end());
+  payload.insert(payload.end(), {0xC3, 0xBC});
+
+  Send(kMsgLogList, Le32({1, 1, 4}));  // promises a name, holds none
+  Send(kMsgLogList, payload);
+
+  ASSERT_TRUE(lists.WaitFor(1));
+  ASSERT_EQ(lists.Values().size(), 1u);
+  const auto items = lists.Values()[0];
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].iModule, 4);
+  EXPECT_EQ(items[0].strLogName, "a.log");
+  EXPECT_EQ(items[1].iModule, 7);
+  EXPECT_EQ(items[1].strLogName, "\xC3\xBC");
+}
+
 TEST_F(IPCHelperTest, ModuleInfoAnswerGoesBackToTheQuerysSource) {
   peer.RegisterMessageCallback(kMsgModuleInfoAnswer, peerAnswers.Callback());
 
@@ -92,7 +114,13 @@ TEST_F(IPCHelperTest, ModuleInfoAnswerGoesBackToTheQuerysSource) {
   tagDoctorModuleInfo info;
   ReadVersion(reader);
   Unserialize(reader, info);
-  EXPECT_EQ(info, SysdiagnoseModuleInfo());
+  EXPECT_EQ(info.strIcon, u"file='drawable/hardware/index_hardware.png'");
+  EXPECT_EQ(info.strModuleIcon, u"file='drawable/hardware/doctor_module.png'");
+  EXPECT_EQ(info.strNameKey, u"IDS_HARDWARE_DETECT");
+  EXPECT_EQ(info.nModuleId, 0x390000u);
+  EXPECT_EQ(info.nStartMsgId, 0x390020u);
+  EXPECT_EQ(info.nRepairMsgId, 0x390021u);
+  EXPECT_EQ(info.usTime, 60000u);
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/ipc/inbox.h"
+#include "ipc/doctor_module_info.h"
 #include "ipc/doctor_result.h"
 #include "ipc/ipc_data_io.h"
 #include "ipc/ipc_serialize.h"
@@ -87,29 +88,100 @@ TEST(PayloadEncoding, ACountPromisingMoreThanTheBytesHoldFailsWithoutAllocatingF
             "Data for unserialize too small");
 }
 
-TEST(PayloadEncoding, ADoctorResultWithItemsComesBackAsItWas) {
-  tagDoctorResult result;
-  result.nModuleId = 0x390000;
-  result.strSummaryKey = u"KEY";
-  result.nAbnormalCount = 2;
-  result.strSummary = u"Zwei Fehler \u00e4";
-  for (uint32_t n : {1u, 2u}) {
-    tagDoctorItem item;
-    item.strName = u"Memory";
-    item.strHardware = u"{f 16}DDR4 16 GB{/f}";
-    item.nState = kDoctorStateAbnormal;
-    item.nReserved1 = n;
-    item.clrAction = 0x11223344;
-    item.bReserved2 = 1;
-    result.vecItems.push_back(item);
-  }
-  result.nTime = 1860000;
-  result.bReserved = 9;
-  const auto bytes = Encode([&](IIPCDataIO& io) { Serialize(io, result); });
+// The wire bytes below are written by hand from the field order and the encoding: integers
+// little-endian in their own width, a wide string as its u32 count of UTF-16 code units followed
+// by the units. Every value differs from its neighbours, so a swapped field shows.
+tagDoctorItem SampleItem() {
+  tagDoctorItem item;
+  item.strIcon = u"I";
+  item.clrStatus = 0xFF68D568;
+  item.strName = u"N\u00e4";
+  item.strHardware = u"H";
+  item.strResult = u"";
+  item.nState = 3;
+  item.nReserved1 = 0x11223344;
+  item.strAction = u"A";
+  item.clrAction = 0xFFFA2A2D;
+  item.clrActionAlt = 0x01020304;
+  item.strReserved = u"R";
+  item.bReserved1 = 7;
+  item.bReserved2 = 1;
+  item.nReserved3 = 5;
+  return item;
+}
 
-  tagDoctorResult decoded;
-  decoded.vecItems.resize(1);  // replaced, not appended to
+const std::vector<uint8_t> kSampleItemBytes = {
+    0x01, 0, 0, 0, 'I', 0,                  // strIcon
+    0x68, 0xD5, 0x68, 0xFF,                 // clrStatus
+    0x02, 0, 0, 0, 'N', 0, 0xE4, 0x00,      // strName
+    0x01, 0, 0, 0, 'H', 0,                  // strHardware
+    0x00, 0, 0, 0,                          // strResult, empty
+    0x03, 0, 0, 0,                          // nState
+    0x44, 0x33, 0x22, 0x11,                 // nReserved1
+    0x01, 0, 0, 0, 'A', 0,                  // strAction
+    0x2D, 0x2A, 0xFA, 0xFF,                 // clrAction
+    0x04, 0x03, 0x02, 0x01,                 // clrActionAlt
+    0x01, 0, 0, 0, 'R', 0,                  // strReserved
+    0x07,                                   // bReserved1
+    0x01,                                   // bReserved2
+    0x05, 0, 0, 0,                          // nReserved3
+};
+
+// Written and read back, the record and the bytes are one another.
+template <typename Record>
+void ExpectWireBytes(const Record& record, Record decoded, const std::vector<uint8_t>& bytes) {
+  EXPECT_EQ(Encode([&](IIPCDataIO& io) { Serialize(io, record); }), bytes);
   Read(bytes, [&](IIPCDataIO& io) { Unserialize(io, decoded); });
+  EXPECT_EQ(decoded, record);
+}
 
-  EXPECT_EQ(decoded, result);
+TEST(PayloadEncoding, EachHealthCheckRecordIsItsWireBytes) {
+  {
+    SCOPED_TRACE("tagDoctorItem");
+    ExpectWireBytes(SampleItem(), tagDoctorItem{}, kSampleItemBytes);
+  }
+  {
+    SCOPED_TRACE("tagDoctorResult");
+    tagDoctorResult result;
+    result.nModuleId = 0x390000;
+    result.strSummaryKey = u"K";
+    result.nAbnormalCount = 2;
+    result.strSummary = u"S";
+    result.strDetail = u"D";
+    result.vecItems = {SampleItem()};
+    result.nTime = 1860000;
+    result.bFinished = 0;
+    result.bReserved = 9;
+    std::vector<uint8_t> bytes = {
+        0x00, 0x00, 0x39, 0x00,  // nModuleId
+        0x01, 0, 0, 0, 'K', 0,   // strSummaryKey
+        0x02, 0, 0, 0,           // nAbnormalCount
+        0x01, 0, 0, 0, 'S', 0,   // strSummary
+        0x01, 0, 0, 0, 'D', 0,   // strDetail
+        0x01, 0, 0, 0,           // vecItems: one item
+    };
+    bytes.insert(bytes.end(), kSampleItemBytes.begin(), kSampleItemBytes.end());
+    bytes.insert(bytes.end(), {
+                                  0xA0, 0x61, 0x1C, 0x00,  // nTime
+                                  0x00,                    // bFinished
+                                  0x09,                    // bReserved
+                              });
+    tagDoctorResult decoded;
+    decoded.vecItems.resize(3);  // replaced, not appended to
+    ExpectWireBytes(result, decoded, bytes);
+  }
+  {
+    SCOPED_TRACE("tagDoctorModuleInfo");
+    tagDoctorModuleInfo info{u"i", u"m", u"k", 0x390000, 0x390020, 0x390021, 60000};
+    ExpectWireBytes(info, tagDoctorModuleInfo{},
+                    {
+                        0x01, 0, 0, 0, 'i', 0,   // strIcon
+                        0x01, 0, 0, 0, 'm', 0,   // strModuleIcon
+                        0x01, 0, 0, 0, 'k', 0,   // strNameKey
+                        0x00, 0x00, 0x39, 0x00,  // nModuleId
+                        0x20, 0x00, 0x39, 0x00,  // nStartMsgId
+                        0x21, 0x00, 0x39, 0x00,  // nRepairMsgId
+                        0x60, 0xEA,              // usTime
+                    });
+  }
 }

@@ -153,6 +153,55 @@ TEST_F(DetectRunnerTest, DoctorReportMarksEachCatalogueEntryOfTheRun) {
   }
 }
 
+// The page shows each line, then releases the worker; until then the worker must neither go
+// on from the line nor announce the next check. The first line is held for a while to show it.
+TEST_F(DetectRunnerTest, TheWorkerWaitsForEachLineToBeShownBeforeItGoesOn) {
+  testenv::UseMachine(R"({})");
+  DetectRunner runner;
+  std::mutex lock;
+  std::condition_variable changed;
+  int announced = 0, linesPosted = 0, linesShown = 0, aheadOfThePage = 0;
+  bool finished = false;
+  const auto note = [&](int* count) {
+    std::lock_guard guard(lock);
+    if (linesShown != linesPosted) ++aheadOfThePage;
+    if (count) ++*count;
+    changed.notify_all();
+  };
+  runner.Start(
+      {HARDWARE_MEMORY, HARDWARE_DISPLAY}, [&](int32_t, const tagDetectItemDetail&) { note(&announced); },
+      [&](int32_t, const tagHardwareDetectInfo&) {
+        runner.ClearRowConsumed();
+        note(&linesPosted);
+        runner.WaitRowConsumed();
+        note(nullptr);
+      },
+      [](int32_t, const std::u16string&) {}, [](int32_t, const tagDetectResult&) {},
+      [&](int32_t, std::vector<enmHardwareID>) {
+        std::lock_guard guard(lock);
+        finished = true;
+        changed.notify_all();
+      },
+      [] {});
+
+  for (;;) {
+    std::unique_lock guard(lock);
+    ASSERT_TRUE(changed.wait_for(guard, 10s, [&] { return linesPosted > linesShown || finished; }));
+    if (linesPosted == linesShown) break;
+    if (linesShown == 0) {
+      EXPECT_FALSE(changed.wait_for(guard, 200ms, [&] { return announced > 1 || linesPosted > 1; }))
+          << "the worker went on before its line was shown";
+    }
+    ++linesShown;  // the line is on the page
+    guard.unlock();
+    runner.SignalRowConsumed();
+  }
+  while (runner.IsRunning()) std::this_thread::yield();
+
+  EXPECT_EQ(linesShown, 9 + 1);
+  EXPECT_EQ(aheadOfThePage, 0);
+}
+
 // The page tells a cancel of a run from a press after its end by IsRunning: a run is running
 // from the moment it is started, not from when its worker gets going.
 TEST_F(DetectRunnerTest, RunsFromTheMomentItIsStarted) {
