@@ -1,10 +1,14 @@
 #include "DataReport/EventDataReport.h"
 
-#include <fstream>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <mutex>
 #include <nlohmann/json.hpp>
 
 #include "platform/clock.h"
+#include "platform/data_files.h"
 #include "platform/paths.h"
 
 namespace {
@@ -17,6 +21,17 @@ std::mutex& Lock() {
 std::vector<std::pair<std::string, std::string>>& Sent() {
   static std::vector<std::pair<std::string, std::string>> sent;
   return sent;
+}
+
+// One appending write per line, so that another process appending as well never splits it.
+bool AppendLine(const std::string& path, const std::string& line) {
+  const int fd = platform::OpenPrivateFile(path, O_WRONLY | O_APPEND);
+  if (fd < 0) return false;
+  ssize_t written;
+  while ((written = ::write(fd, line.data(), line.size())) < 0 && errno == EINTR) {
+  }
+  ::close(fd);
+  return written == static_cast<ssize_t>(line.size());
 }
 
 }  // namespace
@@ -39,9 +54,7 @@ bool EventDataReport::SendMsg(tagLogInfo& info) {
 
   std::lock_guard lock(Lock());
   Sent().emplace_back(info.id, info.value);
-  std::ofstream out(platform::DataDirectory() + "/telemetry.jsonl", std::ios::app);
-  out << text << '\n';
-  return static_cast<bool>(out);
+  return AppendLine(platform::DataDirectory() + "/" + platform::kTelemetryFile, text + '\n');
 }
 
 std::vector<std::pair<std::string, std::string>> EventDataReport::SentEvents() const {

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/data_files.h"
+
 namespace platform {
 
 std::string ExecutablePath() {
@@ -32,8 +34,7 @@ std::string DataDirectory() {
     const char* home = std::getenv("HOME");
     dir = std::filesystem::path(home && *home ? home : "/tmp") / ".local/share/sysdiagnose";
   }
-  std::error_code ec;
-  std::filesystem::create_directories(dir, ec);
+  CreatePrivateDirectory(dir.string());  // a directory that cannot be made shows when it is used
   return dir.string();
 }
 

@@ -12,7 +12,7 @@ std::string ExecutablePath();
 std::string AppDirectory();
 
 // $SYSDIAGNOSE_DATA_DIR when set, else $XDG_DATA_HOME/sysdiagnose (~/.local/share/sysdiagnose).
-// Created on demand; read afresh on every call so that tests can move it.
+// Created on demand (private, see data_files.h); read afresh on every call so that tests can move it.
 std::string DataDirectory();
 
 // A path the plug-in names Windows-style ("config\\SysdiagnoseList.xml") as a path on this system.

@@ -1,11 +1,14 @@
 #include "utility/DataManager.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <array>
 #include <filesystem>
 #include <string_view>
 
+#include "platform/data_files.h"
 #include "platform/paths.h"
 #include "utility/KeepAside.h"
 #include "utility/Logger.h"
@@ -13,7 +16,6 @@
 namespace {
 
 constexpr const char* kSourceTag = "DataManager";
-constexpr const char* kFileName = "history.db";
 constexpr int kBusyTimeoutMs = 5000;
 
 struct Column {
@@ -123,6 +125,10 @@ void DataManager::CloseLocked() {
 
 int DataManager::OpenAndPrepareLocked(const std::string& path) {
   CloseLocked();
+  // SQLite makes the database as the umask says and its -wal and -shm like the database: make
+  // the database private first, and whatever an older run left beside it.
+  if (const int fd = platform::OpenPrivateFile(path, O_RDWR); fd >= 0) ::close(fd);
+  for (const char* suffix : {"-wal", "-shm"}) platform::MakePrivate(path + suffix);
   const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
   int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
   if (rc == SQLITE_OK) {
@@ -135,7 +141,7 @@ int DataManager::OpenAndPrepareLocked(const std::string& path) {
 }
 
 bool DataManager::EnsureOpenLocked() {
-  const std::string path = platform::DataDirectory() + "/" + kFileName;
+  const std::string path = platform::DataDirectory() + "/" + platform::kHistoryFile;
   if (db_ && path == path_) return true;
 
   int rc = OpenAndPrepareLocked(path);
@@ -143,9 +149,8 @@ bool DataManager::EnsureOpenLocked() {
     // Keep the foreign file for whoever wants to look at it, and start a new history. Its WAL
     // goes along (it belongs to that file); the shared-memory index is rebuilt on open.
     CloseLocked();
-    const std::string aside = hostfiles::AsideName(path, "notadb");
     std::error_code ec;
-    std::filesystem::rename(path, aside, ec);
+    const std::string aside = hostfiles::MoveAside(path, "notadb", ec);
     if (ec) {
       LogError(path + " is not a database and could not be moved aside (" + ec.message() +
                    "); the history is not available",
@@ -153,7 +158,10 @@ bool DataManager::EnsureOpenLocked() {
       return false;
     }
     std::error_code ignored;
-    if (std::filesystem::exists(path + "-wal", ignored)) std::filesystem::rename(path + "-wal", aside + "-wal", ignored);
+    if (std::filesystem::exists(path + "-wal", ignored)) {
+      std::filesystem::rename(path + "-wal", aside + "-wal", ignored);
+      platform::MakePrivate(aside + "-wal");
+    }
     std::filesystem::remove(path + "-shm", ignored);
     LogError(path + " is not a database; kept it as " + aside + " and started a new database",
              "DataManager::EnsureOpenLocked", __LINE__, __PRETTY_FUNCTION__);

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "platform/clock.h"
+#include "platform/data_files.h"
 
 namespace hostfiles {
 
@@ -17,6 +18,14 @@ std::string AsideName(const std::string& path, std::string_view why) {
   std::error_code ec;
   for (int n = 1; std::filesystem::exists(candidate, ec); ++n) candidate = base + "." + std::to_string(n);
   return candidate;
+}
+
+std::string MoveAside(const std::string& path, std::string_view why, std::error_code& error) {
+  const std::string aside = AsideName(path, why);
+  std::filesystem::rename(path, aside, error);
+  if (error) return {};
+  platform::MakePrivate(aside);
+  return aside;
 }
 
 }  // namespace hostfiles

@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "platform/data_files.h"
 #include "platform/paths.h"
 #include "utility/KeepAside.h"
 #include "utility/Logger.h"
@@ -52,9 +53,9 @@ std::string ShapeProblem(const json& doc) {
 // The registry file of the current data directory, locked for as long as this object lives.
 class RegistryFile {
  public:
-  RegistryFile() : guard_(processLock), path_(platform::DataDirectory() + "/registry.json") {
+  RegistryFile() : guard_(processLock), path_(platform::DataDirectory() + "/" + platform::kRegistryFile) {
     const std::string lockPath = path_ + ".lock";
-    fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    fd_ = platform::OpenPrivateFile(lockPath, O_RDWR);
     if (fd_ < 0) {
       LogError("cannot open " + lockPath + ": " + ErrnoText(), "DE::RegistryFile::RegistryFile", __LINE__,
                __PRETTY_FUNCTION__);
@@ -105,7 +106,7 @@ class RegistryFile {
     if (fd_ < 0) return false;
     const std::string temp = path_ + ".tmp";
     const std::string text = doc.dump(2) + "\n";
-    const int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int out = platform::OpenPrivateFile(temp, O_WRONLY | O_TRUNC);
     bool ok = out >= 0;
     for (size_t written = 0; ok && written < text.size();) {
       const ssize_t n = ::write(out, text.data() + written, text.size() - written);
@@ -127,9 +128,8 @@ class RegistryFile {
  private:
   // A registry that cannot be understood is kept for inspection and replaced by an empty one.
   std::optional<json> KeepAside(const std::string& problem) {
-    const std::string aside = hostfiles::AsideName(path_, "corrupt");
     std::error_code ec;
-    std::filesystem::rename(path_, aside, ec);
+    const std::string aside = hostfiles::MoveAside(path_, "corrupt", ec);
     if (ec) {
       LogError(path_ + " " + problem + " and cannot be moved aside (" + ec.message() + ")",
                "DE::RegistryFile::KeepAside", __LINE__, __PRETTY_FUNCTION__);
