@@ -1,5 +1,6 @@
 #pragma once
-// The host's logger: log4cplus, a file in the data directory, warnings and worse also on stderr.
+// The host's logger: log4cplus, a file in the data directory; warnings and worse also on stderr
+// when asked for (the command line's --verbose).
 #include <log4cplus/logger.h>
 #include <log4cplus/loglevel.h>
 
@@ -8,6 +9,10 @@
 log4cplus::Logger GetLogger();
 
 namespace hostlog {
+
+// Warnings and errors go to the log file always, and to stderr as well while this is on (off
+// from the start).
+void EchoToStderr(bool on);
 
 // Logs the host's way: the message followed by "(" qualifiedName ")", with the source tag
 // (e.g. "zel_model_xml"), the line and the function signature. Formats nothing when the logger
