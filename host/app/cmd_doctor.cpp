@@ -13,7 +13,6 @@
 #include "ipc/detect_query4doctor.h"
 #include "ipc/ipc_helper.h"
 #include "model/hardware_catalog.h"
-#include "platform/encoding.h"
 
 namespace app {
 namespace {
@@ -21,11 +20,10 @@ namespace {
 using namespace zel::sysdiagnose;
 using namespace std::chrono_literals;
 
-constexpr const char* kUsage = "usage: sysdiagnose-host doctor [--machine FILE] [--data-dir DIR] [--repair] [--json]";
+constexpr const char* kUsage =
+    "usage: sysdiagnose-host doctor [--machine FILE] [--data-dir DIR] [--verbose] [--repair] [--json]";
 // A report is due after every category; a repair may pause 5 s on a category.
 constexpr auto kReportTimeout = 120s;
-
-std::string Utf8(const std::u16string& text) { return platform::Utf16ToUtf8(text); }
 
 // "{f 16}{c #7F7F7F}Model{/f}{/c}" -> "Model": the host's rich-text tags are for its own list.
 std::string PlainText(const std::u16string& rich) {
@@ -150,18 +148,9 @@ bool RunDetection(DoctorModule& module, ProgressPrinter& progress, std::vector<t
 
 int RunDoctor(const std::vector<std::string>& args) {
   ParsedArgs parsed;
-  const std::string error = ParseArgs(args, {"--repair", "--json"}, {}, false, parsed);
-  if (!error.empty()) {
-    std::cerr << "sysdiagnose-host doctor: " << error << '\n' << kUsage << '\n';
-    return kExitUsage;
-  }
-  if (parsed.help) {
-    std::cout << kUsage << '\n';
-    return kExitOk;
-  }
-  if (!PrepareMachine(parsed.machineFile, parsed.dataDir)) return kExitUsage;
-  const bool json = parsed.flags.count("--json") > 0;
-  const bool repair = parsed.flags.count("--repair") > 0;
+  if (auto exit = BeginCommand({.name = "doctor", .usage = kUsage, .flags = {"--repair", "--json"}}, args, parsed)) return *exit;
+  const bool json = parsed.Has("--json");
+  const bool repair = parsed.Has("--repair");
 
   IPCHelper::Instance();
   DetectQuery4Doctor service;
@@ -195,10 +184,10 @@ int RunDoctor(const std::vector<std::string>& args) {
   if (json) {
     nlohmann::ordered_json out = nlohmann::ordered_json::array();
     for (const auto& report : all) out.push_back(ToJson(report));
-    std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    PrintJson(out);
   }
   if (!ok) {
-    std::cerr << "sysdiagnose-host doctor: no report from the plug-in for " << kReportTimeout.count() << " s\n";
+    PrintError("doctor", "no report from the plug-in for " + std::to_string(kReportTimeout.count()) + " s");
     return kExitFailure;
   }
   return kExitOk;

@@ -1,6 +1,4 @@
 // sysdiagnose-host history: the latest run of each of the recent days that had runs.
-#include <CLI/CLI.hpp>
-
 #include <array>
 #include <iostream>
 #include <string>
@@ -10,12 +8,18 @@
 #include "history/diagnose_history.h"
 #include "model/hardware_catalog.h"
 #include "model/hardware_state.h"
+#include "platform/numparse.h"
 
+namespace app {
 namespace {
 
 using zel::sysdiagnose::tagQueryDataItem;
 
+constexpr const char* kUsage =
+    "usage: sysdiagnose-host history [--machine FILE] [--data-dir DIR] [--verbose] [--days N] [--json]\n"
+    "  N: how many of the most recent days with runs to show, 1 to 1000 (default 12)";
 constexpr int kDefaultDays = 12;
+constexpr int kMostDays = 1000;
 
 // By enmHardwareID.
 constexpr std::array<const char*, zel::sysdiagnose::kHardwareCategoryCount> kCategoryNames = {
@@ -49,49 +53,68 @@ std::string TimeOfDay(const tagQueryDataItem& run) {
   return clock;
 }
 
+int32_t StateIn(tagQueryDataItem run, int32_t category) { return *zel::sysdiagnose::StateOf(run, category); }
+
 void PrintRun(std::ostream& out, const tagQueryDataItem& run, const std::vector<int32_t>& categories) {
   out << run.date << ' ' << TimeOfDay(run) << "  normal " << run.normalCount << ", abnormal "
       << run.abnormalCount << '\n';
-  tagQueryDataItem copy = run;
   for (int32_t id : categories) {
     const std::string name = kCategoryNames[static_cast<size_t>(id)];
-    out << "  " << name << std::string(name.size() < 20 ? 20 - name.size() : 1, ' ')
-        << StateText(*zel::sysdiagnose::StateOf(copy, id)) << '\n';
+    out << "  " << name << std::string(name.size() < 20 ? 20 - name.size() : 1, ' ') << StateText(StateIn(run, id))
+        << '\n';
   }
 }
 
-int RunHistory(const std::vector<std::string>& args) {
-  CLI::App cli{"The latest diagnosis run of each of the recent days that had runs", "sysdiagnose-host history"};
-  int days = kDefaultDays;
-  std::string dataDir;
-  std::string machine;
-  cli.add_option("--days", days, "number of days with runs to show")->check(CLI::Range(1, 1000));
-  cli.add_option("--data-dir", dataDir, "data directory (history.db)");
-  cli.add_option("--machine", machine, "machine profile");
-  try {
-    std::vector<std::string> reversed(args.rbegin(), args.rend());
-    cli.parse(reversed);
-  } catch (const CLI::CallForHelp&) {
-    std::cout << cli.help();
-    return app::kExitOk;
-  } catch (const CLI::ParseError& e) {
-    std::cerr << "sysdiagnose-host history: " << e.what() << '\n';
-    return app::kExitUsage;
+nlohmann::ordered_json RunJson(const tagQueryDataItem& run, const std::vector<int32_t>& categories) {
+  nlohmann::ordered_json states = nlohmann::ordered_json::array();
+  for (int32_t id : categories) {
+    states.push_back({{"id", id}, {"name", kCategoryNames[static_cast<size_t>(id)]}, {"state", StateText(StateIn(run, id))}});
   }
-  if (!app::PrepareMachine(machine, dataDir)) return app::kExitUsage;
+  return {{"date", run.date},          {"time", TimeOfDay(run)},          {"secondTime", run.secondTime},
+          {"normal", run.normalCount}, {"abnormal", run.abnormalCount}, {"categories", states}};
+}
 
+// The number of days asked for; 0 when the text is not one from 1 to kMostDays.
+int DaysOf(const ParsedArgs& parsed) {
+  const auto given = parsed.values.find("--days");
+  if (given == parsed.values.end()) return kDefaultDays;
+  const std::string& text = given->second;
+  const bool digits = !text.empty() && text.size() <= 4 && text.find_first_not_of("0123456789") == std::string::npos;
+  const int days = digits ? platform::Atoi(text) : 0;
+  return days <= kMostDays ? days : 0;
+}
+
+std::string CheckDays(const ParsedArgs& parsed) {
+  if (DaysOf(parsed) > 0) return {};
+  return "--days takes a number from 1 to " + std::to_string(kMostDays) + ", not '" + parsed.values.at("--days") + "'";
+}
+
+int RunHistory(const std::vector<std::string>& args) {
+  ParsedArgs parsed;
+  const CommandSpec spec{
+      .name = "history", .usage = kUsage, .flags = {"--json"}, .values = {"--days"}, .checkArgs = CheckDays};
+  if (auto exit = BeginCommand(spec, args, parsed)) return *exit;
+  const int days = DaysOf(parsed);
+
+  std::vector<tagQueryDataItem> runs;
+  zel::sysdiagnose::DiagnoseHistory::QueryRecentDays(days, [&](const std::vector<tagQueryDataItem>& found) { runs = found; });
   const std::vector<int32_t> categories = ShownCategories();
-  int printed = 0;
-  zel::sysdiagnose::DiagnoseHistory::QueryRecentDays(days, [&](const std::vector<tagQueryDataItem>& runs) {
-    for (const auto& run : runs) {
-      if (printed++) std::cout << '\n';
-      PrintRun(std::cout, run, categories);
-    }
-  });
-  if (printed == 0) std::cout << "no diagnosis runs in the last 90 days\n";
-  return app::kExitOk;
+  if (parsed.Has("--json")) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const auto& run : runs) list.push_back(RunJson(run, categories));
+    PrintJson({{"runs", list}});
+    return kExitOk;
+  }
+  for (size_t i = 0; i < runs.size(); ++i) {
+    if (i > 0) std::cout << '\n';
+    PrintRun(std::cout, runs[i], categories);
+  }
+  if (runs.empty()) std::cout << "no diagnosis runs in the last 90 days\n";
+  return kExitOk;
 }
 
 }  // namespace
 
-REGISTER_COMMAND("history", "show the latest run of each recent day", RunHistory);
+REGISTER_COMMAND("history", "show the latest run of each recent day (--days N, --json)", RunHistory);
+
+}  // namespace app

@@ -1,9 +1,8 @@
 // sysdiagnose-host scan: runs the hardware scan the way the scan page does, with the console as
-// the page: rows cross to the UI thread one at a time and are printed as they arrive.
+// the page: rows cross to the UI thread one at a time and are shown as they arrive.
 #include <atomic>
 #include <chrono>
 #include <iostream>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,52 +14,34 @@
 #include "model/hardware_catalog.h"
 #include "platform/encoding.h"
 
+namespace app {
 namespace {
 
 using namespace zel::sysdiagnose;
+using nlohmann::ordered_json;
 
-constexpr const char* kUsage = "usage: sysdiagnose-host scan [--machine FILE] [--data-dir DIR]";
+constexpr const char* kUsage = "usage: sysdiagnose-host scan [--machine FILE] [--data-dir DIR] [--verbose] [--json]";
 
-struct ScanOptions {
-  std::string machineFile;
-  std::string dataDir;
-  bool help = false;
-};
-
-// Empty text when the arguments are fine, else the one line that says what is wrong.
-std::string ParseOptions(const std::vector<std::string>& args, ScanOptions& options) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "-h" || arg == "--help") {
-      options.help = true;
-      continue;
-    }
-    std::string* target = arg == "--machine" ? &options.machineFile : arg == "--data-dir" ? &options.dataDir : nullptr;
-    if (target == nullptr) return "unknown argument '" + arg + "'";
-    if (i + 1 >= args.size()) return arg + " needs a value";
-    *target = args[++i];
-  }
-  return {};
+tagXmlUIInfo CategoryInfo(enmHardwareID category) {
+  HardwareCatalog& catalog = GetHardwareCatalog();
+  catalog.RefreshModelName(category);
+  tagXmlUIInfo info;
+  if (!catalog.GetUIInfo(category, info)) info.name = u"category " + platform::Utf8ToUtf16(std::to_string(category));
+  return info;
 }
 
-std::string Utf8(const std::u16string& text) { return platform::Utf16ToUtf8(text); }
-
-// The console stand-in for the scan page; lives on the UI thread.
+// The console stand-in for the scan page; lives on the UI thread. As text, every category and row
+// is printed as it comes; as JSON, the categories are gathered and printed at the end.
 class ConsoleScanPage {
  public:
-  explicit ConsoleScanPage(ScanControl& control) : control_(control) {}
-
-  void ShowEnd() {
-    std::cout << "scan finished: " << categoriesShown_ << (categoriesShown_ == 1 ? " category\n" : " categories\n");
-  }
+  ConsoleScanPage(ScanControl& control, bool json) : control_(control), json_(json) {}
 
   void ShowRow(enmHardwareID category, const tagHardwareDetailInfo& row) {
-    if (category != currentCategory_) {
-      ShowCategory(category);
-      ++categoriesShown_;
-    }
+    if (category != currentCategory_) StartCategory(category);
     currentCategory_ = category;
-    if (row.separator != 0) {
+    if (json_) {
+      AddToJson(row);
+    } else if (row.separator != 0) {
       std::cout << "  --\n";
     } else if (row.title.empty() && row.content.empty()) {
       std::cout << "  (no information)\n";
@@ -71,34 +52,47 @@ class ConsoleScanPage {
     SignalRowConsumed(control_);
   }
 
+  void ShowEnd() {
+    if (json_) {
+      PrintJson({{"categories", categories_}});
+      return;
+    }
+    const size_t shown = categories_.size();
+    std::cout << "scan finished: " << shown << (shown == 1 ? " category\n" : " categories\n");
+  }
+
  private:
-  static void ShowCategory(enmHardwareID category) {
-    HardwareCatalog& catalog = GetHardwareCatalog();
-    catalog.RefreshModelName(category);
-    tagXmlUIInfo info;
-    if (!catalog.GetUIInfo(category, info)) info.detectName = u"category " + platform::Utf8ToUtf16(std::to_string(category));
-    std::cout << Utf8(info.detectName) << " - " << Utf8(info.modelName) << " - " << Utf8(info.summary) << '\n';
+  void StartCategory(enmHardwareID category) {
+    const tagXmlUIInfo info = CategoryInfo(category);
+    categories_.push_back({{"id", category},
+                           {"name", Utf8(info.name)},
+                           {"model", Utf8(info.modelName)},
+                           {"summary", Utf8(info.summary)},
+                           {"devices", ordered_json::array()}});
+    if (!json_) std::cout << Utf8(info.name) << " - " << Utf8(info.modelName) << " - " << Utf8(info.summary) << '\n';
+  }
+
+  // A separator starts the next device; a placeholder means the category has none to show.
+  void AddToJson(const tagHardwareDetailInfo& row) {
+    ordered_json& devices = categories_.back()["devices"];
+    const bool placeholder = row.separator == 0 && row.title.empty() && row.content.empty();
+    if (placeholder) return;
+    if (devices.empty() || row.separator != 0) devices.push_back(ordered_json::array());
+    if (row.separator == 0) devices.back().push_back({{"label", Utf8(row.title)}, {"value", Utf8(row.content)}});
   }
 
   ScanControl& control_;
+  const bool json_;
   int32_t currentCategory_ = -1;
-  int categoriesShown_ = 0;
+  ordered_json categories_ = ordered_json::array();
 };
 
 int RunScanCommand(const std::vector<std::string>& args) {
-  ScanOptions options;
-  if (const std::string error = ParseOptions(args, options); !error.empty()) {
-    std::cerr << "sysdiagnose-host scan: " << error << " (" << kUsage << ")\n";
-    return app::kExitUsage;
-  }
-  if (options.help) {
-    std::cout << kUsage << '\n';
-    return app::kExitOk;
-  }
-  if (!app::PrepareMachine(options.machineFile, options.dataDir)) return app::kExitUsage;
+  ParsedArgs parsed;
+  if (auto exit = BeginCommand({.name = "scan", .usage = kUsage, .flags = {"--json"}}, args, parsed)) return *exit;
 
   ScanControl control;
-  ConsoleScanPage page(control);
+  ConsoleScanPage page(control, parsed.Has("--json"));
   std::atomic<bool> cancelled{false};
 
   GetHardwareCatalog();
@@ -126,13 +120,14 @@ int RunScanCommand(const std::vector<std::string>& args) {
   while (control.running) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 
   if (cancelled) {
-    std::cerr << "sysdiagnose-host scan: the scan stopped early (see the log)\n";
-    return app::kExitFailure;
+    PrintError("scan", "the scan stopped early (see the log)");
+    return kExitFailure;
   }
-  return app::kExitOk;
+  return kExitOk;
 }
 
 }  // namespace
 
-REGISTER_COMMAND("scan", "scan the hardware and print every category's information",
-                 RunScanCommand);
+REGISTER_COMMAND("scan", "scan the hardware and print every category's information (--json)", RunScanCommand);
+
+}  // namespace app

@@ -1,7 +1,10 @@
 #pragma once
-// The reference host's sub-commands. Each command file registers itself with REGISTER_COMMAND.
+// The reference host's sub-commands. Each command file registers itself with REGISTER_COMMAND and
+// begins with BeginCommand, which does what every command does alike.
 #include <functional>
 #include <map>
+#include <nlohmann/json.hpp>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -11,7 +14,7 @@ namespace app {
 // Exit statuses of every command.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
-inline constexpr int kExitUsage = 2;  // usage or profile errors
+inline constexpr int kExitUsage = 2;  // usage, profile or data-directory errors
 
 struct Command {
   std::string name;
@@ -22,7 +25,7 @@ struct Command {
 bool RegisterCommand(Command command);
 const std::vector<Command>& Commands();
 
-// Arguments of a command: --machine FILE and --data-dir DIR are always understood.
+// Arguments of a command: --machine FILE, --data-dir DIR and --verbose (-v) are always understood.
 struct ParsedArgs {
   std::string machineFile;
   std::string dataDir;
@@ -30,15 +33,44 @@ struct ParsedArgs {
   std::map<std::string, std::string> values;  // given options that take a value ("--days" -> "3")
   std::vector<std::string> positional;
   bool help = false;
+  bool verbose = false;
+
+  bool Has(const std::string& flag) const { return flags.count(flag) > 0; }
 };
 
 // Empty text when the arguments are fine, else the one line that says what is wrong.
 std::string ParseArgs(const std::vector<std::string>& args, const std::set<std::string>& flagNames,
                       const std::set<std::string>& valueNames, bool allowPositional, ParsedArgs& out);
 
-// Loads the profile named by --machine (or $SYSDIAGNOSE_MACHINE) and applies --data-dir.
-// Prints one clear line and returns false on a bad profile.
+// What a command accepts and needs.
+struct CommandSpec {
+  std::string name = {};             // "doctor"
+  std::string usage = {};            // printed for --help
+  std::set<std::string> flags = {};  // e.g. {"--repair", "--json"}
+  std::set<std::string> values = {}; // options that take a value, e.g. {"--days"}
+  bool positional = false;           // takes plain arguments
+  bool usesData = true;              // false: neither --data-dir nor --machine, no data directory
+  // The command's own checks of its arguments: empty text, or what is wrong with them.
+  std::function<std::string(const ParsedArgs&)> checkArgs = {};
+};
+
+// What every command does before its own work, in this order: reads the arguments (a usage error
+// is one line on stderr), answers --help, echoes warnings to stderr when --verbose, checks the
+// data directory (one line naming it and the reason), loads the machine profile. Nothing is run
+// that could not be stored. Returns the exit status when the command must end here.
+std::optional<int> BeginCommand(const CommandSpec& spec, const std::vector<std::string>& args, ParsedArgs& out);
+
+// Applies --data-dir and loads the profile named by --machine (or $SYSDIAGNOSE_MACHINE); prints
+// one line and returns false on a bad profile. BeginCommand does this after its checks.
 bool PrepareMachine(const std::string& machineFile, const std::string& dataDir);
+
+// The one line on stderr of an error that ends the command: "sysdiagnose-host NAME: TEXT".
+void PrintError(const std::string& command, const std::string& text);
+
+// The command's output as one JSON document on stdout; text that is not UTF-8 is replaced.
+void PrintJson(const nlohmann::ordered_json& document);
+
+std::string Utf8(const std::u16string& text);
 
 }  // namespace app
 

@@ -1,10 +1,7 @@
 // sysdiagnose-host: the reference host program that runs the plug-in on a (simulated) notebook.
-#include <cstdio>
-#include <cstdlib>
 #include <iostream>
 
 #include "app/command.h"
-#include "machine/machine.h"
 
 namespace app {
 
@@ -19,51 +16,6 @@ bool RegisterCommand(Command command) {
 }
 
 const std::vector<Command>& Commands() { return CommandTable(); }
-
-std::string ParseArgs(const std::vector<std::string>& args, const std::set<std::string>& flagNames,
-                      const std::set<std::string>& valueNames, bool allowPositional, ParsedArgs& out) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "-h" || arg == "--help") {
-      out.help = true;
-    } else if (flagNames.count(arg)) {
-      out.flags.insert(arg);
-    } else if (arg == "--machine" || arg == "--data-dir" || valueNames.count(arg)) {
-      if (i + 1 >= args.size()) return arg + " needs a value";
-      const std::string& value = args[++i];
-      if (arg == "--machine") {
-        out.machineFile = value;
-      } else if (arg == "--data-dir") {
-        out.dataDir = value;
-      } else {
-        out.values[arg] = value;
-      }
-    } else if (allowPositional && (arg.empty() || arg[0] != '-')) {
-      out.positional.push_back(arg);
-    } else {
-      return "unknown argument '" + arg + "'";
-    }
-  }
-  return {};
-}
-
-bool PrepareMachine(const std::string& machineFile, const std::string& dataDir) {
-  if (!dataDir.empty()) setenv("SYSDIAGNOSE_DATA_DIR", dataDir.c_str(), 1);
-  std::string file = machineFile;
-  if (file.empty()) {
-    if (const char* env = std::getenv("SYSDIAGNOSE_MACHINE")) file = env;
-  }
-  if (file.empty()) {
-    host::machine::Machine::Instance().Clear();
-    return true;
-  }
-  auto result = host::machine::Machine::Instance().LoadFile(file);
-  if (!result) {
-    std::cerr << "sysdiagnose-host: " << result.error << '\n';
-    return false;
-  }
-  return true;
-}
 
 }  // namespace app
 

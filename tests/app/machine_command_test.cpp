@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "support/host_program.h"
@@ -100,12 +101,44 @@ TEST(MachineCommand, AMissingFileIsAClearError) {
   EXPECT_NE(run.err.find("/nonexistent/machine.json"), std::string::npos);
 }
 
-TEST(MachineCommand, WrongArgumentsPrintTheUsage) {
-  for (const auto& args : std::vector<std::vector<std::string>>{{"machine"}, {"machine", "a.json", "b.json"}, {"machine", "--x"}}) {
+TEST(MachineCommand, WrongArgumentsAreOneLineAndHelpIsTheUsage) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"machine"}, {"machine", "a.json", "b.json"}, {"machine", "--x"}, {"machine", "--data-dir", "/tmp", "a.json"}}) {
     const Outcome run = Host(args);
-    EXPECT_EQ(run.status, 2) << args.size();
-    EXPECT_NE(run.err.find("usage: sysdiagnose-host machine FILE"), std::string::npos) << run.err;
+    EXPECT_EQ(run.status, 2) << args.back();
+    EXPECT_EQ(Lines(run.err), 1u) << run.err;
+    EXPECT_EQ(run.err.rfind("sysdiagnose-host machine: ", 0), 0u) << run.err;
   }
+  const Outcome help = Host({"machine", "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("usage: sysdiagnose-host machine [--verbose] [--json] FILE\n", 0), 0u) << help.out;
+}
+
+// The JSON is the profile in the profile's own keys with every default filled in: read back, it
+// describes the same notebook.
+TEST(MachineCommand, JsonIsTheWholeProfileAndReadsBackAsTheSameMachine) {
+  const std::string faulty = testenv::ResourcePath("machines/faulty-notebook.json");
+  const Outcome run = Host({"machine", "--json", faulty});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const nlohmann::json doc = nlohmann::json::parse(run.out);
+
+  EXPECT_EQ(doc["file"], faulty);
+  const nlohmann::json& profile = doc["profile"];
+  EXPECT_EQ(profile["checks"]["wifi"]["switch"]["code"], 4294967293u);
+  EXPECT_EQ(profile["checks"]["wifi"]["switch"]["passed"], false);
+  EXPECT_EQ(profile["checks"]["wifi"]["signal"]["passed"], true);  // not in the file: a passing check
+  EXPECT_EQ(profile["checks"]["bluetooth"]["supported"], true);
+  EXPECT_EQ(profile["checks"]["disks"][1]["smart"][3], 2);
+  EXPECT_EQ(profile["hardware"]["disks"][1]["caption"], "ST1000LM035-1RK172");
+  EXPECT_EQ(profile["repairs"]["RepairBTProblems"]["succeeded"], false);
+  EXPECT_EQ(profile["repairs"]["RepairHotkey"]["succeeded"], true);
+  EXPECT_EQ(profile["logService"]["items"][1]["module"], 7);
+
+  const std::string copy = WriteProfile("round-trip.json", profile.dump());
+  const Outcome again = Host({"machine", "--json", copy});
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(nlohmann::json::parse(again.out)["profile"], profile);
 }
 
 }  // namespace

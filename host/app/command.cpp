@@ -1,0 +1,106 @@
+// What every command of the reference host does alike.
+#include "app/command.h"
+
+#include <cstdlib>
+#include <iostream>
+
+#include "machine/machine.h"
+#include "platform/data_files.h"
+#include "platform/encoding.h"
+#include "platform/paths.h"
+#include "utility/Logger.h"
+
+namespace app {
+namespace {
+
+constexpr const char* kProgram = "sysdiagnose-host";
+
+// Loads the profile named by --machine, else $SYSDIAGNOSE_MACHINE; none: the empty machine.
+bool LoadMachine(const std::string& command, const std::string& machineFile) {
+  std::string file = machineFile;
+  if (file.empty()) {
+    if (const char* env = std::getenv("SYSDIAGNOSE_MACHINE")) file = env;
+  }
+  if (file.empty()) {
+    host::machine::Machine::Instance().Clear();
+    return true;
+  }
+  auto result = host::machine::Machine::Instance().LoadFile(file);
+  if (!result) PrintError(command, result.error);
+  return static_cast<bool>(result);
+}
+
+}  // namespace
+
+std::string ParseArgs(const std::vector<std::string>& args, const std::set<std::string>& flagNames,
+                      const std::set<std::string>& valueNames, bool allowPositional, ParsedArgs& out) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "-h" || arg == "--help") {
+      out.help = true;
+    } else if (arg == "-v" || arg == "--verbose") {
+      out.verbose = true;
+    } else if (flagNames.count(arg)) {
+      out.flags.insert(arg);
+    } else if (arg == "--machine" || arg == "--data-dir" || valueNames.count(arg)) {
+      if (i + 1 >= args.size()) return arg + " needs a value";
+      const std::string& value = args[++i];
+      if (arg == "--machine") {
+        out.machineFile = value;
+      } else if (arg == "--data-dir") {
+        out.dataDir = value;
+      } else {
+        out.values[arg] = value;
+      }
+    } else if (allowPositional && (arg.empty() || arg[0] != '-')) {
+      out.positional.push_back(arg);
+    } else {
+      return "unknown argument '" + arg + "'";
+    }
+  }
+  return {};
+}
+
+std::optional<int> BeginCommand(const CommandSpec& spec, const std::vector<std::string>& args, ParsedArgs& out) {
+  std::string error = ParseArgs(args, spec.flags, spec.values, spec.positional, out);
+  if (error.empty() && !spec.usesData && !out.machineFile.empty()) error = "unknown argument '--machine'";
+  if (error.empty() && !spec.usesData && !out.dataDir.empty()) error = "unknown argument '--data-dir'";
+  if (error.empty() && !out.help && spec.checkArgs) error = spec.checkArgs(out);
+  if (!error.empty()) {
+    PrintError(spec.name, error + " (see " + kProgram + " " + spec.name + " --help)");
+    return kExitUsage;
+  }
+  if (out.help) {
+    std::cout << spec.usage << '\n';
+    return kExitOk;
+  }
+  hostlog::EchoToStderr(out.verbose);
+  if (!spec.usesData) return std::nullopt;
+
+  // Before anything logs: the log file lives in the data directory.
+  if (!out.dataDir.empty()) setenv("SYSDIAGNOSE_DATA_DIR", out.dataDir.c_str(), 1);
+  const std::string dataDir = platform::DataDirectory();
+  if (const std::string problem = platform::DataDirectoryProblem(dataDir); !problem.empty()) {
+    PrintError(spec.name, "data directory " + dataDir + ": " + problem);
+    return kExitUsage;
+  }
+  if (!LoadMachine(spec.name, out.machineFile)) return kExitUsage;
+  return std::nullopt;
+}
+
+bool PrepareMachine(const std::string& machineFile, const std::string& dataDir) {
+  if (!dataDir.empty()) setenv("SYSDIAGNOSE_DATA_DIR", dataDir.c_str(), 1);
+  return LoadMachine("", machineFile);
+}
+
+void PrintError(const std::string& command, const std::string& text) {
+  std::cerr << kProgram << ' ' << command << ": " << text << '\n';
+}
+
+void PrintJson(const nlohmann::ordered_json& document) {
+  std::cout << document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+}
+
+std::string Utf8(const std::u16string& text) { return platform::Utf16ToUtf8(text); }
+
+}  // namespace app
