@@ -109,6 +109,14 @@ tagDoctorItem PendingItem(const tagXmlUIInfo& ui) {
   return item;
 }
 
+// Refreshes the category's model name and gives the row's hardware text for it.
+std::u16string RefreshedHardwareText(int32_t category) {
+  GetHardwareCatalog().RefreshModelName(category);
+  tagXmlUIInfo ui;
+  GetHardwareCatalog().GetUIInfo(category, ui);
+  return DoctorHardwareText(ui.modelName);
+}
+
 void SetState(tagDiagnoseRecord& states, int32_t category, bool abnormal) {
   // The processor's checks never make it abnormal in the history.
   if (int64_t* state = StateOf(states, category)) *state = (abnormal && category != HARDWARE_CPU) ? 1 : 0;
@@ -150,11 +158,12 @@ void RunDetection(DetectQuery4Doctor::State& state, std::stop_token token) {
 
     tagDoctorItem item = state.m_result.vecItems.back();  // only this task writes the items
     DoctorDiagnoseCategory(state.detectors, category, item, state.m_repairLists.back(), states);
+    // The copy above may predate the catalogue's model-name fill: the row shows the name as now.
+    item.strHardware = RefreshedHardwareText(category);
     {
       std::lock_guard guard(state.resultLock);
       state.m_result.vecItems.back() = item;
     }
-    GetHardwareCatalog().RefreshModelName(category);
     platform::SleepFor(200ms);
 
     if (item.nState == kDoctorStateAbnormal) {
@@ -193,13 +202,11 @@ void RunRepair(DetectQuery4Doctor::State& state) {
 
     const CategoryRepair repair = RepairCategory(repairs);
     const bool succeeded = repair.succeeded;
-    GetHardwareCatalog().RefreshModelName(category);
-    tagXmlUIInfo ui;
-    GetHardwareCatalog().GetUIInfo(category, ui);
+    const std::u16string hardware = RefreshedHardwareText(category);
 
     std::unique_lock guard(state.resultLock);
     tagDoctorItem& item = state.m_result.vecItems[k];
-    item.strHardware = DoctorHardwareText(ui.modelName);
+    item.strHardware = hardware;
     if (item.nState == kDoctorStateBusy && !repairs.empty()) {
       if (succeeded) {
         item.nState = kDoctorStateNormal;
