@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "DuiLib/UICulture.h"
 #include "DuiLib/UIMainQueue.h"
 #include "DuiLib/UIMessageLoop.h"
 #include "app/command.h"
@@ -188,18 +189,20 @@ class ConsoleDetectPage {
   }
 
   void ShowRepairEntryDone(const tagRepairItemInfo& entry, const HardwareRepairHelper::RepairResult& result) {
+    // The library names its message by a string-table key.
+    const std::string message = result.message.empty() ? "" : Utf8(UICulture::GetInstance().GetString(result.message));
     if (json_) {
       Repairs().back()["entries"].push_back({{"repair", Utf8(entry.repairName)},
                                              {"title", Utf8(entry.title)},
                                              {"succeeded", result.succeeded},
                                              {"code", result.code},
-                                             {"message", Utf8(result.message)},
+                                             {"message", message},
                                              {"needRestart", result.needRestart},
                                              {"needShutdown", result.needShutdown}});
       return;
     }
     std::cout << "  " << (result.succeeded ? "ok  " : "FAIL") << ' ' << Utf8(entry.title);
-    if (!result.message.empty()) std::cout << ": " << Utf8(result.message);
+    if (!message.empty()) std::cout << ": " << message;
     if (result.needRestart) std::cout << " (restart needed)";
     std::cout << '\n';
   }
