@@ -173,13 +173,18 @@ constexpr const char* kBluetoothAndAudioFaults = R"({
              "audio": {"loopBack": {"code": 3, "passed": false}}},
   "repairs": {"RepairAudioProblem": {"succeeded": false, "code": 3}}})";
 
-TEST_F(RepairTest, RunRepairsCategoryByCategoryAndCountsTheFullyRepairedOnes) {
+// Given: the notebook above, diagnosed in these categories; its Bluetooth is abnormal.
+void DiagnoseFaults(DetectRunner& runner, std::vector<enmHardwareID> categories) {
   testenv::UseMachine(kBluetoothAndAudioFaults);
-  DetectRunner runner;
   RunObserver diagnosis;
-  diagnosis.Start(runner, {HARDWARE_BLUETOOTH, HARDWARE_AUDIO});
+  diagnosis.Start(runner, std::move(categories));
   ASSERT_TRUE(diagnosis.Wait(runner));
   ASSERT_EQ(runner.Record().bluetoothState, 1);
+}
+
+TEST_F(RepairTest, RunRepairsCategoryByCategoryAndCountsTheFullyRepairedOnes) {
+  DetectRunner runner;
+  DiagnoseFaults(runner, {HARDWARE_BLUETOOTH, HARDWARE_AUDIO});
 
   HardwareRepairHelper::RepairPlan plan;
   plan[HARDWARE_BLUETOOTH] = {{1, u"Device", u"RepairBluetooth", u"12"}, {2, u"State", u"RepairBluetooth", u"12"}};
@@ -202,11 +207,8 @@ TEST_F(RepairTest, RunRepairsCategoryByCategoryAndCountsTheFullyRepairedOnes) {
 }
 
 TEST_F(RepairTest, ThrowingCallablesOfThePageNeitherStopTheRunNorStoreItTwice) {
-  testenv::UseMachine(kBluetoothAndAudioFaults);
   DetectRunner runner;
-  RunObserver diagnosis;
-  diagnosis.Start(runner, {HARDWARE_BLUETOOTH});
-  ASSERT_TRUE(diagnosis.Wait(runner));
+  DiagnoseFaults(runner, {HARDWARE_BLUETOOTH});
   const size_t storedBefore = StoredRuns();
 
   RepairObserver repair;
@@ -225,11 +227,8 @@ TEST_F(RepairTest, ThrowingCallablesOfThePageNeitherStopTheRunNorStoreItTwice) {
 // Bluetooth is repaired, then the cancel comes in the pause before the audio entry: only the
 // cancel stores the run at that point, with Bluetooth repaired and audio still abnormal.
 TEST_F(RepairTest, CancelDuringThePauseSkipsTheEntryStoresTheRunSoFarAndLeavesTheCounter) {
-  testenv::UseMachine(kBluetoothAndAudioFaults);
   DetectRunner runner;
-  RunObserver diagnosis;
-  diagnosis.Start(runner, {HARDWARE_BLUETOOTH, HARDWARE_AUDIO});
-  ASSERT_TRUE(diagnosis.Wait(runner));
+  DiagnoseFaults(runner, {HARDWARE_BLUETOOTH, HARDWARE_AUDIO});
   ASSERT_EQ(LatestStoredRun().bluetoothState, 1);
   host::machine::Machine::Instance().ClearJournal();
 
