@@ -52,6 +52,38 @@ TEST(CommandLine, WarningsGoToTheLogFileAndToStderrOnlyWhenVerbose) {
   }
 }
 
+TEST(CommandLine, UsageAndProfileErrorsAreOneLineAndExitTwo) {
+  testenv::ScopedDataDir data;
+  const std::string misspelt = (data.path() / "bad.json").string();
+  std::ofstream(misspelt) << R"({"hardware": {"cpu": {"nmae": "x"}}})";
+  const struct {
+    std::vector<std::string> args;
+    std::string says;
+  } cases[] = {
+      {{"doctor", "--bogus"}, "unknown argument '--bogus'"},
+      {{"doctor", "--machine", misspelt}, misspelt + ": unknown key 'hardware.cpu.nmae'"},
+      {{"diagnose", "toaster"}, "unknown category 'toaster'"},
+      {{"history", "--days", "0"}, "--days takes a number from 1 to 1000, not '0'"},
+      {{"history", "--days", "many"}, "not 'many'"},
+      {{"history", "extra"}, "unknown argument 'extra'"},
+      {{"scan", "--days", "1"}, "unknown argument '--days'"},
+      {{"machine"}, "a machine profile FILE is needed"},
+      {{"machine", "a.json", "b.json"}, "one machine profile FILE, not several"},
+      {{"machine", "--data-dir", "/tmp", "a.json"}, "unknown argument '--data-dir'"},
+  };
+  for (const auto& c : cases) {
+    const auto run = testenv::RunHostProgram(c.args);
+    EXPECT_EQ(run.status, 2) << c.says;
+    EXPECT_EQ(run.out, "") << c.says;
+    EXPECT_EQ(Lines(run.err), 1u) << run.err;
+    EXPECT_EQ(run.err.rfind("sysdiagnose-host " + c.args[0] + ": ", 0), 0u) << run.err;
+    EXPECT_THAT(run.err, HasSubstr(c.says));
+  }
+  const auto help = testenv::RunHostProgram({"machine", "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("usage: sysdiagnose-host machine [--verbose] [--json] FILE\n", 0), 0u) << help.out;
+}
+
 TEST(CommandLine, AnUnusableDataDirectoryIsOneLineAndExitTwoBeforeAnythingRuns) {
   testenv::ScopedDataDir data;
   const std::string file = (data.path() / "a-file").string();

@@ -101,19 +101,6 @@ TEST(MachineCommand, AMissingFileIsAClearError) {
   EXPECT_NE(run.err.find("/nonexistent/machine.json"), std::string::npos);
 }
 
-TEST(MachineCommand, WrongArgumentsAreOneLineAndHelpIsTheUsage) {
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {"machine"}, {"machine", "a.json", "b.json"}, {"machine", "--x"}, {"machine", "--data-dir", "/tmp", "a.json"}}) {
-    const Outcome run = Host(args);
-    EXPECT_EQ(run.status, 2) << args.back();
-    EXPECT_EQ(Lines(run.err), 1u) << run.err;
-    EXPECT_EQ(run.err.rfind("sysdiagnose-host machine: ", 0), 0u) << run.err;
-  }
-  const Outcome help = Host({"machine", "--help"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out.rfind("usage: sysdiagnose-host machine [--verbose] [--json] FILE\n", 0), 0u) << help.out;
-}
-
 // The JSON is the profile in the profile's own keys with every default filled in: read back, it
 // describes the same notebook.
 TEST(MachineCommand, JsonIsTheWholeProfileAndReadsBackAsTheSameMachine) {

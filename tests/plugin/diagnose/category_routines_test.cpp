@@ -95,10 +95,8 @@ TEST(DiagnoseNetcard, WirelessCardsAreCheckedInFullWiredOnesWithoutSwitchAndSign
   } cases[] = {
       {"wireless", R"({"checks": {"wifi": {"networkCard": 2, "switch": 3, "signal": 4}}})", allFour, {}, "0,2,3,4",
        false},
-      {"wired", R"({"hardware": {"network": {"notSupportWireless": true}}, "checks": {"wifi": {"networkCard": 6}}})",
-       {allFour[0], allFour[1]}, {}, "0,6,0,0", false},
-      {"healthy wired", R"({"hardware": {"network": {"notSupportWireless": true}}})", {allFour[0], allFour[1]}, {},
-       "0,0,0,0", true},
+      {"wired", R"({"hardware": {"network": {"notSupportWireless": true}}})", {allFour[0], allFour[1]}, {}, "0,0,0,0",
+       true},
       {"absent", R"({"checks": {"wifi": {"device": 5, "networkCard": 2}}})", {allFour[0]},
        {Text(u"IDS_HARDWARE_DIAGNOSE_WIFI_UNKNOWN")}, "5,0,0,0", false},
   };

@@ -71,15 +71,4 @@ TEST_F(HistoryCommandTest, PrintsOneRunPerDayNewestFirst) {
   EXPECT_NE(result.out.find("  processor           abnormal\n"), std::string::npos) << result.out;
 }
 
-TEST_F(HistoryCommandTest, UsageErrorsExitWithTwoAndOneLine) {
-  for (const std::string args : {"--days 0", "--days many", "--colour", "extra"}) {
-    const Outcome result = Run(args);
-
-    EXPECT_EQ(result.exitCode, 2) << args;
-    EXPECT_TRUE(result.out.empty()) << args;
-    EXPECT_EQ(result.err.find("sysdiagnose-host history: "), 0u) << args << ": " << result.err;
-    EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << args << ": " << result.err;
-  }
-}
-
 }  // namespace
