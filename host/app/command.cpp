@@ -21,6 +21,8 @@ bool LoadMachine(const std::string& command, const std::string& machineFile) {
   if (file.empty()) {
     if (const char* env = std::getenv("SYSDIAGNOSE_MACHINE")) file = env;
   }
+  // Taken from here on: the machine would read it again on first use and report a bad one twice.
+  unsetenv("SYSDIAGNOSE_MACHINE");
   if (file.empty()) {
     host::machine::Machine::Instance().Clear();
     return true;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "host/scoped_env.h"
 #include "support/host_program.h"
 #include "support/test_env.h"
 
@@ -78,6 +79,12 @@ TEST(CommandLine, UsageAndProfileErrorsAreOneLineAndExitTwo) {
     EXPECT_EQ(Lines(run.err), 1u) << run.err;
     EXPECT_EQ(run.err.rfind("sysdiagnose-host " + c.args[0] + ": ", 0), 0u) << run.err;
     EXPECT_THAT(run.err, HasSubstr(c.says));
+  }
+  {
+    testenv::ScopedEnv machine("SYSDIAGNOSE_MACHINE", misspelt);  // the profile named the other way
+    const auto run = testenv::RunHostProgram({"scan"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(Lines(run.err), 1u) << run.err;
   }
   const auto help = testenv::RunHostProgram({"machine", "--help"});
   EXPECT_EQ(help.status, 0);

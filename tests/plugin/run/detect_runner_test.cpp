@@ -203,22 +203,30 @@ TEST_F(DetectRunnerTest, TheWorkerWaitsForEachLineToBeShownBeforeItGoesOn) {
 }
 
 // The page tells a cancel of a run from a press after its end by IsRunning: a run is running
-// from the moment it is started, not from when its worker gets going.
+// from the moment it is started, not from when its worker gets going. Each run is held at its
+// first callable until it has been looked at.
 TEST_F(DetectRunnerTest, RunsFromTheMomentItIsStarted) {
   testenv::UseMachine(R"({})");
   DetectRunner runner;
-  for (int i = 0; i < 20; ++i) {
+  for (int i = 0; i < 10; ++i) {
+    std::promise<void> looked;
+    const std::shared_future<void> held = looked.get_future().share();
     RunObserver diagnosis;
-    diagnosis.Start(runner, {});
+    diagnosis.onCheckStart = [held](int32_t, const tagDetectItemDetail&) { held.wait(); };
+    diagnosis.Start(runner, {HARDWARE_KEYBOARD});
     EXPECT_TRUE(runner.IsRunning()) << "diagnosis " << i;
+    looked.set_value();
     ASSERT_TRUE(diagnosis.Wait(runner));
 
-    std::promise<void> repaired;
+    std::promise<void> lookedAgain, repaired;
+    const std::shared_future<void> heldAgain = lookedAgain.get_future().share();
     HardwareRepairHelper::Instance().StartRepairRun(
-        runner, {}, [](enmHardwareID) {}, [](int32_t, enmHardwareID, tagRepairItemInfo&) {}, [] {},
+        runner, {{HARDWARE_KEYBOARD, {{1, u"Hotkeys", u"RepairHotkey", u"0"}}}},
+        [heldAgain](enmHardwareID) { heldAgain.wait(); }, [](int32_t, enmHardwareID, tagRepairItemInfo&) {}, [] {},
         [](int32_t, enmHardwareID, tagRepairItemInfo&, HardwareRepairHelper::RepairResult&) {},
         [](int32_t, enmHardwareID, bool) {}, [&](bool, bool, int32_t) { repaired.set_value(); });
     EXPECT_TRUE(runner.IsRunning()) << "repair " << i;
+    lookedAgain.set_value();
     ASSERT_EQ(repaired.get_future().wait_for(10s), std::future_status::ready);
     while (runner.IsRunning()) std::this_thread::yield();
   }
