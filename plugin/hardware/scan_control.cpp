@@ -54,8 +54,9 @@ std::optional<std::vector<bool>> ScanCategories(ScanControl& control, const std:
 
 void RunScan(ScanControl& control, const ScanCallbacks& callbacks) {
   std::optional<std::vector<bool>> found;
-  const std::vector<tagDetectItem> items = GetHardwareCatalog().Items();
+  std::vector<tagDetectItem> items;
   try {
+    items = GetHardwareCatalog().Items();
     found = ScanCategories(control, items, Shielded(callbacks.onRow, "onRow"));
   } catch (const std::exception& error) {
     // A library failure ends this scan as cancelled instead of ending the host.
