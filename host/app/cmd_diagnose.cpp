@@ -95,7 +95,7 @@ class ConsoleDetectPage {
                                      {"level", line.level},
                                      {"repair", Utf8(announced_.repairName)}});
     } else {
-      std::cout << "  " << (line.passed ? "ok  " : "FAIL") << ' ' << Utf8(line.name);
+      std::cout << "  " << (line.passed ? "ok  " : "FAIL") << ' ' << Utf8(name);
       if (!line.text.empty()) std::cout << ": " << Utf8(line.text);
       std::cout << '\n' << std::flush;
     }
