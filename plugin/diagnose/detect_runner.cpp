@@ -65,14 +65,19 @@ void DetectRunner::Start(std::vector<enmHardwareID> categories, CheckStartCallba
 void DetectRunner::StartWorker(std::function<void()> work) {
   // Running from now, not from when the thread gets going: a cancel pressed in between must be
   // seen as a cancel of this run, not as a press after its end.
-  running_ = true;
+  const uint64_t worker = ++workersStarted_;
+  runningWorker_ = worker;
+  const auto end = [this, worker] {
+    uint64_t mine = worker;
+    runningWorker_.compare_exchange_strong(mine, 0);
+  };
   try {
-    std::thread([this, work = std::move(work)] {
+    std::thread([end, work = std::move(work)] {
       work();
-      running_ = false;
+      end();
     }).detach();
   } catch (...) {
-    running_ = false;
+    end();
     throw;
   }
 }

@@ -42,7 +42,7 @@ class DetectRunner {
 
   // The cancel button: seen by the worker before its next category (or repair entry).
   void RequestCancel() { cancelRequested_ = true; }
-  bool IsRunning() const { return running_; }
+  bool IsRunning() const { return runningWorker_ != 0; }
 
   // The line hand-off: the page's onLine clears the flag, posts the line and waits; the page
   // signals once it has shown the line.
@@ -79,7 +79,10 @@ class DetectRunner {
   std::condition_variable rowConsumedCondition_;
   std::atomic<bool> cancelRequested_{false};
   bool rowConsumed_ = false;  // under lock_
-  std::atomic<bool> running_{false};
+  // A worker is running: the number of the one started last, 0 when none is. A worker that ends
+  // clears it only while it is still its own, so a worker ending late never ends the next run.
+  std::atomic<uint64_t> runningWorker_{0};
+  uint64_t workersStarted_ = 0;  // UI thread
   FaultDetectors detectors_;
   tagDoctorResult doctorReport_;
   tagDiagnoseRecord record_;

@@ -232,6 +232,43 @@ TEST_F(DetectRunnerTest, RunsFromTheMomentItIsStarted) {
   }
 }
 
+// A page may start the repairs as soon as it hears the diagnosis finished, before that worker
+// has quite ended: the old worker's end must not end the new run.
+TEST_F(DetectRunnerTest, AWorkerEndingAfterTheNextRunStartedLeavesThatRunRunning) {
+  testenv::UseMachine(R"({})");
+  DetectRunner runner;
+  std::promise<void> repairHeld, repaired;
+  std::promise<void> release;
+  const std::shared_future<void> released = release.get_future().share();
+  RunObserver diagnosis;
+  diagnosis.atEnd = [&] {
+    HardwareRepairHelper::Instance().StartRepairRun(
+        runner, {{HARDWARE_KEYBOARD, {{1, u"Hotkeys", u"RepairHotkey", u"0"}}}},
+        [&](enmHardwareID) {
+          repairHeld.set_value();
+          released.wait();
+        },
+        [](int32_t, enmHardwareID, tagRepairItemInfo&) {}, [] {},
+        [](int32_t, enmHardwareID, tagRepairItemInfo&, HardwareRepairHelper::RepairResult&) {},
+        [](int32_t, enmHardwareID, bool) {}, [&](bool, bool, int32_t) { repaired.set_value(); });
+  };
+  diagnosis.Start(runner, {HARDWARE_KEYBOARD});
+  ASSERT_EQ(repairHeld.get_future().wait_for(10s), std::future_status::ready);
+
+  // The diagnosis worker ends meanwhile; the repair, held, is still running all along.
+  const auto until = std::chrono::steady_clock::now() + 200ms;
+  bool runningThroughout = true;
+  while (std::chrono::steady_clock::now() < until) {
+    runningThroughout = runningThroughout && runner.IsRunning();
+    std::this_thread::yield();
+  }
+  EXPECT_TRUE(runningThroughout);
+
+  release.set_value();
+  ASSERT_EQ(repaired.get_future().wait_for(10s), std::future_status::ready);
+  while (runner.IsRunning()) std::this_thread::yield();
+}
+
 TEST_F(DetectRunnerTest, ThrowingCallablesOfThePageNeitherCancelTheRunNorStoreItTwice) {
   testenv::UseMachine(R"({})");
   DetectRunner runner;
