@@ -65,11 +65,15 @@ void DetectRunner::Start(std::vector<enmHardwareID> categories, CheckStartCallba
 void DetectRunner::StartWorker(std::function<void()> work) {
   // Running from now, not from when the thread gets going: a cancel pressed in between must be
   // seen as a cancel of this run, not as a press after its end.
-  const uint64_t worker = ++workersStarted_;
-  runningWorker_ = worker;
+  uint64_t worker;
+  {
+    std::lock_guard guard(runLock_);
+    worker = ++workersStarted_;
+    runningWorker_ = worker;
+  }
   const auto end = [this, worker] {
-    uint64_t mine = worker;
-    runningWorker_.compare_exchange_strong(mine, 0);
+    std::lock_guard guard(runLock_);
+    if (runningWorker_ == worker) runningWorker_ = 0;
   };
   try {
     std::thread([end, work = std::move(work)] {
@@ -80,6 +84,11 @@ void DetectRunner::StartWorker(std::function<void()> work) {
     end();
     throw;
   }
+}
+
+bool DetectRunner::IsRunning() const {
+  std::lock_guard guard(runLock_);
+  return runningWorker_ != 0;
 }
 
 void DetectRunner::ClearRowConsumed() {

@@ -42,7 +42,7 @@ class DetectRunner {
 
   // The cancel button: seen by the worker before its next category (or repair entry).
   void RequestCancel() { cancelRequested_ = true; }
-  bool IsRunning() const { return runningWorker_ != 0; }
+  bool IsRunning() const;
 
   // The line hand-off: the page's onLine clears the flag, posts the line and waits; the page
   // signals once it has shown the line.
@@ -64,7 +64,7 @@ class DetectRunner {
     std::vector<enmHardwareID> failed;
   };
 
-  // Marks the runner running and starts `work` on a detached worker that clears the mark last.
+  // Marks the runner running and starts `work` on a detached worker that ends the mark last.
   void StartWorker(std::function<void()> work);
   void RunWorker(const Callables& callables);
   // Nothing when a cancel request stopped the run.
@@ -79,10 +79,12 @@ class DetectRunner {
   std::condition_variable rowConsumedCondition_;
   std::atomic<bool> cancelRequested_{false};
   bool rowConsumed_ = false;  // under lock_
-  // A worker is running: the number of the one started last, 0 when none is. A worker that ends
-  // clears it only while it is still its own, so a worker ending late never ends the next run.
-  std::atomic<uint64_t> runningWorker_{0};
-  uint64_t workersStarted_ = 0;  // UI thread
+  // Running: the number of the worker started last, until it ends; 0 when none runs. A worker
+  // ends only its own run, so one that ends after the page has already started the next (from
+  // the ending it heard) leaves that one running.
+  mutable std::mutex runLock_;
+  uint64_t runningWorker_ = 0;   // under runLock_
+  uint64_t workersStarted_ = 0;  // under runLock_
   FaultDetectors detectors_;
   tagDoctorResult doctorReport_;
   tagDiagnoseRecord record_;

@@ -232,9 +232,9 @@ TEST_F(DetectRunnerTest, RunsFromTheMomentItIsStarted) {
   }
 }
 
-// A page may start the repairs as soon as it hears the diagnosis finished, before that worker
-// has quite ended: the old worker's end must not end the new run.
-TEST_F(DetectRunnerTest, AWorkerEndingAfterTheNextRunStartedLeavesThatRunRunning) {
+// A page may start the repairs as soon as it hears the diagnosis finished, while that worker
+// has not quite ended: the old worker's end must not end the new run.
+TEST_F(DetectRunnerTest, ARunStartedAsThePageHearsTheLastOneEndKeepsRunning) {
   testenv::UseMachine(R"({})");
   DetectRunner runner;
   std::promise<void> repairHeld, repaired;
