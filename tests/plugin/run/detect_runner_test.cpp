@@ -202,6 +202,16 @@ TEST_F(DetectRunnerTest, TheWorkerWaitsForEachLineToBeShownBeforeItGoesOn) {
   EXPECT_EQ(aheadOfThePage, 0);
 }
 
+// A keyboard repair run on the runner's selection that waits in its first callable until
+// `held` is ready; `repaired` is set when it has finished.
+void StartHeldRepair(DetectRunner& runner, std::shared_future<void> held, std::promise<void>& repaired) {
+  HardwareRepairHelper::Instance().StartRepairRun(
+      runner, {{HARDWARE_KEYBOARD, {{1, u"Hotkeys", u"RepairHotkey", u"0"}}}}, [held](enmHardwareID) { held.wait(); },
+      [](int32_t, enmHardwareID, tagRepairItemInfo&) {}, [] {},
+      [](int32_t, enmHardwareID, tagRepairItemInfo&, HardwareRepairHelper::RepairResult&) {},
+      [](int32_t, enmHardwareID, bool) {}, [&repaired](bool, bool, int32_t) { repaired.set_value(); });
+}
+
 // The page tells a cancel of a run from a press after its end by IsRunning: a run is running
 // from the moment it is started, not from when its worker gets going. Each run is held at its
 // first callable until it has been looked at.
@@ -219,12 +229,7 @@ TEST_F(DetectRunnerTest, RunsFromTheMomentItIsStarted) {
     ASSERT_TRUE(diagnosis.Wait(runner));
 
     std::promise<void> lookedAgain, repaired;
-    const std::shared_future<void> heldAgain = lookedAgain.get_future().share();
-    HardwareRepairHelper::Instance().StartRepairRun(
-        runner, {{HARDWARE_KEYBOARD, {{1, u"Hotkeys", u"RepairHotkey", u"0"}}}},
-        [heldAgain](enmHardwareID) { heldAgain.wait(); }, [](int32_t, enmHardwareID, tagRepairItemInfo&) {}, [] {},
-        [](int32_t, enmHardwareID, tagRepairItemInfo&, HardwareRepairHelper::RepairResult&) {},
-        [](int32_t, enmHardwareID, bool) {}, [&](bool, bool, int32_t) { repaired.set_value(); });
+    StartHeldRepair(runner, lookedAgain.get_future().share(), repaired);
     EXPECT_TRUE(runner.IsRunning()) << "repair " << i;
     lookedAgain.set_value();
     ASSERT_EQ(repaired.get_future().wait_for(10s), std::future_status::ready);
@@ -237,23 +242,14 @@ TEST_F(DetectRunnerTest, RunsFromTheMomentItIsStarted) {
 TEST_F(DetectRunnerTest, ARunStartedAsThePageHearsTheLastOneEndKeepsRunning) {
   testenv::UseMachine(R"({})");
   DetectRunner runner;
-  std::promise<void> repairHeld, repaired;
-  std::promise<void> release;
-  const std::shared_future<void> released = release.get_future().share();
+  std::promise<void> repairStarted, release, repaired;
   RunObserver diagnosis;
   diagnosis.atEnd = [&] {
-    HardwareRepairHelper::Instance().StartRepairRun(
-        runner, {{HARDWARE_KEYBOARD, {{1, u"Hotkeys", u"RepairHotkey", u"0"}}}},
-        [&](enmHardwareID) {
-          repairHeld.set_value();
-          released.wait();
-        },
-        [](int32_t, enmHardwareID, tagRepairItemInfo&) {}, [] {},
-        [](int32_t, enmHardwareID, tagRepairItemInfo&, HardwareRepairHelper::RepairResult&) {},
-        [](int32_t, enmHardwareID, bool) {}, [&](bool, bool, int32_t) { repaired.set_value(); });
+    StartHeldRepair(runner, release.get_future().share(), repaired);
+    repairStarted.set_value();
   };
   diagnosis.Start(runner, {HARDWARE_KEYBOARD});
-  ASSERT_EQ(repairHeld.get_future().wait_for(10s), std::future_status::ready);
+  ASSERT_EQ(repairStarted.get_future().wait_for(10s), std::future_status::ready);
 
   // The diagnosis worker ends meanwhile; the repair, held, is still running all along.
   const auto until = std::chrono::steady_clock::now() + 200ms;
