@@ -15,7 +15,8 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: sysdiagnose-host layout FILE [--html|--json] [--machine FILE]";
+constexpr const char* kUsage =
+    "usage: sysdiagnose-host layout [--machine FILE] [--data-dir DIR] [--verbose] [--html|--json] FILE";
 
 void Outline(std::ostream& out, DuiLib::CControlUI* control, int depth) {
   const RECT rc = control->GetPos();
@@ -29,25 +30,24 @@ void Outline(std::ostream& out, DuiLib::CControlUI* control, int depth) {
   }
 }
 
+std::string CheckLayoutArgs(const app::ParsedArgs& parsed) {
+  if (parsed.positional.size() != 1) return parsed.positional.empty() ? "a layout FILE is needed" : "one layout FILE";
+  if (parsed.flags.size() > 1) return "--html or --json, not both";
+  return {};
+}
+
 int ShowLayout(const std::vector<std::string>& args) {
   app::ParsedArgs parsed;
-  const std::string error = app::ParseArgs(args, {"--html", "--json"}, {}, true, parsed);
-  if (parsed.help) {
-    std::cout << kUsage << '\n';
-    return app::kExitOk;
-  }
-  if (!error.empty() || parsed.positional.size() != 1 || parsed.flags.size() > 1) {
-    std::cerr << (error.empty() ? kUsage : "sysdiagnose-host: layout: " + error) << '\n';
-    return app::kExitUsage;
-  }
-  if (!app::PrepareMachine(parsed.machineFile, parsed.dataDir)) return app::kExitUsage;
+  const app::CommandSpec spec{
+      .name = "layout", .usage = kUsage, .flags = {"--html", "--json"}, .positional = true, .checkArgs = CheckLayoutArgs};
+  if (auto exit = app::BeginCommand(spec, args, parsed)) return *exit;
 
   const std::string file = std::filesystem::absolute(parsed.positional[0]).string();
   DuiLib::CPaintManagerUI manager;
   DuiLib::CDialogBuilder builder;
   DuiLib::CControlUI* root = builder.Create(platform::Utf8ToUtf16(file), {}, nullptr, &manager);
   if (!root) {
-    std::cerr << "sysdiagnose-host: " << builder.GetLastErrorMessage() << '\n';
+    app::PrintError("layout", builder.GetLastErrorMessage());
     return app::kExitUsage;
   }
   manager.AttachDialog(root);
