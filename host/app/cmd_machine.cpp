@@ -1,11 +1,16 @@
-// sysdiagnose-host machine FILE: checks a machine profile and describes the notebook it stands
-// for: host facts, every device, and what every check and repair will answer.
+// sysdiagnose-host machine [FILE|DIR]: checks a machine profile and describes the notebook it
+// stands for: host facts, every device, and what every check and repair will answer. Without a
+// file it describes the running machine (a directory: a recorded one): what it answers, what it
+// could not read, and what each check looks at.
+#include <filesystem>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
 
 #include "app/command.h"
+#include "machine/linux/linux_checks.h"
 #include "machine/machine.h"
+#include "machine/machine_backend.h"
 #include "platform/encoding.h"
 
 namespace {
@@ -73,13 +78,15 @@ void DescribeVideoCard(Report& report, std::string_view label, const VideoCard& 
 
 void DescribeAdapter(Report& report, std::string_view label, const NetworkAdapter& adapter) {
   const std::string ids = adapter.hardIds.empty() ? "" : std::to_string(adapter.hardIds.size()) + " hardware id(s)";
-  report.Row(label, Join({U8(adapter.caption), U8(adapter.manufacturer), ids}), 2);
+  const std::string driver = adapter.driver.empty() ? "" : "driver " + U8(adapter.driver);
+  report.Row(label, Join({U8(adapter.caption), U8(adapter.manufacturer), driver, ids}), 2);
 }
 
 void DescribeHardware(Report& report, const Hardware& hw) {
   report.Section("Hardware");
   report.Row("Processor", Join({U8(hw.cpu.name), U8(hw.cpu.manufacturer), Number(hw.cpu.cores, "cores"),
                                 Number(hw.cpu.threads, "threads"), Number(hw.cpu.extClockMHz, "MHz external clock"),
+                                Number(hw.cpu.baseMHz, "MHz base"), Number(hw.cpu.currentMHz, "MHz now"),
                                 Number(hw.cpu.l1KB, "KB L1"), Number(hw.cpu.l2KB, "KB L2"), Number(hw.cpu.l3KB, "KB L3")}));
   report.Row("Mainboard", Join({U8(hw.baseboard.product), U8(hw.baseboard.manufacturer), U8(hw.baseboard.version),
                                 U8(hw.baseboard.serialNumber).empty() ? "" : "S/N " + U8(hw.baseboard.serialNumber)}));
@@ -180,11 +187,48 @@ void DescribeLogService(Report& report, const LogService& service) {
   for (const LogServiceItem& item : service.items) report.Row("module " + std::to_string(item.module), item.name, 2);
 }
 
+void DescribeLimits(Report& report, const std::vector<std::string>& limits) {
+  report.Section("Not readable here");
+  if (limits.empty()) report.Row("nothing", "every source could be read");
+  for (const std::string& limit : limits) report.Row("-", limit);
+}
+
+void DescribeRunningChecks(Report& report) {
+  report.Section("Checks");
+  for (const auto& check : linuxhost::LinuxChecks()) report.Row(check.path, std::string(check.meaning));
+  report.Row("disks", "SMART of each disk (ATA through libatasmart, NVMe health log); unreadable: code 2");
+  report.Section("Repairs");
+  for (std::string_view name : RepairNames()) {
+    const bool real = name == "RepairWifiProblem" || name == "RepairBTProblems";
+    report.Row(name, real ? (name == "RepairBTProblems" ? "switches Bluetooth back on (rfkill), when permitted"
+                                                        : "switches Wi-Fi back on (rfkill), when permitted")
+                          : "fails and changes nothing");
+  }
+}
+
+int DescribeRunningMachine(const std::string& root) {
+  Machine::Instance().UseRunningMachine(root.empty() ? "/" : root);
+  const auto backend = Machine::Instance().Backend();
+  const auto facts = backend->Facts();
+  std::ostringstream text;
+  text << backend->Description() << '\n';
+  Report report(text);
+  DescribeHost(report, *facts);
+  DescribeHardware(report, facts->hardware);
+  DescribeLimits(report, backend->Limits());
+  DescribeRunningChecks(report);
+  std::cout << text.str();
+  return app::kExitOk;
+}
+
 int DescribeMachine(const std::vector<std::string>& args) {
-  if (args.size() != 1 || args[0].empty() || args[0].starts_with("-")) {
-    std::cerr << "usage: sysdiagnose-host machine FILE\n";
+  if (args.size() > 1 || (args.size() == 1 && (args[0].empty() || args[0].starts_with("-")))) {
+    std::cerr << "usage: sysdiagnose-host machine [FILE|DIR]\n";
     return app::kExitUsage;
   }
+  std::error_code ec;
+  if (args.empty()) return DescribeRunningMachine({});
+  if (std::filesystem::is_directory(args[0], ec)) return DescribeRunningMachine(args[0]);
   const LoadResult result = ReadProfileFile(args[0]);
   if (!result) {
     std::cerr << "sysdiagnose-host: " << result.error << '\n';
@@ -205,4 +249,5 @@ int DescribeMachine(const std::vector<std::string>& args) {
 
 }  // namespace
 
-REGISTER_COMMAND("machine", "check a machine profile and describe the notebook it stands for", DescribeMachine);
+REGISTER_COMMAND("machine", "describe this machine, or check a machine profile and describe its notebook",
+                 DescribeMachine);

@@ -36,8 +36,8 @@ struct ParsedArgs {
 std::string ParseArgs(const std::vector<std::string>& args, const std::set<std::string>& flagNames,
                       const std::set<std::string>& valueNames, bool allowPositional, ParsedArgs& out);
 
-// Loads the profile named by --machine (or $SYSDIAGNOSE_MACHINE) and applies --data-dir.
-// Prints one clear line and returns false on a bad profile.
+// Selects the machine --machine (or $SYSDIAGNOSE_MACHINE) names, the running one when neither
+// does, and applies --data-dir. Prints one clear line and returns false on a bad profile.
 bool PrepareMachine(const std::string& machineFile, const std::string& dataDir);
 
 }  // namespace app

@@ -1,4 +1,5 @@
-// sysdiagnose-host: the reference host program that runs the plug-in on a (simulated) notebook.
+// sysdiagnose-host: the reference host program that runs the plug-in on this machine or on a
+// described one.
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -49,17 +50,13 @@ std::string ParseArgs(const std::vector<std::string>& args, const std::set<std::
 
 bool PrepareMachine(const std::string& machineFile, const std::string& dataDir) {
   if (!dataDir.empty()) setenv("SYSDIAGNOSE_DATA_DIR", dataDir.c_str(), 1);
-  std::string file = machineFile;
-  if (file.empty()) {
-    if (const char* env = std::getenv("SYSDIAGNOSE_MACHINE")) file = env;
+  std::string name = machineFile;
+  if (name.empty()) {
+    if (const char* env = std::getenv("SYSDIAGNOSE_MACHINE")) name = env;
   }
-  if (file.empty()) {
-    host::machine::Machine::Instance().Clear();
-    return true;
-  }
-  auto result = host::machine::Machine::Instance().LoadFile(file);
-  if (!result) {
-    std::cerr << "sysdiagnose-host: " << result.error << '\n';
+  const std::string error = host::machine::Machine::Instance().Select(name);
+  if (!error.empty()) {
+    std::cerr << "sysdiagnose-host: " << error << '\n';
     return false;
   }
   return true;

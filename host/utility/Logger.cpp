@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 
+#include "machine/warnings.h"
 #include "platform/paths.h"
 
 namespace {
@@ -32,6 +33,13 @@ void Configure() {
   console->setThreshold(log4cplus::WARN_LOG_LEVEL);
   logger.addAppender(console);
 }
+
+// What the running machine could not read reaches the log once.
+void WarnFromMachine(std::string_view text) {
+  hostlog::Warn(text, "host::machine::LinuxMachine", "machine_linux", __LINE__, __func__);
+}
+
+const bool gMachineWarningsLogged = (host::machine::SetWarningSink(WarnFromMachine), true);
 
 }  // namespace
 

@@ -33,7 +33,7 @@ TEST(Machine, FixesApplyOnlyWhenTheRepairSucceeds) {
   const CheckResult after = M().RunCheck("WifiFaultDetect::CheckWifiSwitch", "wifi.switch");
   EXPECT_TRUE(after.passed);
   EXPECT_EQ(after.code, 0u);
-  EXPECT_EQ(M().RunDiskCheck("c", u"B").code, 1u);
+  EXPECT_EQ(M().RunDiskCheck("c", u"B", {}).code, 1u);
 }
 
 TEST(Machine, ARefusedProfileLeavesTheCurrentOneInPlace) {
@@ -58,7 +58,7 @@ TEST(Machine, JournalRecordsEveryCallWithItsArgumentsUnderConcurrentCallers) {
         switch (i % 3) {
           case 0: M().RunCheck("check", "keyboard.hotKey", args); break;
           case 1: M().RunRepair("repair", "RepairWifiProblem", args); break;
-          case 2: M().RunDiskCheck("disk", u"B", args); break;
+          case 2: M().RunDiskCheck("disk", u"B", {}, args); break;
         }
       }
     });
