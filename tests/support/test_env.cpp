@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <random>
 
+#include "machine/linux/linux_machine.h"
 #include "machine/machine.h"
 #include "platform/paths.h"
 
@@ -38,6 +39,21 @@ void UseMachine(std::string_view json) {
 
 void UseEmptyMachine() {
   host::machine::Machine::Instance().Clear();
+  host::machine::Machine::Instance().ClearJournal();
+}
+
+std::string TestDataPath(std::string_view relative) {
+  return std::string(SYSDIAGNOSE_SOURCE_DIR) + "/tests/data/" + std::string(relative);
+}
+
+std::string RecordedMachinePath(std::string_view name) { return TestDataPath("machines/" + std::string(name)); }
+
+void UseRecordedMachine(std::string_view name, std::function<void(std::span<uint64_t>)> memoryHook) {
+  host::machine::linuxhost::LinuxMachine::Options options;
+  options.root = RecordedMachinePath(name);
+  options.memoryTestBytes = size_t{1} << 20;
+  options.memoryHook = std::move(memoryHook);
+  host::machine::Machine::Instance().Use(std::make_shared<host::machine::linuxhost::LinuxMachine>(std::move(options)));
   host::machine::Machine::Instance().ClearJournal();
 }
 

@@ -106,10 +106,10 @@ void ReadCpu(const SysfsRoot& root, Profile& facts) {
   cpu.l2KB = static_cast<uint32_t>(levelKiB[2]);
   cpu.l3KB = static_cast<uint32_t>(levelKiB[3]);
 
-  // cpufreq speaks kHz. intel_pstate and amd-pstate say the base clock; others only the range.
+  // cpufreq speaks kHz. Only some drivers (intel_pstate) say the base clock; the others' range
+  // is no base clock, so it stays unknown there.
   const std::string freq = "/sys/devices/system/cpu/cpu0/cpufreq/";
-  const auto base = root.Number(freq + "base_frequency");
-  cpu.baseMHz = static_cast<uint32_t>(base.value_or(root.Number(freq + "cpuinfo_max_freq").value_or(0)) / 1000);
+  cpu.baseMHz = static_cast<uint32_t>(root.Number(freq + "base_frequency").value_or(0) / 1000);
   cpu.currentMHz = static_cast<uint32_t>(root.Number(freq + "scaling_cur_freq").value_or(0) / 1000);
 
   const auto support = [&facts](std::string_view path, InstructionSet set) {
@@ -224,13 +224,16 @@ void ReadDisks(const SysfsRoot& root, PciNames& pci, Inventory& inventory) {
   }
 }
 
-// Integrated graphics share the processor's memory; the vendors whose only graphics are
-// integrated (and the virtual adapters of virtual machines) count as internal, the rest as
-// independent cards.
-bool IsInternalGraphics(uint16_t vendor) {
+// Integrated graphics share the processor's memory. Intel's graphics and the virtual adapters
+// of virtual machines count as internal; an AMD card is the processor's own when its video
+// memory is the small carve-out an APU takes from system memory; the rest are independent.
+bool IsInternalGraphics(uint16_t vendor, uint64_t videoMemoryBytes) {
   static constexpr uint16_t kIntegrated[] = {0x8086 /* Intel */, 0x1af4 /* virtio */, 0x1b36 /* QEMU */,
                                              0x1234 /* Bochs */, 0x15ad /* VMware */, 0x1013 /* Cirrus */,
                                              0x80ee /* VirtualBox */, 0x1414 /* Hyper-V */};
+  constexpr uint16_t kAmd = 0x1002;
+  constexpr uint64_t kLargestCarveOut = uint64_t{2} << 30;
+  if (vendor == kAmd) return videoMemoryBytes < kLargestCarveOut;
   return std::find(std::begin(kIntegrated), std::end(kIntegrated), vendor) != std::end(kIntegrated);
 }
 
@@ -271,11 +274,12 @@ void ReadGraphics(const SysfsRoot& root, PciNames& pci, Inventory& inventory) {
     const DeviceIdentity identity = Identify(root, pci, dir);
     const std::string driver = DriverOf(root, dir);
     inventory.graphicsDrivers.push_back(driver);
-    VideoCard& card = IsInternalGraphics(identity.vendor) ? video.internal : video.independent;
+    const uint64_t videoMemory = root.Number(Join(dir, "device/mem_info_vram_total")).value_or(0);
+    VideoCard& card = IsInternalGraphics(identity.vendor, videoMemory) ? video.internal : video.independent;
     if (!card.name.empty()) continue;  // the first card of each kind
     card.name = U16(identity.name.empty() ? name : identity.name);
     if (!driver.empty()) card.driverVersion = U16(driver + " " + DriverVersion(root, driver));
-    card.memoryMB = static_cast<uint32_t>(root.Number(Join(dir, "device/mem_info_vram_total")).value_or(0) >> 20);
+    card.memoryMB = static_cast<uint32_t>(videoMemory >> 20);
   }
   // CVideoCardDetect::CheckDevice answers 0 when there is a card to read.
   inventory.facts->videoDeviceReturn = inventory.graphicsDrivers.empty() ? 1 : 0;
