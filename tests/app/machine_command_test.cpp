@@ -101,11 +101,46 @@ TEST(MachineCommand, AMissingFileIsAClearError) {
 }
 
 TEST(MachineCommand, WrongArgumentsPrintTheUsage) {
-  for (const auto& args : std::vector<std::vector<std::string>>{{"machine"}, {"machine", "a.json", "b.json"}, {"machine", "--x"}}) {
+  for (const auto& args : std::vector<std::vector<std::string>>{{"machine", "a.json", "b.json"}, {"machine", "--x"}}) {
     const Outcome run = Host(args);
     EXPECT_EQ(run.status, 2) << args.size();
-    EXPECT_NE(run.err.find("usage: sysdiagnose-host machine FILE"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("usage: sysdiagnose-host machine [FILE|DIR]"), std::string::npos) << run.err;
   }
+}
+
+TEST(MachineCommand, ARecordedMachineIsDescribedWithWhatEachCheckLooksAt) {
+  const std::string tree = testenv::RecordedMachinePath("notebook");
+  const Outcome run = Host({"machine", tree});
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  EXPECT_EQ(run.out.substr(0, run.out.find('\n')), "the Linux machine recorded under " + tree);
+  const auto line = [&](std::string_view label) { return ValueOf(run.out, label); };
+  EXPECT_NE(line("Processor").find("i7-1165G7"), std::string::npos) << line("Processor");
+  EXPECT_NE(line("Display").find("B140HAN04.2, 1920*1080, 60 Hz"), std::string::npos) << line("Display");
+  EXPECT_NE(line("wireless").find("driver iwlwifi"), std::string::npos) << line("wireless");
+  EXPECT_NE(line("wifi.switch").find("rfkill"), std::string::npos) << line("wifi.switch");
+  EXPECT_NE(line("RepairBTProblems").find("switches Bluetooth back on"), std::string::npos);
+  EXPECT_EQ(line("RepairAudioProblem"), "fails and changes nothing");
+}
+
+// The model name the kernel gives the first processor.
+std::string CpuInfoModel() {
+  std::ifstream in("/proc/cpuinfo");
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("model name", 0) == 0) return line.substr(line.find(": ") + 2);
+  }
+  return {};
+}
+
+TEST(MachineCommand, WithoutAFileItDescribesTheRunningMachine) {
+  const Outcome run = Host({"machine"});
+
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.substr(0, run.out.find('\n')), "this Linux machine");
+  if (const std::string model = CpuInfoModel(); !model.empty()) {
+    EXPECT_NE(ValueOf(run.out, "Processor").find(model), std::string::npos) << ValueOf(run.out, "Processor");
+  }
+  EXPECT_NE(run.out.find("Not readable here"), std::string::npos);
 }
 
 }  // namespace
