@@ -1,0 +1,76 @@
+// The running Linux machine: reading all of its hardware, and the memory checks against memset
+// over the same buffer. bench/linux_machine_peers.sh runs the command-level comparisons.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "machine/linux/hardware_reader.h"
+#include "machine/linux/linux_machine.h"
+#include "machine/linux/memory_test.h"
+#include "machine/linux/sysfs_root.h"
+
+namespace {
+
+using namespace host::machine::linuxhost;
+
+size_t BufferBytes() {
+  const char* mb = std::getenv("SYSDIAGNOSE_MEMTEST_MB");
+  return (mb != nullptr && std::atoi(mb) > 0 ? static_cast<size_t>(std::atoi(mb)) : 64) << 20;
+}
+
+void BM_ReadInventory(benchmark::State& state) {
+  const SysfsRoot root("/");
+  for (auto _ : state) benchmark::DoNotOptimize(ReadInventory(root));
+}
+BENCHMARK(BM_ReadInventory)->Unit(benchmark::kMillisecond);
+
+// Bytes written per second by memset over the buffer: the bound for any pattern write.
+void BM_Memset(benchmark::State& state) {
+  MemoryTestBuffer buffer(BufferBytes());
+  const auto words = buffer.words();
+  int value = 0;
+  for (auto _ : state) {
+    std::memset(words.data(), ++value, words.size_bytes());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * words.size_bytes()));
+}
+BENCHMARK(BM_Memset)->Unit(benchmark::kMillisecond);
+
+// One pattern over a buffer already mapped. "bytes" counts the buffer once per pass written and
+// once per pass read back, the traffic a memset of the same length would be measured by.
+void BM_Pattern(benchmark::State& state) {
+  const auto pattern = static_cast<MemoryPattern>(state.range(0));
+  MemoryTestBuffer buffer(BufferBytes());
+  for (auto _ : state) benchmark::DoNotOptimize(RunMemoryPattern(pattern, buffer.words()));
+  state.SetLabel(std::string(NameOf(pattern)));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * buffer.words().size_bytes()));
+}
+BENCHMARK(BM_Pattern)->DenseRange(0, 8)->Unit(benchmark::kMillisecond);
+
+// The nine memory checks as a diagnosis runs them: each maps its own buffer.
+void BM_NineMemoryChecks(benchmark::State& state) {
+  LinuxMachine::Options options;
+  options.memoryTestBytes = BufferBytes();
+  LinuxMachine machine(std::move(options));
+  constexpr const char* kChecks[] = {"memory.stuckAddr", "memory.lineSeq", "memory.blockSeq",
+                                     "memory.bit0Walk",  "memory.random",  "memory.board",
+                                     "memory.arith",     "memory.logic",   "memory.bitFlip"};
+  for (auto _ : state) {
+    for (const char* path : kChecks) benchmark::DoNotOptimize(machine.Check(path));
+  }
+}
+BENCHMARK(BM_NineMemoryChecks)->Unit(benchmark::kMillisecond);
+
+void BM_StuckAddressCheck(benchmark::State& state) {
+  LinuxMachine::Options options;
+  options.memoryTestBytes = BufferBytes();
+  LinuxMachine machine(std::move(options));
+  for (auto _ : state) benchmark::DoNotOptimize(machine.Check("memory.stuckAddr"));
+}
+BENCHMARK(BM_StuckAddressCheck)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
