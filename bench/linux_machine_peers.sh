@@ -62,7 +62,8 @@ for ((i = 0; i < 3; i++)); do
   mt_all+=("$(wall_ms memtester "${mb}M" 1)")
   mt_stuck+=("$(MEMTESTER_TEST_MASK=0 wall_ms memtester "${mb}M" 1)")
 done
-tests=$(memtester "${mb}M" 1 2>/dev/null | tr '\r\b' '\n\n' | grep -c ': ok' || true)
+# memtester names each test it runs on a line "  Name   :".
+tests=$(memtester "${mb}M" 1 2>/dev/null | tr '\b' ' ' | grep -cE '^  [A-Z][A-Za-z0-9 -]+:' || true)
 all=$(printf '%s\n' "${mt_all[@]}" | median)
 stuck=$(printf '%s\n' "${mt_stuck[@]}" | median)
 SYSDIAGNOSE_MEMTEST_MB=$mb "$bin/bench_linux_machine" --benchmark_filter='Memset|Pattern|NineMemoryChecks|StuckAddressCheck' \
@@ -79,7 +80,7 @@ print(f"  memset                      {memset:6.1f} GB/s written")
 for name, r in sorted(median.items()):
     if name.startswith("BM_Pattern/"):
         rate = r['bytes_per_second'] / 1e9
-        print(f"  pattern {r.get('label', name):20s}{r['real_time']:7.1f} ms  {rate:5.1f} GB/s moved ({rate / memset:.2f} of memset)")
+        print(f"  pattern {r.get('label', name):20s}{r['real_time']:7.1f} ms  {rate:5.1f} GB/s moved, {r['of_memset']:.2f} of memset beside it")
 print(f"  our nine checks             {nine:7.1f} ms in all, {nine / 9:6.1f} ms a check")
 print(f"  memtester, one loop         {memtester_all:7.0f} ms in all, {memtester_all / memtester_tests:6.1f} ms a test ({memtester_tests} tests)")
 print(f"  stuck address: ours {stuck:.1f} ms, memtester {memtester_stuck:.0f} ms ({memtester_stuck / stuck:.1f}x)")

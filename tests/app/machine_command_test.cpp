@@ -123,21 +123,12 @@ TEST(MachineCommand, ARecordedMachineIsDescribedWithWhatEachCheckLooksAt) {
   EXPECT_EQ(line("RepairAudioProblem"), "fails and changes nothing");
 }
 
-// The model name the kernel gives the first processor.
-std::string CpuInfoModel() {
-  std::ifstream in("/proc/cpuinfo");
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("model name", 0) == 0) return line.substr(line.find(": ") + 2);
-  }
-  return {};
-}
-
 TEST(MachineCommand, WithoutAFileItDescribesTheRunningMachine) {
   const Outcome run = Host({"machine"});
 
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out.substr(0, run.out.find('\n')), "this Linux machine");
-  if (const std::string model = CpuInfoModel(); !model.empty()) {
+  if (const std::string model = testenv::RunningProcessorModel(); !model.empty()) {
     EXPECT_NE(ValueOf(run.out, "Processor").find(model), std::string::npos) << ValueOf(run.out, "Processor");
   }
   EXPECT_NE(run.out.find("Not readable here"), std::string::npos);

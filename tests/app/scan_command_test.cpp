@@ -29,14 +29,6 @@ std::vector<std::pair<std::string, uint64_t>> LsblkDisks() {
   return disks;
 }
 
-std::string CpuInfoModel() {
-  std::ifstream in("/proc/cpuinfo");
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("model name", 0) == 0) return line.substr(line.find(": ") + 2);
-  }
-  return {};
-}
-
 TEST(ScanCommand, WithoutAProfileShowsTheProcessorAndDisksOfThisMachine) {
   testenv::ScopedDataDir dataDir;
   testenv::ScopedEnv noProfile("SYSDIAGNOSE_MACHINE", std::nullopt);
@@ -44,7 +36,7 @@ TEST(ScanCommand, WithoutAProfileShowsTheProcessorAndDisksOfThisMachine) {
   const testenv::HostRun run = testenv::RunHostProgram({"scan"});
 
   ASSERT_EQ(run.status, 0) << run.err;
-  if (const std::string model = CpuInfoModel(); !model.empty()) {
+  if (const std::string model = testenv::RunningProcessorModel(); !model.empty()) {
     EXPECT_NE(run.out.find("Processor: " + model), std::string::npos) << run.out;
   }
   for (const auto& [name, bytes] : LsblkDisks()) {

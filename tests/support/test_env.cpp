@@ -1,6 +1,7 @@
 #include "support/test_env.h"
 
 #include <cstdlib>
+#include <fstream>
 #include <random>
 
 #include "machine/linux/linux_machine.h"
@@ -40,6 +41,14 @@ void UseMachine(std::string_view json) {
 void UseEmptyMachine() {
   host::machine::Machine::Instance().Clear();
   host::machine::Machine::Instance().ClearJournal();
+}
+
+std::string RunningProcessorModel() {
+  std::ifstream in("/proc/cpuinfo");
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("model name", 0) == 0) return line.substr(line.find(": ") + 2);
+  }
+  return {};
 }
 
 std::string TestDataPath(std::string_view relative) {

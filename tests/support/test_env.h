@@ -32,6 +32,9 @@ void UseMachine(std::string_view json);
 // No profile: no devices, every check passes.
 void UseEmptyMachine();
 
+// The model name /proc/cpuinfo gives this machine's first processor; empty when it names none.
+std::string RunningProcessorModel();
+
 // Path of a file under tests/data/ (e.g. "records/nvme-health-worn.bin").
 std::string TestDataPath(std::string_view relative);
 // A recorded Linux machine under tests/data/machines/ ("notebook", "desktop").
