@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 #include "machine/linux/sysfs_root.h"
 
@@ -27,9 +26,15 @@ std::vector<uint8_t> Verdicts(std::span<const uint8_t> attributes, auto failing)
   return verdicts;
 }
 
+// Refused as root (a container's device rules), the refusal is not about root.
 std::string Unavailable(const std::string& node, int error) {
-  if (error == EACCES || error == EPERM) return "disk health (SMART) of " + node + " is readable by root only";
-  return "disk health (SMART) of " + node + " is not available: " + std::strerror(error);
+  if ((error == EACCES || error == EPERM) && geteuid() != 0) {
+    return "disk health (SMART) of " + node + " is readable by root only";
+  }
+  const char* why = error == EACCES || error == EPERM ? "this system does not let programs open the disk"
+                    : error == ENOENT                 ? "the disk has no device node"
+                                                      : "the disk cannot be opened";
+  return "disk health (SMART) of " + node + " is not available: " + why;
 }
 
 // Whether the device node itself can be opened; libatasmart reports any refusal of the drive's

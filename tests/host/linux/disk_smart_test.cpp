@@ -52,7 +52,7 @@ TEST(DiskSmart, ADiskWithoutADeviceNodeIsUnavailableAndSaysWhy) {
   const SmartReading reading = ReadSmart(recorded, BlockDisk{"nvme0n1", u"11170101", true}, kSsdRecord);
   EXPECT_EQ(reading.check.code, kDiskUnavailable);
   EXPECT_TRUE(reading.check.smart.empty());
-  EXPECT_NE(reading.limit.find("/dev/nvme0n1 is not available"), std::string::npos) << reading.limit;
+  EXPECT_NE(reading.limit.find("/dev/nvme0n1 is not available: the disk has no device node"), std::string::npos) << reading.limit;
 }
 
 }  // namespace
