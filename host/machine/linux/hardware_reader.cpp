@@ -1,6 +1,7 @@
 #include "machine/linux/hardware_reader.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <map>
 #include <set>

@@ -93,7 +93,8 @@ TEST(HardwareReader, NetworkAdaptersAreThePhysicalOnesByKind) {
   EXPECT_TRUE(wifi.wired.hardIds.empty());  // lo and docker0 are no adapters
   EXPECT_FALSE(wifi.notSupportWireless);
 
-  const Network& wired = Read("desktop").facts->hardware.network;
+  const Inventory desktop = Read("desktop");
+  const Network& wired = desktop.facts->hardware.network;
   EXPECT_EQ(wired.internalHardIds.size(), 1u);
   EXPECT_EQ(wired.wired.driver, u"r8169");
   EXPECT_TRUE(wired.notSupportWireless);
