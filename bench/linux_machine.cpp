@@ -87,14 +87,6 @@ void BM_NineMemoryChecks(benchmark::State& state) {
 }
 BENCHMARK(BM_NineMemoryChecks)->Unit(benchmark::kMillisecond);
 
-void BM_StuckAddressCheck(benchmark::State& state) {
-  LinuxMachine::Options options;
-  options.memoryTestBytes = BufferBytes();
-  LinuxMachine machine(std::move(options));
-  for (auto _ : state) benchmark::DoNotOptimize(machine.Check("memory.stuckAddr"));
-}
-BENCHMARK(BM_StuckAddressCheck)->Unit(benchmark::kMillisecond);
-
 }  // namespace
 
 BENCHMARK_MAIN();
