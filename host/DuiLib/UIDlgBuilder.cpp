@@ -15,6 +15,7 @@
 #include "DuiLib/UIHorizontalLayout.h"
 #include "DuiLib/UIList.h"
 #include "DuiLib/UIManager.h"
+#include "DuiLib/UIResourceManager.h"
 #include "DuiLib/UITabLayout.h"
 #include "DuiLib/UIText.h"
 #include "DuiLib/UIVerticalLayout.h"
@@ -93,8 +94,10 @@ const Node* RootElement(const Node* top, CPaintManagerUI* manager) {
   if (NameOf(top) != "Window") return top;
   if (manager) {
     if (auto* size = top->first_attribute("size")) {
+      // 96-DPI units like every size of a layout: the window grows with the screen's scale, so
+      // that what the layout lays out in it still fits.
       const SIZE s = attr::ToSize(Text(std::string_view(size->value(), size->value_size())));
-      manager->SetInitSize(s.cx, s.cy);
+      manager->SetInitSize(CResourceManager::Scale(s.cx), CResourceManager::Scale(s.cy));
     }
   }
   for (const Node* child = top->first_node(); child; child = child->next_sibling()) {

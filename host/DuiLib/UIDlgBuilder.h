@@ -9,8 +9,8 @@
 //
 // `xml` is either the layout text itself (it starts with '<') or a file name relative to the
 // application directory, written either way ("layout\sysdiagnose_scan.xml" works). With a
-// manager, the Window's size becomes the manager's initial size; with a parent container, the
-// root is added to it. A file that cannot be read or parsed, an unknown class, children under a
+// manager, the Window's size (96-DPI units, scaled like every size) becomes the manager's
+// initial size in pixels; with a parent container, the root is added to it. A file that cannot be read or parsed, an unknown class, children under a
 // control that is not a container, or a layout without a control give null, and the reason is
 // logged and kept (GetLastErrorMessage); nothing half-built is left behind.
 #include <string>

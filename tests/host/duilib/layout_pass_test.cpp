@@ -63,14 +63,15 @@ TEST(LayoutPass, AutoCalcWidthFollowsTheMeasuredText) {
   EXPECT_GT(Pos(w, u"rest").left, 12 + text);
 }
 
-TEST(LayoutPass, AHigherDpiScalesSizesButNotPixelSizes) {
+TEST(LayoutPass, AHigherDpiScalesSizesTheWindowIncludedButNotPixelSizes) {
   testenv::UseMachine(R"({"host": {"dpi": 144}})");
   UiWindow w(uR"(<Window size="600,400"><VerticalLayout>
       <Control name="scaled" height="20" padding="0,10,0,0"/><Control name="pixels"/></VerticalLayout></Window>)");
   w.Find(u"pixels")->SetFixedHeightEx(20);
   EXPECT_EQ(CResourceManager::Scale(480), 720);
   EXPECT_EQ(w.Find(u"scaled")->GetFixedHeight(), 30);
-  EXPECT_EQ(Pos(w, u"pixels"), (RECT{0, 45, 600, 65}));
+  EXPECT_EQ(w.manager.GetInitSize(), (SIZE{900, 600}));
+  EXPECT_EQ(Pos(w, u"pixels"), (RECT{0, 45, 900, 65}));
   testenv::UseEmptyMachine();
 }
 
