@@ -20,6 +20,7 @@
 #include "support/full_catalogue.h"
 #include "support/page_window.h"
 #include "support/test_env.h"
+#include "support/ui_pump.h"
 
 namespace zel::sysdiagnose {
 namespace {
@@ -73,24 +74,8 @@ class PageScanTest : public ::testing::Test {
            w.window.manager.HasTimer(list, PageScan::kBackToTopTimer);
   }
 
-  // Runs the UI loop until `done` holds: the clock moves one animation step at a time while the
-  // page animates, else the loop waits for the scan thread's next row. `observe` sees the page
-  // after every task and every step.
   bool Pump(const std::function<bool()>& done, const std::function<void()>& observe = [] {}) {
-    const auto deadline = std::chrono::steady_clock::now() + 60s;
-    const auto check = [&] {
-      observe();
-      return done();
-    };
-    while (!check()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      if (Animating()) {
-        w.window.driver.Advance(20ms);
-      } else {
-        UIMessageLoop::Instance().RunUntil([&] { return check() || Animating(); }, 50ms);
-      }
-    }
-    return true;
+    return testenv::PumpUntil(done, [this] { return Animating(); }, observe);
   }
 
   bool ReadyLookShown() { return w.Find(u"lytScanExecute")->IsVisible(); }
