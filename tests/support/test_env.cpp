@@ -1,11 +1,13 @@
 #include "support/test_env.h"
 
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <random>
 
 #include "machine/linux/linux_machine.h"
 #include "machine/machine.h"
+#include "platform/clock.h"
 #include "platform/paths.h"
 
 namespace testenv {
@@ -64,6 +66,36 @@ void UseRecordedMachine(std::string_view name, std::function<void(std::span<uint
   options.memoryHook = std::move(memoryHook);
   host::machine::Machine::Instance().Use(std::make_shared<host::machine::linuxhost::LinuxMachine>(std::move(options)));
   host::machine::Machine::Instance().ClearJournal();
+}
+
+int64_t Utc(int year, int month, int day, int hour, int minute, int second) {
+  std::tm tm{};
+  tm.tm_year = year - 1900;
+  tm.tm_mon = month - 1;
+  tm.tm_mday = day;
+  tm.tm_hour = hour;
+  tm.tm_min = minute;
+  tm.tm_sec = second;
+  return static_cast<int64_t>(timegm(&tm));
+}
+
+ScopedClock::ScopedClock(const char* tz, std::function<int64_t()> now) {
+  if (const char* previous = std::getenv("TZ")) {
+    previousTz_ = previous;
+    hadTz_ = true;
+  }
+  platform::SetTimeZoneForTesting(tz);
+  platform::SetClockForTesting(std::move(now));
+}
+
+ScopedClock::~ScopedClock() {
+  platform::SetClockForTesting({});
+  if (hadTz_) {
+    platform::SetTimeZoneForTesting(previousTz_.c_str());
+  } else {
+    unsetenv("TZ");
+    tzset();
+  }
 }
 
 std::string ResourcePath(std::string_view relative) {

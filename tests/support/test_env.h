@@ -44,6 +44,23 @@ std::string RecordedMachinePath(std::string_view name);
 void UseRecordedMachine(std::string_view name,
                         std::function<void(std::span<uint64_t>)> memoryHook = {});
 
+// Seconds since 1970 of a UTC wall-clock time.
+int64_t Utc(int year, int month, int day, int hour, int minute, int second);
+
+// For its lifetime: the time zone `tz` ($TZ, e.g. "CST-8") and a clock that reads `now`; both
+// are given back as they were afterwards.
+class ScopedClock {
+ public:
+  ScopedClock(const char* tz, std::function<int64_t()> now);
+  ~ScopedClock();
+  ScopedClock(const ScopedClock&) = delete;
+  ScopedClock& operator=(const ScopedClock&) = delete;
+
+ private:
+  std::string previousTz_;
+  bool hadTz_ = false;
+};
+
 // Path of a file shipped under resources/ (e.g. "machines/faulty-notebook.json").
 std::string ResourcePath(std::string_view relative);
 

@@ -19,14 +19,12 @@ inline constexpr int32_t kCatalogueCategories = 10;
 // The application directory as the test run was given it, before the tests moved it.
 const std::string& OriginalAppDirectory();
 
-// Seconds since 1970 of a UTC wall-clock time.
-int64_t Utc(int year, int month, int day, int hour, int minute, int second);
+using testenv::Utc;
 
 // A private data directory, the time zone `tz` and a clock that reads `now`.
 class HistoryTest : public ::testing::Test {
  protected:
-  explicit HistoryTest(const char* tz = "CST-8");
-  ~HistoryTest() override;
+  explicit HistoryTest(const char* tz = "CST-8") : clock_(tz, [this] { return now_; }) {}
 
   // Stores `record` as a run made at `moment`; returns it as stamped by the store.
   zel::sysdiagnose::tagDiagnoseRecord SaveAt(int64_t moment, zel::sysdiagnose::tagDiagnoseRecord record);
@@ -37,8 +35,7 @@ class HistoryTest : public ::testing::Test {
   int64_t now_ = 0;
 
  private:
-  std::string previousTz_;
-  bool hadTz_ = false;
+  testenv::ScopedClock clock_;
 };
 
 // Local wall-clock time of the zone "CST-8" (UTC+8, no daylight saving).

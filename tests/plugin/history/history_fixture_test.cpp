@@ -56,36 +56,6 @@ CatalogueEnvironment* const environment = [] {
 
 const std::string& OriginalAppDirectory() { return environment->original_; }
 
-int64_t Utc(int year, int month, int day, int hour, int minute, int second) {
-  std::tm tm{};
-  tm.tm_year = year - 1900;
-  tm.tm_mon = month - 1;
-  tm.tm_mday = day;
-  tm.tm_hour = hour;
-  tm.tm_min = minute;
-  tm.tm_sec = second;
-  return static_cast<int64_t>(timegm(&tm));
-}
-
-HistoryTest::HistoryTest(const char* tz) {
-  if (const char* previous = std::getenv("TZ")) {
-    previousTz_ = previous;
-    hadTz_ = true;
-  }
-  platform::SetTimeZoneForTesting(tz);
-  platform::SetClockForTesting([this] { return now_; });
-}
-
-HistoryTest::~HistoryTest() {
-  platform::SetClockForTesting({});
-  if (hadTz_) {
-    platform::SetTimeZoneForTesting(previousTz_.c_str());
-  } else {
-    unsetenv("TZ");
-    tzset();
-  }
-}
-
 zel::sysdiagnose::tagDiagnoseRecord HistoryTest::SaveAt(int64_t moment, zel::sysdiagnose::tagDiagnoseRecord record) {
   now_ = moment;
   zel::sysdiagnose::DiagnoseHistory::SaveDiagnoseRecord(record);

@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <ctime>
 #include <memory>
 #include <string>
 #include <utility>
@@ -18,7 +16,6 @@
 #include "DuiLib/UIOption.h"
 #include "history/diagnose_history.h"
 #include "model/hardware_state.h"
-#include "platform/clock.h"
 #include "platform/encoding.h"
 #include "support/full_catalogue.h"
 #include "support/page_window.h"
@@ -35,14 +32,7 @@ constexpr int64_t kDay = 86400;
 
 // Seconds since 1970 of a wall-clock time of the zone "CST-8" (UTC+8).
 int64_t Local(int year, int month, int day, int hour, int minute, int second) {
-  std::tm tm{};
-  tm.tm_year = year - 1900;
-  tm.tm_mon = month - 1;
-  tm.tm_mday = day;
-  tm.tm_hour = hour;
-  tm.tm_min = minute;
-  tm.tm_sec = second;
-  return static_cast<int64_t>(timegm(&tm)) - 8 * 3600;
+  return testenv::Utc(year, month, day, hour, minute, second) - 8 * 3600;
 }
 
 const int64_t kToday = Local(2026, 3, 9, 0, 0, 0);
@@ -83,22 +73,11 @@ std::vector<std::pair<enmHardwareID, int>> NormalOf12(int normal) {
 class PageArchievementTest : public ::testing::Test {
  protected:
   PageArchievementTest() {
-    if (const char* tz = std::getenv("TZ")) previousTz_ = tz;
-    hadTz_ = std::getenv("TZ") != nullptr;
-    platform::SetTimeZoneForTesting("CST-8");
-    platform::SetClockForTesting([this] { return now_; });
     testenv::UseEmptyMachine();
     EventDataReport::Instance().ClearSentEvents();
   }
   ~PageArchievementTest() override {
     w_.reset();
-    platform::SetClockForTesting({});
-    if (hadTz_) {
-      platform::SetTimeZoneForTesting(previousTz_.c_str());
-    } else {
-      unsetenv("TZ");
-      tzset();
-    }
     testenv::UseEmptyMachine();
   }
 
@@ -166,12 +145,9 @@ class PageArchievementTest : public ::testing::Test {
 
   testenv::ScopedDataDir dataDir_;
   int64_t now_ = kNow;
+  testenv::ScopedClock clock_{"CST-8", [this] { return now_; }};
   std::vector<enumPageType> switches;
   std::unique_ptr<testenv::PageWindow<PageArchievement>> w_;
-
- private:
-  std::string previousTz_;
-  bool hadTz_ = false;
 };
 
 TEST_F(PageArchievementTest, WithoutRunsOneTodayBarInvitesTheFirstDiagnosis) {
