@@ -94,13 +94,16 @@ INSTANTIATE_TEST_SUITE_P(
                       // 144 DPI: 57 → 86 px at the start, steps of 30, divider 26
                       HeightCase{144, 3, 144, 204, {116, 146, 176, 206, 230}}));
 
-TEST_F(CtlScanItemTest, TheFolderButtonFoldsToTheTitleRowAndUnfoldsToTheWholeItem) {
+TEST_F(CtlScanItemTest, TheTitleRowShowsTheFoldArrowUnderTheMouseAndFoldsAndUnfoldsTheItem) {
   ASSERT_TRUE(item.Create(list));
   for (int i = 0; i < 3; ++i) item.AddDetailRow(Row(u"t", u"c"));
   while (!item.GrowStep()) {
   }
   CControlUI* folder = Sub(u"btnFolder");
   CControlUI* arrow = Sub(u"ctlFolder");
+  ASSERT_FALSE(arrow->IsVisible());
+  w.driver.MouseEnter(folder);
+  EXPECT_TRUE(arrow->IsVisible());
 
   ASSERT_TRUE(w.driver.Click(folder));
   EXPECT_TRUE(item.IsFolded());
@@ -113,40 +116,8 @@ TEST_F(CtlScanItemTest, TheFolderButtonFoldsToTheTitleRowAndUnfoldsToTheWholeIte
   EXPECT_EQ(Sub(u"lytHardware")->GetFixedHeight(), 136);
   EXPECT_EQ(item.GetRoot()->GetFixedHeight(), 153);
   EXPECT_EQ(arrow->GetBkImage(), u"drawable\\hardware\\ic_collapse_light.png");
-}
-
-TEST_F(CtlScanItemTest, TheFoldArrowShowsOnlyWhileTheMouseIsOverTheTitleRow) {
-  ASSERT_TRUE(item.Create(list));
-  CControlUI* arrow = Sub(u"ctlFolder");
-  ASSERT_FALSE(arrow->IsVisible());
-
-  w.driver.MouseEnter(Sub(u"btnFolder"));
-  EXPECT_TRUE(arrow->IsVisible());
-  w.driver.MouseLeave(Sub(u"btnFolder"));
+  w.driver.MouseLeave(folder);
   EXPECT_FALSE(arrow->IsVisible());
-}
-
-TEST_F(CtlScanItemTest, OnlyATickedCheckBoxCountsAsChosen) {
-  ASSERT_TRUE(item.Create(list));
-  item.SetStatus(CtlScanItem::kStatusBusy);
-  EXPECT_FALSE(item.IsChosen());
-
-  item.SetStatus(CtlScanItem::kStatusCheckBox);
-  EXPECT_TRUE(item.IsChosen());
-  EXPECT_EQ(item.GetStatus(), CtlScanItem::kStatusCheckBox);
-
-  w.driver.Tick(Sub(u"optChoose"), false);
-  EXPECT_FALSE(item.IsChosen());
-}
-
-TEST_F(CtlScanItemTest, AnItemWithoutContainerOrRowsDoesNothingAndCountsAsGrown) {
-  CtlScanItem lost;
-  EXPECT_FALSE(lost.Create(nullptr));
-  EXPECT_TRUE(lost.GrowStep());
-  lost.AddDetailRow(Row(u"t", u"c"));
-  lost.SetStatus(CtlScanItem::kStatusCheckBox);
-  EXPECT_EQ(lost.GetRowCount(), 0);
-  EXPECT_FALSE(lost.IsChosen());
 }
 
 }  // namespace
