@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Screenshots of the scan and archive pages as the tests drive them: page-snapshots writes their
+# Screenshots of the scan, detect and archive pages (and the upload window) as the tests drive them: page-snapshots writes their
 # HTML on the sample notebook with faults, headless Chromium renders it into docs/*.png.
 # Usage: scripts/page-screenshots.sh [build directory]   (default: build/default, built first)
 set -euo pipefail
@@ -11,7 +11,7 @@ profile=$(mktemp -d)
 trap 'rm -rf "$html" "$profile"' EXIT
 SYSDIAGNOSE_APP_DIR="$build/bin" "$build/bin/page-snapshots" resources/machines/faulty-notebook.json "$html"
 mkdir -p docs
-for page in scan-scanning scan-ready archive archive-summary; do
+for page in scan-scanning scan-ready detect-running detect-result upload-window detect-repaired archive archive-summary; do
   # The window's size in pixels, as the page's HTML gives it (it follows the screen's scale).
   size=$(grep -o 'class="dui-window" style="[^"]*' "$html/$page.html" | sed -E 's/.*width:([0-9]+)px;height:([0-9]+)px.*/\1,\2/')
   chromium --headless --no-sandbox --disable-gpu --disable-background-networking --disable-component-update \

@@ -31,6 +31,7 @@ constexpr std::u16string_view kRepairCommandKey = u"IDS_HARDWARE_DETECT_ITEM_REP
 // Status icons of the shared status-icon routine.
 constexpr int kIconBusy = 2;
 constexpr int kIconPassed = 3;
+constexpr int kIconStopped = 4;
 constexpr int kIconAbnormal = 5;
 constexpr int kIconRestart = 7;
 constexpr int kIconShutdown = 8;
@@ -147,6 +148,8 @@ void CtlDetectDetail::SetResult(const tagHardwareDetectInfo& line) {
   bPassed = line.passed;
   nCode = static_cast<uint32_t>(line.code);
   if (!line.passed && line.level == 1) {
+    // The check is over: its busy animation stops (status 4); the one-click fix speaks for it.
+    SetStatusIcon(optChoose, kIconStopped);
     bSuggest = true;
     Show(lytSuggest, true);
     Show(lytError, false);
@@ -206,7 +209,8 @@ void CtlDetectDetail::Fold() {
 
 void CtlDetectDetail::Expand() {
   int height = 0;
-  if (txtDetail) {
+  // An empty detail text takes no room (a measured empty text would still be one line high).
+  if (txtDetail && !txtDetail->GetText().empty()) {
     RECT measured{0, 0, DuiLib::CResourceManager::Scale(kDetailTextWidth), 9999};
     DuiLib::CRenderEngine::DrawText(txtDetail->GetManager(), measured, txtDetail->GetText(), 0, txtDetail->GetFont(),
                                     DT_CALCRECT | DT_WORDBREAK);

@@ -1,7 +1,10 @@
 // page-snapshots MACHINE OUTDIR: drives the scan page and the archive page on a machine profile
 // the way the tests do (the real scan thread, the UI loop on its virtual clock) and writes what
 // they show as HTML: scan-scanning.html (mid-scan), scan-ready.html, and archive.html and
-// archive-summary.html (after a run yesterday and one today; the second scrolled to the end). scripts/page-screenshots.sh turns them into docs/*.png.
+// archive-summary.html (after a run yesterday and one today; the second scrolled to the end),
+// detect-running.html, detect-result.html, upload-window.html and detect-repaired.html (a
+// diagnosis of every category, the log-upload window over its result, the repair run).
+// scripts/page-screenshots.sh turns them into docs/*.png.
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -12,6 +15,11 @@
 
 #include "DuiLib/UIDlgBuilder.h"
 #include "DuiLib/UIList.h"
+#include "DuiLib/UIMainQueue.h"
+#include "DuiLib/UIText.h"
+#include "DuiLib/UIWindowWnd.h"
+#include "DuiLib/UIDriver.h"
+#include "app/log_service.h"
 #include "DuiLib/UIMessageLoop.h"
 #include "DuiLib/UINotifyPump.h"
 #include "DuiLib/UITabLayout.h"
@@ -23,6 +31,7 @@
 #include "platform/clock.h"
 #include "support/ui_pump.h"
 #include "ui/page_archievement.h"
+#include "ui/page_detect.h"
 #include "ui/page_scan.h"
 
 namespace {
@@ -47,9 +56,10 @@ struct ShownPage {
     if (tabs && page.GetRoot()) tabs->Add(page.GetRoot());
     page.Init();
   }
-  bool Write(const fs::path& file, std::string_view title) {
+  bool Write(const fs::path& file, std::string_view title) { return WriteHtml(manager, file, title); }
+  static bool WriteHtml(DuiLib::CPaintManagerUI& window, const fs::path& file, std::string_view title) {
     std::ofstream out(file);
-    out << DuiLib::RenderHtmlDocument(manager, title);
+    out << DuiLib::RenderHtmlDocument(window, title);
     return static_cast<bool>(out);
   }
 
@@ -126,6 +136,58 @@ bool SnapshotArchive(const fs::path& out) {
   return shown.Write(out / "archive-summary.html", "Archive page, summary");
 }
 
+bool SnapshotDetect(const fs::path& out) {
+  app::LogService logService;  // answers the detect-start message and lists the log files
+  logService.Start();
+  platform::SetSleepForTesting([](std::chrono::milliseconds) {});
+  ShownPage<PageDetect> shown;
+  DuiLib::CControlUI* list = shown.manager.FindControl(u"lstSysdiagnoseDetectItems");
+  if (!list) return false;
+  const auto animating = [&] {
+    return shown.manager.HasTimer(list, PageDetect::kLineGrowthTimer) ||
+           shown.manager.HasTimer(list, PageDetect::kBackToTopTimer) ||
+           shown.manager.HasTimer(list, PageDetect::kScrollToItemTimer);
+  };
+  const auto settledIn = [&](int32_t state) {
+    return testenv::PumpUntil([&] { return shown.page.GetPageState() == state && !shown.page.IsRunning() && !animating(); },
+                              animating);
+  };
+  std::vector<enmHardwareID> all;
+  for (const tagDetectItem& item : GetHardwareCatalog().Items()) all.push_back(static_cast<enmHardwareID>(item.id));
+  shown.page.StartDetect(all);
+
+  // During the run: audio's loop-back test in progress.
+  const bool midway = testenv::PumpUntil(
+      [&] { return shown.page.GetItem(HARDWARE_AUDIO) && shown.page.GetItem(HARDWARE_AUDIO)->GetLineCount() == 2; },
+      animating);
+  if (!midway || !shown.Write(out / "detect-running.html", "Detect page, running")) return false;
+  if (!settledIn(PageDetect::kResult) || !shown.Write(out / "detect-result.html", "Detect page, result")) return false;
+
+  // The upload window over the result, once both log files are listed.
+  bool uploadWritten = false;
+  UIMainQueue::getInstance().dispatch([&] {
+    DuiLib::CWindowWnd* window = DuiLib::CWindowWnd::TopModalWindow();
+    if (!window) return;
+    DuiLib::CPaintManagerUI& pm = *window->GetPaintManager();
+    auto* files = dynamic_cast<DuiLib::CContainerUI*>(pm.FindControl(u"lstUploadItems"));
+    UIMessageLoop::Instance().RunUntil(
+        [&] { return files && files->GetCount() == 2 && pm.FindControl(u"btnUpload")->IsEnabled(); },
+        std::chrono::seconds(10));
+    uploadWritten = ShownPage<PageDetect>::WriteHtml(pm, out / "upload-window.html", "Upload window");
+    DuiLib::UIDriver(pm).Click(u"btnCancel");
+  });
+  DuiLib::UIDriver driver(shown.manager);
+  if (!driver.FollowLink(shown.manager.FindControl(u"txtSysdiagnoseDetectSecondTitle"), 0) || !uploadWritten) {
+    return false;
+  }
+
+  driver.Click(u"btnSysdiagnoseDetectComplete");
+  const bool repaired = settledIn(PageDetect::kRepairFailed) &&
+                        shown.Write(out / "detect-repaired.html", "Detect page, after the repair");
+  platform::SetSleepForTesting(nullptr);
+  return repaired;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -148,7 +210,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   UIMessageLoop::Instance().UseVirtualClock(true);
-  const bool ok = SnapshotScan(out) && SnapshotArchive(out);
+  const bool ok = SnapshotScan(out) && SnapshotArchive(out) && SnapshotDetect(out);
   fs::remove_all(dataTemplate, ec);
   if (!ok) {
     std::cerr << "page-snapshots: a page did not reach the state to show\n";

@@ -97,6 +97,12 @@ TEST_F(CtlDetectDetailTest, AResultTurnsTheLinePassedFailedOrIntoASuggestion) {
   EXPECT_FALSE(line.IsPassed());
   EXPECT_FALSE(line.IsSuggestion());
   EXPECT_EQ(line.Code(), 4294967290u);
+
+  // A failed line without a text unfolds to its title row alone.
+  line.SetResult(Line(false, 0, u""));
+  line.Expand();
+  EXPECT_EQ(Part(u"lytDetail")->GetFixedHeight(), 0);
+  EXPECT_EQ(line.GetRoot()->GetFixedHeight(), 32);
 }
 
 TEST_F(CtlDetectDetailTest, AMildFindingShowsTheOneClickFixAndNoFoldToggle) {
@@ -106,6 +112,7 @@ TEST_F(CtlDetectDetailTest, AMildFindingShowsTheOneClickFixAndNoFoldToggle) {
 
   line.SetResult(Line(false, 1, u"Filter Keys is on."));
 
+  EXPECT_FALSE(Icon()->IsPlaying()) << "the check is over";
   EXPECT_TRUE(line.IsSuggestion());
   EXPECT_TRUE(Shown(u"lytSuggest"));
   EXPECT_FALSE(Shown(u"lytError"));

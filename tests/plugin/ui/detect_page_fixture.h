@@ -20,6 +20,7 @@
 #include "platform/clock.h"
 #include "platform/encoding.h"
 #include "support/test_env.h"
+#include "support/ui_pump.h"
 #include "support/page_window.h"
 #include "support/ui_window.h"
 #include "ui/page_detect.h"
@@ -61,17 +62,16 @@ class DetectPageTest : public ::testing::Test {
     platform::SetSleepForTesting(nullptr);
   }
 
-  // Moves the clock in animation ticks, running what the workers post, until `done` holds.
-  bool Drive(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + 60s;
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (UIMessageLoop::Instance().RunUntil(done, 1ms)) return true;
-      w.driver.Advance(20ms);
-    }
-    return done();
+  // Runs the UI loop until `done` holds, moving the clock while the page animates and waiting for
+  // the workers' posts otherwise.
+  bool Drive(const std::function<bool()>& done) { return testenv::PumpUntil(done, [this] { return Animating(); }); }
+  bool Animating() {
+    CControlUI* list = w.manager.FindControl(u"lstSysdiagnoseDetectItems");
+    return w.manager.HasTimer(list, PageDetect::kLineGrowthTimer) || w.manager.HasTimer(list, PageDetect::kBackToTopTimer) ||
+           w.manager.HasTimer(list, PageDetect::kScrollToItemTimer);
   }
   bool DriveToState(int32_t state) {
-    return Drive([&] { return page.GetPageState() == state && !page.IsRunning(); });
+    return Drive([&] { return page.GetPageState() == state && !page.IsRunning() && !Animating(); });
   }
 
   // Given the machine; when the page runs the categories to their result.
