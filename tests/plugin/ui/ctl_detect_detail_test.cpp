@@ -6,7 +6,6 @@
 #include "DuiLib/UIAnimPanel.h"
 #include "DuiLib/UIContainer.h"
 #include "DuiLib/UIResourceManager.h"
-#include "machine/machine.h"
 #include "support/test_env.h"
 #include "support/ui_window.h"
 
@@ -72,55 +71,6 @@ TEST_F(CtlDetectDetailTest, ATitleThatDoesNotFitGetsItsWholeTextAsTooltip) {
   }
 }
 
-TEST_F(CtlDetectDetailTest, AResultTurnsTheLinePassedFailedOrIntoASuggestion) {
-  Build();
-  // A passed line: the tick, no toggle.
-  line.SetTitle(u"Filter Keys setting");
-  line.SetResult(Line(true));
-  EXPECT_FALSE(Icon()->IsPlaying());
-  EXPECT_EQ(Icon()->GetBkImage(), kRight);
-  EXPECT_EQ(Icon()->GetFixedWidth(), 18);
-  EXPECT_FALSE(Shown(u"btnDetail"));
-  EXPECT_FALSE(Shown(u"ctlFolder"));
-  EXPECT_TRUE(Shown(u"txtType"));
-  EXPECT_TRUE(line.IsPassed());
-
-  // A failed line of level 0: the red icon, its message, the fold toggle (folded).
-  line.SetResult(Line(false, 0, u"Filter Keys is on."));
-  EXPECT_EQ(Icon()->GetBkImage(), kUnusual);
-  EXPECT_EQ(Icon()->GetFixedWidth(), 20);
-  EXPECT_EQ(Part(u"txtDetail")->GetText(), u"Filter Keys is on.");
-  EXPECT_EQ(Part(u"txtDetail")->GetToolTip(), u"Filter Keys is on.");
-  EXPECT_TRUE(Shown(u"btnDetail"));
-  EXPECT_TRUE(Shown(u"ctlFolder"));
-  EXPECT_EQ(Part(u"ctlFolder")->GetBkImage(), u"file='drawable/hardware/btn_down.png'");
-  EXPECT_FALSE(line.IsPassed());
-  EXPECT_FALSE(line.IsSuggestion());
-  EXPECT_EQ(line.Code(), 4294967290u);
-
-  // A failed line without a text unfolds to its title row alone.
-  line.SetResult(Line(false, 0, u""));
-  line.Expand();
-  EXPECT_EQ(Part(u"lytDetail")->GetFixedHeight(), 0);
-  EXPECT_EQ(line.GetRoot()->GetFixedHeight(), 32);
-}
-
-TEST_F(CtlDetectDetailTest, AMildFindingShowsTheOneClickFixAndNoFoldToggle) {
-  Build();
-  line.SetTitle(u"Filter Keys setting");
-  line.SetRepair(u"RepairFilterKey");
-
-  line.SetResult(Line(false, 1, u"Filter Keys is on."));
-
-  EXPECT_FALSE(Icon()->IsPlaying()) << "the check is over";
-  EXPECT_TRUE(line.IsSuggestion());
-  EXPECT_TRUE(Shown(u"lytSuggest"));
-  EXPECT_FALSE(Shown(u"lytError"));
-  EXPECT_FALSE(Shown(u"btnDetail"));
-  EXPECT_FALSE(line.NeedsRepair()) << "the repair run leaves mild findings to the one-click fix";
-  EXPECT_TRUE(w.driver.IsReachable(Part(u"btnSuggest")));
-}
-
 TEST_F(CtlDetectDetailTest, UnfoldingMakesTheRowAsHighAsItsDetailTextPlusTheTitleRow) {
   struct Case {
     int dpi;
@@ -150,6 +100,11 @@ TEST_F(CtlDetectDetailTest, UnfoldingMakesTheRowAsHighAsItsDetailTextPlusTheTitl
     EXPECT_FALSE(detail->IsVisible());
     EXPECT_EQ(row.GetRoot()->GetHeight(), CResourceManager::Scale(32));
     EXPECT_EQ(folds, (std::vector<bool>{false, true}));
+
+    // A detail without text unfolds to the title row alone.
+    row.SetResult(Line(false, 0, u""));
+    row.Expand();
+    EXPECT_EQ(detail->GetFixedHeight(), 0);
     w.Find<CContainerUI>(u"rows")->RemoveAll();
   }
 }
@@ -236,41 +191,6 @@ TEST_F(CtlDetectDetailTest, TheRepairCommandIsRedTextInEnglishAndARedButtonInChi
     EXPECT_EQ(suggestion->GetFixedWidth(), c.suggestWidth);
     EXPECT_EQ(suggestion->GetBkColor(), c.suggestBk);
     EXPECT_EQ(suggestion->GetTextColor(), c.suggestText);
-    w.Find<CContainerUI>(u"rows")->RemoveAll();
-  }
-}
-
-TEST_F(CtlDetectDetailTest, TheOneClickFixRepairsInTheBackgroundAndShowsHowItWent) {
-  struct Case {
-    const char* repair;
-    std::u16string_view icon;
-    bool passed;
-  };
-  const Case cases[] = {{R"({"CloseFilterKey": {"succeeded": true}})", kRight, true},
-                        {R"({"CloseFilterKey": {"succeeded": false, "message": "IDS_HARDWARE_DIAGNOSE_REPAIR_SETTING_FAIL"}})",
-                         kUnusual, false}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.repair);
-    testenv::UseMachine(Notebook("en-US", 96, c.repair));
-    CtlDetectDetail row;
-    ASSERT_TRUE(row.Create());
-    w.Find<CContainerUI>(u"rows")->Add(row.GetRoot());
-    row.SetTitle(u"Filter Keys setting");
-    row.SetRepair(u"RepairFilterKey");
-    row.SetResult(Line(false, 1));
-    auto* icon = static_cast<CAnimPanelUI*>(w.manager.FindSubControlByName(row.GetRoot(), u"optChoose"));
-
-    ASSERT_TRUE(w.driver.Click(w.manager.FindSubControlByName(row.GetRoot(), u"btnSuggest")));
-    EXPECT_TRUE(icon->IsPlaying()) << "repairing";
-    EXPECT_FALSE(w.manager.FindSubControlByName(row.GetRoot(), u"lytSuggest")->IsVisible());
-    EXPECT_TRUE(w.manager.FindSubControlByName(row.GetRoot(), u"lytError")->IsVisible());
-
-    EXPECT_TRUE(UIMessageLoop::Instance().RunUntil([&] { return !icon->IsPlaying(); }, 10s));
-    EXPECT_EQ(icon->GetBkImage(), c.icon);
-    EXPECT_EQ(row.IsPassed(), c.passed);
-    const auto journal = host::machine::Machine::Instance().Journal();
-    ASSERT_EQ(journal.size(), 1u);
-    EXPECT_EQ(journal[0].call, "CKeyBoardDetect::CloseFilterKey");
     w.Find<CContainerUI>(u"rows")->RemoveAll();
   }
 }

@@ -79,13 +79,4 @@ TEST_F(CtlDetectItemTest, TheContentFollowsTheLinesAsTheyAreAddedAndUnfolded) {
   EXPECT_EQ(Part(u"lytContent")->GetFixedHeight(), 3 * Px(32) + 40);
 }
 
-TEST_F(CtlDetectItemTest, ALookForALineThatIsNotThereChangesNothing) {
-  Check(u"Device", u"RepairBluetooth", Result(false, 12));
-  item.SetLineLook(1, 3, {});
-  item.SetLineLook(-1, 3, {});
-  EXPECT_FALSE(item.GetLine(0)->IsPassed());
-  item.SetLineLook(0, 3, {});
-  EXPECT_TRUE(item.GetLine(0)->IsPassed());
-}
-
 }  // namespace

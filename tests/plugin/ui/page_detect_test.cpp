@@ -143,6 +143,7 @@ TEST_F(DetectPageTest, AMildKeyboardFindingShowsTheSuggestionAndItsOneClickFix) 
               {HARDWARE_KEYBOARD});
 
   EXPECT_TRUE(LineOf(HARDWARE_KEYBOARD, 0).IsSuggestion());
+  EXPECT_FALSE(IsBusy(LinePart(HARDWARE_KEYBOARD, 0, u"optChoose"))) << "the check is over";
   EXPECT_TRUE(LinePart(HARDWARE_KEYBOARD, 0, u"lytSuggest")->IsVisible());
   EXPECT_FALSE(LinePart(HARDWARE_KEYBOARD, 0, u"btnDetail")->IsVisible());
   EXPECT_EQ(PartOf(HARDWARE_KEYBOARD, u"ctlBigIcon")->GetBkColor(), kOrange);
@@ -303,53 +304,6 @@ TEST_F(DetectPageTest, TheLogUploadIsOfferedOnlyWhenTheLogServiceSaidSo) {
     ASSERT_TRUE(w.driver.FollowLink(secondTitle(), 0));
     EXPECT_EQ(secondTitle()->GetText(), none + L(c.resultKey));
   }
-}
-
-// The sample notebook with faults, every category, from the run to the repair.
-TEST_F(DetectPageTest, TheNotebookWithFaultsFromTheRunToTheRepair) {
-  testenv::UseMachine(ReadResource("machines/faulty-notebook.json"));
-  std::vector<enmHardwareID> all;
-  for (const tagDetectItem& item : GetHardwareCatalog().Items()) all.push_back(static_cast<enmHardwareID>(item.id));
-  page.StartDetect(all);
-
-  // During the run: the categories done so far, the one in progress growing line by line.
-  ASSERT_TRUE(Drive([&] { return page.GetItem(HARDWARE_AUDIO) && page.GetItem(HARDWARE_AUDIO)->GetLineCount() == 2; }));
-  EXPECT_EQ(TextOf(u"txtSysdiagnosedDetectFirstTitle"), L(u"IDS_HARDWARE_DIAGNOSE_DOING"));
-  EXPECT_EQ(List().GetCount(), 7) << "processor to audio";
-
-  // The result: the abnormal categories on top, their number and the upload offer.
-  ASSERT_TRUE(DriveToState(PageDetect::kResult));
-  const std::vector<enmHardwareID> order = ListOrder();
-  ASSERT_EQ(order.size(), all.size());
-  EXPECT_EQ(std::vector<enmHardwareID>(order.begin(), order.begin() + 5),
-            (std::vector<enmHardwareID>{HARDWARE_MEMORY, HARDWARE_NETCARD, HARDWARE_BATTERY, HARDWARE_KEYBOARD,
-                                        HARDWARE_BLUETOOTH}));
-  EXPECT_EQ(TextOf(u"txtSysdiagnoseDetectSecondTitle"),
-            Count(u"IDS_HARDWARE_DIAGNOSE_ABNORM_RESULT_NUM", 4) + L(u"IDS_HARDWARE_DIAGNOSE_RESULT_SEND_LOG"));
-
-  // The upload window over the page, with the log service's two files.
-  auto* secondTitle = static_cast<CTextUI*>(Control(u"txtSysdiagnoseDetectSecondTitle"));
-  std::vector<std::u16string> files;
-  testenv::WhenModal([](CPaintManagerUI& pm) {
-                       return pm.FindControl(u"btnUpload")->IsEnabled() &&
-                              static_cast<CContainerUI*>(pm.FindControl(u"lstUploadItems"))->GetCount() == 2;
-                     },
-                     [&](UIDriver& d) {
-                       auto* rows = static_cast<CContainerUI*>(d.Find(u"lstUploadItems"));
-                       for (int i = 0; i < rows->GetCount(); ++i) files.push_back(rows->GetItemAt(i)->GetUserData());
-                       d.Click(u"btnCancel");
-                     });
-  ASSERT_TRUE(w.driver.FollowLink(secondTitle, 0));
-  EXPECT_EQ(files, (std::vector<std::u16string>{u"/var/log/sysdiagnose/host.log", u"/var/log/sysdiagnose/wlan.log"}));
-  EXPECT_EQ(TextOf(u"txtSysdiagnoseDetectSecondTitle"),
-            Count(u"IDS_HARDWARE_DIAGNOSE_ABNORM_RESULT_NUM", 4) + L(u"IDS_HARDWARE_DIAGNOSE_RESULT_CANCEL_UPLOAD"));
-
-  // After the repair: Wi-Fi repaired, the Bluetooth repair failed.
-  ASSERT_TRUE(w.driver.Click(u"btnSysdiagnoseDetectComplete"));
-  ASSERT_TRUE(DriveToState(PageDetect::kRepairFailed));
-  EXPECT_EQ(TextOf(u"txtSysdiagnoseDetectSecondTitle"), Count(u"IDS_HARDWARE_DIAGNOSE_REPAIR_FAIL_DESCRIPTION", 1));
-  EXPECT_EQ(PartOf(HARDWARE_BLUETOOTH, u"ctlBigIcon")->GetBkColor(), kRed);
-  EXPECT_EQ(PartOf(HARDWARE_NETCARD, u"ctlBigIcon")->GetBkColor(), kGreen);
 }
 
 }  // namespace
