@@ -48,8 +48,14 @@ void CControlUI::SetText(std::u16string_view text) {
   NeedUpdate();
 }
 
-void CControlUI::SetTextColor(DWORD color) { m_dwTextColor = color; }
-void CControlUI::SetDisabledTextColor(DWORD color) { m_dwDisabledTextColor = color; }
+void CControlUI::SetTextColor(DWORD color) {
+  CheckUIThread();
+  m_dwTextColor = color;
+}
+void CControlUI::SetDisabledTextColor(DWORD color) {
+  CheckUIThread();
+  m_dwDisabledTextColor = color;
+}
 
 void CControlUI::SetFont(int index) {
   m_iFont = index;
@@ -84,9 +90,15 @@ void CControlUI::SetVisible(bool visible) {
   NeedUpdate();
 }
 
-void CControlUI::SetEnabled(bool enabled) { m_bEnabled = enabled; }
+void CControlUI::SetEnabled(bool enabled) {
+  CheckUIThread();
+  m_bEnabled = enabled;
+}
 
-void CControlUI::SetMouseEnabled(bool enabled) { m_bMouseEnabled = enabled; }
+void CControlUI::SetMouseEnabled(bool enabled) {
+  CheckUIThread();
+  m_bMouseEnabled = enabled;
+}
 
 RECT CControlUI::GetPos() const {
   if (m_pManager) m_pManager->UpdateLayout();
@@ -182,9 +194,18 @@ SIZE CControlUI::EstimateSize(SIZE /*available*/) {
   return size;
 }
 
-void CControlUI::SetBkColor(DWORD color) { m_dwBackColor = color; }
-void CControlUI::SetBkColor2(DWORD color) { m_dwBackColor2 = color; }
-void CControlUI::SetBkImage(std::u16string_view image) { m_sBkImage = image; }
+void CControlUI::SetBkColor(DWORD color) {
+  CheckUIThread();
+  m_dwBackColor = color;
+}
+void CControlUI::SetBkColor2(DWORD color) {
+  CheckUIThread();
+  m_dwBackColor2 = color;
+}
+void CControlUI::SetBkImage(std::u16string_view image) {
+  CheckUIThread();
+  m_sBkImage = image;
+}
 void CControlUI::SetBorderColor(DWORD color) { m_dwBorderColor = color; }
 int CControlUI::GetBorderSize() const { return Scale(m_nBorderSize); }
 void CControlUI::SetBorderSize(int size) { m_nBorderSize = std::max(size, 0); }
@@ -309,7 +330,13 @@ void CControlUI::DoEvent(TEventUI& event) {
 bool CControlUI::Activate() { return false; }
 
 void CControlUI::NeedUpdate() {
-  if (m_pManager) m_pManager->NeedUpdate();
+  if (!m_pManager) return;
+  m_pManager->CheckUIThread("a control changed");
+  m_pManager->NeedUpdate();
+}
+
+void CControlUI::CheckUIThread() const {
+  if (m_pManager) m_pManager->CheckUIThread("a control changed");
 }
 
 void CControlUI::Notify(std::u16string_view type, WPARAM wParam, LPARAM lParam) {

@@ -10,7 +10,8 @@
 // control in a window gets a fresh pass before it answers (see CPaintManagerUI::UpdateLayout).
 //
 // Every control has an id, unique in the process and never reused, that the JSON and HTML of the
-// tree carry and the driver accepts. Controls live on the UI thread.
+// tree carry and the driver accepts. Controls live on the UI thread: one in a window changed from
+// another thread is reported (see CPaintManagerUI::CheckUIThread).
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -63,9 +64,15 @@ class CControlUI {
   void SetAutoCalcWidth(bool on);
 
   const std::u16string& GetToolTip() const { return m_sToolTip; }
-  void SetToolTip(std::u16string_view text) { m_sToolTip = text; }
+  void SetToolTip(std::u16string_view text) {
+    CheckUIThread();
+    m_sToolTip = text;
+  }
   const std::u16string& GetUserData() const { return m_sUserData; }
-  void SetUserData(std::u16string_view text) { m_sUserData = text; }
+  void SetUserData(std::u16string_view text) {
+    CheckUIThread();
+    m_sUserData = text;
+  }
 
   // Flags. IsVisible and IsEnabled are the control's own flags; whether the user can reach the
   // control also depends on its ancestors (see UIDriver).
@@ -142,6 +149,8 @@ class CControlUI {
   CEventSource OnNotify;
 
  protected:
+  // Reports a change made off the UI thread of the control's window (none outside a window).
+  void CheckUIThread() const;
   // Sends a notification from this control through its manager (nothing without one).
   void Notify(std::u16string_view type, WPARAM wParam = 0, LPARAM lParam = 0);
 

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
+#include <string>
 
 #include "DuiLib/UIContainer.h"
 #include "DuiLib/UIMessageLoop.h"
 #include "DuiLib/UIResourceManager.h"
 #include "DuiLib/UITree.h"
+#include "utility/Logger.h"
 
 namespace DuiLib {
 namespace {
@@ -33,7 +36,18 @@ constexpr std::array<FontEntry, 12> kFonts{{
     {105, {12, false}}, // check names in the titles
 }};
 
+std::atomic<uint64_t> g_uiThreadViolations{0};
+
 }  // namespace
+
+uint64_t UIThreadViolations() { return g_uiThreadViolations.load(); }
+
+void CPaintManagerUI::CheckUIThread(const char* what) const {
+  if (IsUIThread()) return;
+  ++g_uiThreadViolations;
+  hostlog::Error(std::string(what) + " off the UI thread", "DuiLib::CPaintManagerUI::CheckUIThread", "UIManager",
+                 __LINE__, __PRETTY_FUNCTION__);
+}
 
 // Counts nested deliveries; the outermost one ends with the delayed clean-up.
 class CPaintManagerUI::DispatchScope {
@@ -111,6 +125,7 @@ CControlUI* CPaintManagerUI::FindControlById(uint64_t id) const {
 }
 
 bool CPaintManagerUI::SetTimer(CControlUI* control, UINT timerId, UINT elapse) {
+  CheckUIThread("a timer set");
   if (!control || control->GetManager() != this) return false;
   KillTimer(control, timerId);
   const uint64_t loopId = UIMessageLoop::Instance().SetTimer(std::chrono::milliseconds(elapse), [this, control, timerId] {
@@ -122,6 +137,7 @@ bool CPaintManagerUI::SetTimer(CControlUI* control, UINT timerId, UINT elapse) {
 }
 
 bool CPaintManagerUI::KillTimer(CControlUI* control, UINT timerId) {
+  CheckUIThread("a timer killed");
   const auto it = m_timers.find({control, timerId});
   if (it == m_timers.end()) return false;
   UIMessageLoop::Instance().KillTimer(it->second);
@@ -163,6 +179,7 @@ bool CPaintManagerUI::RemoveNotifier(INotifyUI* notifier) {
 }
 
 void CPaintManagerUI::SendNotify(TNotifyUI& msg) {
+  CheckUIThread("a notification sent");
   DispatchScope scope(*this);
   const auto now = UIMessageLoop::Instance().Now().time_since_epoch();
   msg.dwTimestamp = static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
@@ -205,6 +222,7 @@ void CPaintManagerUI::FinishDispatch() {
 }
 
 void CPaintManagerUI::UpdateLayout() {
+  CheckUIThread("the layout asked for");
   if (!m_bUpdateNeeded || m_bInLayout || !m_pRoot) return;
   m_bInLayout = true;
   // A pass can mark the layout out of date again (a scroll position clamped to a new range):

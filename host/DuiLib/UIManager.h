@@ -15,11 +15,17 @@
 // lays the root out in the window's client size (SetInitSize, or the layout file's Window size).
 //
 // Fonts: one table of the host's fonts, by index (GetFontInfo); see CRenderEngine for how text
-// is measured. UI thread only.
+// is measured.
+//
+// UI thread only: the thread that made the manager is its window's UI thread. A control in the
+// window changed from another thread (or the manager's timers, notifications or layout used
+// from one) is a fault the library catches: it is logged and counted (UIThreadViolations), so
+// that tests can assert that none happened.
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -85,6 +91,10 @@ class CPaintManagerUI {
   // Runs the layout pass when the layout is out of date.
   void UpdateLayout();
 
+  // Whether the caller is the window's UI thread; CheckUIThread reports it when it is not.
+  bool IsUIThread() const { return std::this_thread::get_id() == m_uiThread; }
+  void CheckUIThread(const char* what) const;
+
   static const TFontInfo& GetFontInfo(int index);
   // Line height of a font in pixels (scaled).
   static int GetFontHeight(int index);
@@ -96,6 +106,7 @@ class CPaintManagerUI {
   class DispatchScope;
   void FinishDispatch();
 
+  const std::thread::id m_uiThread = std::this_thread::get_id();
   HWND m_hWndPaint = nullptr;
   CControlUI* m_pRoot = nullptr;
   SIZE m_szInitSize{800, 600};
@@ -106,5 +117,8 @@ class CPaintManagerUI {
   std::vector<CControlUI*> m_aDelayedCleanup;
   std::map<std::pair<const CControlUI*, UINT>, uint64_t> m_timers;  // -> the loop's timer id
 };
+
+// How many times a window was touched off its UI thread in this process.
+uint64_t UIThreadViolations();
 
 }  // namespace DuiLib

@@ -18,6 +18,7 @@ CControlUI* TopOf(CControlUI* control) {
 std::u16string_view COptionUI::GetClass() const { return u"Option"; }
 
 void COptionUI::Selected(bool selected, bool triggerEvent) {
+  CheckUIThread();
   if (m_bSelected == selected) return;
   if (selected && !m_sGroup.empty()) {
     std::vector<COptionUI*> others;

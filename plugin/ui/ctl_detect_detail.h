@@ -1,0 +1,104 @@
+#pragma once
+// CtlDetectDetail: one check line of a detect item, a control tree built from
+// "layout\sysdiagnose_detect_detail.xml" that the item's "lytItems" owns once it is added. A line
+// goes through its looks: running (animated), passed, failed with its message, suggestion (a mild
+// finding with a one-click fix), the repair command, and the repair looks 2 to 7 (SetLook). A
+// failed line folds and unfolds its detail text. UI thread; the one-click fix repairs on its own
+// thread and comes back through the UI queue.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "DeviceFalutDetect/DeviceFalutDetect.h"
+#include "DuiLib/UIControl.h"
+#include "DuiLib/UIDefine.h"
+#include "model/records.h"
+
+namespace DuiLib {
+class CAnimPanelUI;
+}
+
+namespace zel::sysdiagnose {
+
+class CtlDetectDetail {
+ public:
+  using RepairResult = HardwareDetect::tagHARDWARE_REPAIR_RESULT;
+
+  // The repair looks of SetLook.
+  enum Look : int {
+    kLookRepairing = 2,
+    kLookRepaired = 3,
+    kLookRepairedRestart = 4,
+    kLookRepairedShutdown = 5,
+    kLookFixed = 6,  // repaired by the line's one-click fix
+    kLookRepairFailed = 7,
+  };
+
+  static constexpr int kTitleRowHeight = 32;
+  static constexpr int kDetailTextWidth = 480;
+
+  CtlDetectDetail() = default;
+  CtlDetectDetail(const CtlDetectDetail&) = delete;
+  CtlDetectDetail& operator=(const CtlDetectDetail&) = delete;
+
+  // Builds the line; false when the layout cannot be built (the line then stays empty).
+  bool Create();
+  DuiLib::CControlUI* GetRoot() const { return root; }
+
+  void SetTitle(const std::u16string& name);
+  void SetRepair(const std::u16string& repairName);
+  void SetResult(const tagHardwareDetectInfo& line);
+  void ShowRepairCommand();
+  void SetLook(int look, const RepairResult& result);
+  void Fold();
+  void Expand();
+  bool OnNotify(DuiLib::TNotifyUI& msg);
+
+  bool IsPassed() const { return bPassed; }
+  bool IsSuggestion() const { return bSuggest; }
+  bool HasRepair() const { return bHasRepair; }
+  // Not passed, not a mild finding, and with a repair: what the repair run takes on.
+  bool NeedsRepair() const { return !bPassed && !bSuggest && bHasRepair; }
+  bool ShowsToggle() const { return bShowToggle; }
+  bool IsFolded() const { return bFolded; }
+  const std::u16string& Title() const { return strTitle; }
+  const std::u16string& RepairName() const { return strRepairName; }
+  uint32_t Code() const { return nCode; }
+
+  // Called with the new folded state, so the item can follow the line's height.
+  std::function<void(bool folded)> onFold;
+
+ private:
+  void ShowRunning();
+  void ShowToggleRow(bool detail, bool type, bool folder);
+  void SetDetailText(const std::u16string& text);
+  void SetFolderImage(bool folded);
+  void RepairByOneClick();
+
+  DuiLib::CControlUI* root = nullptr;
+  DuiLib::CControlUI* lytTitle = nullptr;
+  DuiLib::CControlUI* lytDetail = nullptr;
+  DuiLib::CControlUI* txtTitle = nullptr;
+  DuiLib::CControlUI* txtResult = nullptr;
+  DuiLib::CAnimPanelUI* optChoose = nullptr;
+  DuiLib::CControlUI* btnDetail = nullptr;
+  DuiLib::CControlUI* txtDetail = nullptr;
+  DuiLib::CControlUI* lytError = nullptr;
+  DuiLib::CControlUI* lytSuggest = nullptr;
+  DuiLib::CControlUI* btnSuggest = nullptr;
+  DuiLib::CControlUI* txtType = nullptr;
+  DuiLib::CControlUI* ctlFolder = nullptr;
+  DuiLib::CControlUI* txtSuggest = nullptr;
+  bool bPassed = false;
+  bool bHasRepair = false;
+  bool bShowToggle = false;
+  std::u16string strTitle;
+  std::u16string strRepairName;
+  uint32_t nCode = 0;
+  bool bFolded = true;
+  bool bSuggest = false;
+  // Lets a repair result that comes back after the line is gone find nothing.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace zel::sysdiagnose
