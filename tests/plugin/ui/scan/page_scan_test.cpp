@@ -16,8 +16,8 @@
 #include "DuiLib/UIList.h"
 #include "DuiLib/UIMessageLoop.h"
 #include "hardware/hardware_details.h"
-#include "machine/machine.h"
 #include "model/hardware_catalog.h"
+#include "support/full_catalogue.h"
 #include "support/page_window.h"
 #include "support/test_env.h"
 
@@ -27,18 +27,6 @@ namespace {
 using namespace std::chrono_literals;
 using DuiLib::CContainerUI;
 using DuiLib::CControlUI;
-
-// The catalogue is built once per process from the machine of that moment: a notebook with
-// every category, so that the list holds all twelve.
-class FullCatalogue : public ::testing::Environment {
- public:
-  void SetUp() override {
-    auto loaded = host::machine::Machine::Instance().LoadFile(testenv::ResourcePath("machines/faulty-notebook.json"));
-    ASSERT_TRUE(loaded) << loaded.error;
-    ASSERT_EQ(GetHardwareCatalog().Items().size(), 12u);
-  }
-};
-[[maybe_unused]] ::testing::Environment* const kFullCatalogue = ::testing::AddGlobalTestEnvironment(new FullCatalogue);
 
 // Processor and memory (two modules, so a separator) have information; most categories have
 // none and show one empty line.

@@ -1,0 +1,375 @@
+// PageArchievement on a history seeded through the record store, at fixed local times of a zone
+// without daylight saving, driven through the UI loop's virtual clock.
+#include "ui/page_archievement.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "DataReport/EventDataReport.h"
+#include "DuiLib/UICulture.h"
+#include "DuiLib/UIMessageLoop.h"
+#include "DuiLib/UIOption.h"
+#include "history/diagnose_history.h"
+#include "model/hardware_state.h"
+#include "platform/clock.h"
+#include "platform/encoding.h"
+#include "support/full_catalogue.h"
+#include "support/page_window.h"
+#include "support/test_env.h"
+
+namespace zel::sysdiagnose {
+namespace {
+
+using namespace std::chrono_literals;
+using DuiLib::CControlUI;
+using DuiLib::COptionUI;
+
+constexpr int64_t kDay = 86400;
+
+// Seconds since 1970 of a wall-clock time of the zone "CST-8" (UTC+8).
+int64_t Local(int year, int month, int day, int hour, int minute, int second) {
+  std::tm tm{};
+  tm.tm_year = year - 1900;
+  tm.tm_mon = month - 1;
+  tm.tm_mday = day;
+  tm.tm_hour = hour;
+  tm.tm_min = minute;
+  tm.tm_sec = second;
+  return static_cast<int64_t>(timegm(&tm)) - 8 * 3600;
+}
+
+const int64_t kToday = Local(2026, 3, 9, 0, 0, 0);
+const int64_t kNow = kToday + 15 * 3600;
+
+std::u16string Text(std::u16string_view key) { return UICulture::GetInstance().GetString(key); }
+std::u16string DaysAgo(int n) {
+  return UICulture::GetInstance().GetMultiVarStr(u"IDS_HARDWARE_DETECT_MAIN_BEFORE_DAY", {n});
+}
+
+// One run: the listed categories normal or abnormal (with the stored state given), the others
+// not diagnosed.
+struct SeededRun {
+  int64_t at;
+  std::vector<std::pair<enmHardwareID, int>> states;
+};
+
+// Every category normal, except those listed with their stored state.
+std::vector<std::pair<enmHardwareID, int>> AllNormalBut(const std::vector<std::pair<enmHardwareID, int>>& others) {
+  std::vector<std::pair<enmHardwareID, int>> states;
+  for (int32_t id = 0; id < kHardwareCategoryCount; ++id) {
+    int state = 0;
+    for (const auto& [category, value] : others) {
+      if (category == id) state = value;
+    }
+    states.emplace_back(static_cast<enmHardwareID>(id), state);
+  }
+  return states;
+}
+
+// The first `normal` categories (by id) normal, the others abnormal.
+std::vector<std::pair<enmHardwareID, int>> NormalOf12(int normal) {
+  std::vector<std::pair<enmHardwareID, int>> states;
+  for (int32_t id = 0; id < kHardwareCategoryCount; ++id) states.emplace_back(static_cast<enmHardwareID>(id), id < normal ? 0 : 1);
+  return states;
+}
+
+class PageArchievementTest : public ::testing::Test {
+ protected:
+  PageArchievementTest() {
+    if (const char* tz = std::getenv("TZ")) previousTz_ = tz;
+    hadTz_ = std::getenv("TZ") != nullptr;
+    platform::SetTimeZoneForTesting("CST-8");
+    platform::SetClockForTesting([this] { return now_; });
+    testenv::UseEmptyMachine();
+    EventDataReport::Instance().ClearSentEvents();
+  }
+  ~PageArchievementTest() override {
+    w_.reset();
+    platform::SetClockForTesting({});
+    if (hadTz_) {
+      platform::SetTimeZoneForTesting(previousTz_.c_str());
+    } else {
+      unsetenv("TZ");
+      tzset();
+    }
+    testenv::UseEmptyMachine();
+  }
+
+  void Seed(const std::vector<SeededRun>& runs) {
+    for (const SeededRun& run : runs) {
+      tagDiagnoseRecord record = ResetDiagnoseRecord();
+      for (const auto& [category, state] : run.states) *StateOf(record, category) = state;
+      now_ = run.at;
+      DiagnoseHistory::SaveDiagnoseRecord(record);
+    }
+    now_ = kNow;
+  }
+
+  // Shows the page as the page host does, and lets the legend and both animations finish.
+  void Open() {
+    w_ = std::make_unique<testenv::PageWindow<PageArchievement>>();
+    w_->page.SetSwitchPageCallback([this](enumPageType page) { switches.push_back(page); });
+    CControlUI* track = Find(u"lyt_hardware_norm_state");
+    const int layoutWidth = track->GetFixedWidth();
+    ASSERT_TRUE(UIMessageLoop::Instance().RunUntil([&] { return track->GetFixedWidth() != layoutWidth; }, 10s))
+        << "the legend was never laid out";
+    Settle();
+  }
+  void Settle() {
+    CControlUI* list = Find(u"lstSysdiagnoseArchieve");
+    for (int i = 0; i < 100; ++i) {
+      if (!w_->window.manager.HasTimer(list, PageArchievement::kDayBarTimer) &&
+          !w_->window.manager.HasTimer(list, PageArchievement::kSummaryTimer)) {
+        return;
+      }
+      w_->window.driver.Advance(20ms);
+    }
+    ADD_FAILURE() << "the animations never ended";
+  }
+
+  PageArchievement& Page() { return w_->page; }
+  CControlUI* Find(std::u16string_view name) { return w_->Find(name); }
+  COptionUI* BarOf(int k) { return dynamic_cast<COptionUI*>(w_->window.manager.FindControl(DayName(k))); }
+  static std::u16string DayName(int k) { return u"optSysdiagnoseDateItem" + platform::Utf8ToUtf16(std::to_string(k)); }
+  std::u16string Label(int k) { return Find(u"txt_hardware_his" + platform::Utf8ToUtf16(std::to_string(k)))->GetText(); }
+  std::vector<std::u16string> Labels() {
+    std::vector<std::u16string> labels;
+    for (int k = 0; k < 12; ++k) labels.push_back(Label(k));
+    return labels;
+  }
+  // The category lines' marks, in catalogue order: "ok", "bad" or "" (none).
+  std::vector<std::string> Marks() {
+    std::vector<std::string> marks;
+    auto* detail = w_->Find<DuiLib::CContainerUI>(u"lytSysdiagnoseDetail");
+    for (int i = 0; i < detail->GetCount(); ++i) {
+      const std::u16string image = w_->window.manager.FindSubControlByName(detail->GetItemAt(i), u"ctlStatus")->GetBkImage();
+      marks.push_back(image.find(u"ico_right") != std::u16string::npos    ? "ok"
+                      : image.find(u"ic_unusual") != std::u16string::npos ? "bad"
+                                                                            : "");
+    }
+    return marks;
+  }
+  size_t CatalogueIndex(enmHardwareID id) {
+    const auto& items = GetHardwareCatalog().Items();
+    for (size_t i = 0; i < items.size(); ++i) {
+      if (items[i].id == id) return i;
+    }
+    return items.size();
+  }
+
+  testenv::ScopedDataDir dataDir_;
+  int64_t now_ = kNow;
+  std::vector<enumPageType> switches;
+  std::unique_ptr<testenv::PageWindow<PageArchievement>> w_;
+
+ private:
+  std::string previousTz_;
+  bool hadTz_ = false;
+};
+
+TEST_F(PageArchievementTest, WithoutRunsOneTodayBarInvitesTheFirstDiagnosis) {
+  Open();
+
+  EXPECT_TRUE(Page().DayItems().empty());
+  ASSERT_NE(BarOf(0), nullptr);
+  EXPECT_TRUE(BarOf(0)->IsSelected());
+  EXPECT_EQ(BarOf(0)->GetFixedHeight(), 5);
+  EXPECT_EQ(BarOf(1), nullptr);
+  std::vector<std::u16string> labels(12);
+  labels[0] = Text(u"IDS_HARDWARE_DETECT_MAIN_TODAY");
+  EXPECT_EQ(Labels(), labels);
+  EXPECT_EQ(Find(u"txtSysdiagnoseArchievementSecondTitle")->GetText(), Text(u"IDS_HARDWARE_DETECT_MAIN_DETECT_NEW"));
+  EXPECT_EQ(Marks(), std::vector<std::string>(12, ""));
+  EXPECT_EQ(Find(u"lytSysdiagnoseDetail")->GetFixedHeight(), 12 * 40);
+  EXPECT_FALSE(Find(u"lytSysdiagnoseNormal")->IsVisible());
+  EXPECT_FALSE(Find(u"lytSysdiagnoseAbnormal")->IsVisible());
+  EXPECT_EQ(Find(u"txtSysdiagnoseNormalNum")->GetText(), u"0");
+  EXPECT_FALSE(Find(u"txtSysdiagnoseDateItemsTips")->IsVisible());
+}
+
+TEST_F(PageArchievementTest, DaysWithRunsBecomeBarsOldestLeftWithHeightsByTheirNormalCount) {
+  // Given runs five days ago (none normal), two days ago (6 of 12) and today (all 12); no run
+  // on the days between
+  Seed({{kToday - 5 * kDay + 10 * 3600, NormalOf12(0)},
+        {kToday - 2 * kDay + 10 * 3600, NormalOf12(6)},
+        {kToday + 10 * 3600, NormalOf12(12)}});
+
+  Open();
+
+  ASSERT_EQ(Page().DayItems().size(), 3u);
+  std::vector<int> heights;
+  for (int k = 0; k < 3; ++k) heights.push_back(BarOf(k)->GetFixedHeight());
+  EXPECT_EQ(heights, (std::vector<int>{5, 6 * 43 / 12 + 5, 48}));
+  EXPECT_EQ(Labels(), (std::vector<std::u16string>{DaysAgo(5), DaysAgo(2), Text(u"IDS_HARDWARE_DETECT_MAIN_TODAY"), u"", u"",
+                                                   u"", u"", u"", u"", u"", u"", u""}));
+  EXPECT_TRUE(BarOf(2)->IsSelected());
+  EXPECT_EQ(Page().ShownRun().secondTime, kToday + 10 * 3600);
+  EXPECT_EQ(BarOf(2)->GetBkColor(), 0x677B6EF9u);
+  EXPECT_EQ(BarOf(2)->GetSelectedBkColor2(), 0xB42D78FCu);
+  for (int k = 3; k < 12; ++k) {
+    ASSERT_NE(BarOf(k), nullptr);
+    EXPECT_EQ(BarOf(k)->GetBkColor() >> 24, 0u) << "bar " << k << " is transparent";
+    EXPECT_FALSE(w_->window.driver.IsReachable(BarOf(k))) << "bar " << k << " ignores the mouse";
+  }
+  EXPECT_EQ(Find(u"txtSysdiagnoseArchievementSecondTitle")->GetText(), Text(u"IDS_HARDWARE_DETECT_MAIN_LAST_NORM"));
+}
+
+TEST_F(PageArchievementTest, OfTwoRunsOnOneDayOnlyTheLaterIsShown) {
+  Seed({{kToday + 9 * 3600, AllNormalBut({{HARDWARE_CPU, 1}, {HARDWARE_DISK, 1}, {HARDWARE_GPU, 1}})},
+        {kToday + 14 * 3600, AllNormalBut({})}});
+
+  Open();
+
+  ASSERT_EQ(Page().DayItems().size(), 1u);
+  EXPECT_EQ(Page().DayItems()[0].secondTime, kToday + 14 * 3600);
+  EXPECT_EQ(Page().ShownRun().abnormalCount, 0);
+  EXPECT_EQ(Marks(), std::vector<std::string>(12, "ok"));
+  EXPECT_EQ(Find(u"txtSysdiagnoseArchievementSecondTitle")->GetText(), Text(u"IDS_HARDWARE_DETECT_MAIN_LAST_NORM"));
+}
+
+// Runs at 10:00 on each of the last `days` days, today included.
+class PageArchievementDays : public PageArchievementTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(PageArchievementDays, AtMostTwelveDaysAreShownTheMostRecentOnes) {
+  const int days = GetParam();
+  std::vector<SeededRun> runs;
+  for (int d = days - 1; d >= 0; --d) runs.push_back({kToday - d * kDay + 10 * 3600, NormalOf12(12)});
+  Seed(runs);
+
+  Open();
+
+  const int shown = std::min(days, 12);
+  ASSERT_EQ(Page().DayItems().size(), static_cast<size_t>(shown));
+  EXPECT_EQ(Page().DayItems().front().secondTime, kToday - (shown - 1) * kDay + 10 * 3600);
+  EXPECT_EQ(Label(0), DaysAgo(shown - 1));
+  EXPECT_EQ(Label(shown - 2), Text(u"IDS_HARDWARE_DETECT_MAIN_YESTERDAY"));
+  EXPECT_EQ(Label(shown - 1), Text(u"IDS_HARDWARE_DETECT_MAIN_TODAY"));
+  EXPECT_TRUE(BarOf(shown - 1)->IsSelected());
+}
+
+INSTANTIATE_TEST_SUITE_P(TwelveAndThirteen, PageArchievementDays, ::testing::Values(12, 13));
+
+TEST_F(PageArchievementTest, PickingADayShowsItsLinesItsSummaryBarAndItsTip) {
+  // Given an older run with a fault on the processor and the disks and the graphics not
+  // diagnosed, and a later run with every category normal
+  Seed({{kToday - kDay + 10 * 3600, AllNormalBut({{HARDWARE_CPU, 1}, {HARDWARE_DISK, 2}, {HARDWARE_GPU, -1}})},
+        {kToday + 10 * 3600, AllNormalBut({})}});
+  Open();
+  ASSERT_EQ(Marks(), std::vector<std::string>(12, "ok"));
+
+  // When the older day's column is clicked
+  ASSERT_TRUE(w_->window.driver.Click(u"btnSysdiagnoseDateItem0"));
+  Settle();
+
+  // Then its lines, its summary bar and the tip above its bar show that run
+  EXPECT_TRUE(BarOf(0)->IsSelected());
+  EXPECT_FALSE(BarOf(1)->IsSelected());
+  std::vector<std::string> marks(12, "ok");
+  marks[CatalogueIndex(HARDWARE_CPU)] = "bad";
+  marks[CatalogueIndex(HARDWARE_DISK)] = "bad";
+  marks[CatalogueIndex(HARDWARE_GPU)] = "";
+  EXPECT_EQ(Marks(), marks);
+  EXPECT_EQ(Find(u"txtSysdiagnoseDetailDate")->GetText(), Text(u"IDS_HARDWARE_DETECT_MAIN_YESTERDAY"));
+  const int track = Find(u"lyt_hardware_norm_state")->GetFixedWidth();
+  EXPECT_EQ(Find(u"lytSysdiagnoseNormal")->GetFixedWidth(), 9 * track / 11);
+  EXPECT_EQ(Find(u"lytSysdiagnoseAbnormal")->GetFixedWidth(), 2 * track / 11);
+  EXPECT_EQ(Find(u"txtSysdiagnoseNormalNum")->GetText(), u"9");
+  EXPECT_EQ(Find(u"txtSysdiagnoseAbnormalNum")->GetText(), u"2");
+  CControlUI* tip = Find(u"txtSysdiagnoseDateItemsTips");
+  EXPECT_TRUE(tip->IsVisible());
+  EXPECT_EQ(tip->GetText(), FormatCount(u"IDS_HARDWARE_DIAGNOSE_NUM_NORMAL", u"IDS_HARDWARE_DIAGNOSE_NUM_NORMAL", 9));
+  const RECT bar = BarOf(0)->GetPos();
+  const RECT at = tip->GetPos();
+  EXPECT_LE(std::abs((at.left + at.right) - (bar.left + bar.right)), 2) << "the tip stands centred over its bar";
+  EXPECT_EQ(at.bottom, bar.top) << "and right on top of it";
+
+  // And back on the later day, the summary bar is all normal again
+  ASSERT_TRUE(w_->window.driver.Click(u"btnSysdiagnoseDateItem1"));
+  Settle();
+  EXPECT_EQ(Find(u"lytSysdiagnoseNormal")->GetFixedWidth(), track);
+  EXPECT_FALSE(Find(u"lytSysdiagnoseAbnormal")->IsVisible());
+  EXPECT_EQ(Find(u"txtSysdiagnoseNormalNum")->GetText(), u"12");
+}
+
+TEST_F(PageArchievementTest, TheSubtitleCountsTheAbnormalCategoriesOfTheLatestRun) {
+  Seed({{kToday - kDay, AllNormalBut({})}, {kToday + 3600, AllNormalBut({{HARDWARE_BATTERY, 1}, {HARDWARE_NETCARD, 3}})}});
+
+  Open();
+
+  EXPECT_EQ(Find(u"txtSysdiagnoseArchievementSecondTitle")->GetText(),
+            UICulture::GetInstance().GetMultiVarStr(u"IDS_HARDWARE_DETECT_MAIN_LAST_ABNORM", {2}));
+}
+
+TEST_F(PageArchievementTest, InARightToLeftInterfaceTheTipIsMirroredWithinItsParent) {
+  Seed({{kToday - kDay + 10 * 3600, NormalOf12(3)}, {kToday + 10 * 3600, NormalOf12(7)}});
+  Open();
+  CControlUI* tip = Find(u"txtSysdiagnoseDateItemsTips");
+  const RECT leftToRight = tip->GetFloatPos();
+  const int parentWidth = tip->GetParent()->GetWidth();
+
+  testenv::UseMachine(R"({"host": {"rightToLeft": true}})");
+  Page().Refresh();
+  Settle();
+
+  const RECT rightToLeft = tip->GetFloatPos();
+  EXPECT_EQ(rightToLeft.left, parentWidth - leftToRight.right);
+  EXPECT_EQ(rightToLeft.right, parentWidth - leftToRight.left);
+  EXPECT_EQ(rightToLeft.top, leftToRight.top);
+}
+
+TEST_F(PageArchievementTest, TheLegendLabelsTakeTheWiderTextAndTheTracksTheRest) {
+  Open();
+
+  const int label = Find(u"txt_hardware_norm_state")->GetFixedWidth();
+  EXPECT_EQ(Find(u"txt_hardware_abnorm_state")->GetFixedWidth(), label);
+  EXPECT_GT(label, 0);
+  EXPECT_EQ(Find(u"lyt_hardware_norm_state")->GetFixedWidth() + label, 546);
+  EXPECT_EQ(Find(u"lyt_hardware_abnorm_state")->GetFixedWidth() + label, 546);
+}
+
+TEST_F(PageArchievementTest, TheStartButtonReportsAndSwitchesToTheScanPage) {
+  Open();
+
+  ASSERT_TRUE(w_->window.driver.Click(u"btnSysdiagnoseScan"));
+
+  EXPECT_EQ(switches, (std::vector<enumPageType>{PAGE_SCAN}));
+  EXPECT_EQ(EventDataReport::Instance().SentEvents(), (std::vector<std::pair<std::string, std::string>>{{"620000001", ""}}));
+}
+
+// Day labels from the local day of now (15:00 on 2026-03-09).
+struct DayLabelCase {
+  int64_t at;
+  std::u16string expected;
+};
+
+TEST_F(PageArchievementTest, DayLabelsCountWholeDaysBackFromTheStartOfToday) {
+  const std::u16string today = Text(u"IDS_HARDWARE_DETECT_MAIN_TODAY");
+  const std::u16string yesterday = Text(u"IDS_HARDWARE_DETECT_MAIN_YESTERDAY");
+  const DayLabelCase cases[] = {
+      {kNow, today},
+      {kToday + 1, today},
+      {kToday, DaysAgo(1)},  // exactly at midnight the run counts as the day before
+      {kToday - 1, yesterday},
+      {kToday - kDay, yesterday},
+      {kToday - kDay - 1, DaysAgo(2)},
+      {kToday - 10 * kDay + 3600, DaysAgo(10)},
+  };
+  for (const DayLabelCase& c : cases) EXPECT_EQ(FormatDayLabel(c.at), c.expected) << "at " << c.at - kToday;
+}
+
+TEST(FormatCount, TakesThePluralKeyAboveOneAndGivesNothingForABrokenPattern) {
+  testenv::ScopedDataDir dataDir;
+  EXPECT_EQ(FormatCount(u"IDS_HARDWARE_DIAGNOSE_NUM_NORMAL", u"IDS_HARDWARE_DIAGNOSE_NUM", 1), u"1 normal");
+  EXPECT_EQ(FormatCount(u"IDS_HARDWARE_DIAGNOSE_NUM_NORMAL", u"IDS_HARDWARE_DIAGNOSE_NUM", 2), u"2");
+  EXPECT_EQ(FormatCount(u"NO_SUCH_KEY_{0", u"NO_SUCH_KEY_{0", 1), u"");
+}
+
+}  // namespace
+}  // namespace zel::sysdiagnose
