@@ -164,12 +164,9 @@ int RunDiagnose(const std::vector<std::string>& args) {
   std::atomic<bool> interrupted{false};
   SignalWatch signals([&interrupted] { interrupted = true; });
 
-  PluginHost& host = TheHost();
-  std::string error;
-  if (!host.Load(error)) {
-    PrintError(spec.name, error);
-    return kExitFailure;
-  }
+  PluginHost* loaded = LoadTheHost(spec.name);
+  if (loaded == nullptr) return kExitFailure;
+  PluginHost& host = *loaded;
   PageDriver page(host.Window());
   page.Click(u"btnSysdiagnoseScan");
   if (!page.RunUntil([&] { return ReadScanPage(page).ready || interrupted; }, kPageLimit) || interrupted) {

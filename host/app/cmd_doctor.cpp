@@ -180,11 +180,7 @@ int RunDoctor(const std::vector<std::string>& args) {
   const bool repair = parsed.Has("--repair");
 
   // The health-check service lives in the plug-in's page host: it comes to life with the page.
-  std::string error;
-  if (!TheHost().Load(error)) {
-    PrintError("doctor", error);
-    return kExitFailure;
-  }
+  if (LoadTheHost("doctor") == nullptr) return kExitFailure;
   DoctorModule module;
   ProgressPrinter progress(json);
   std::vector<DoctorReport> all;

@@ -73,12 +73,9 @@ int RunHistory(const std::vector<std::string>& args) {
   if (auto status = BeginCommand(spec, args, parsed)) return *status;
   const bool json = parsed.Has("--json");
 
-  PluginHost& host = TheHost();
-  std::string error;
-  if (!host.Load(error)) {
-    PrintError(spec.name, error);
-    return kExitFailure;
-  }
+  PluginHost* loaded = LoadTheHost(spec.name);
+  if (loaded == nullptr) return kExitFailure;
+  PluginHost& host = *loaded;
   PageDriver page(host.Window());
   Settle(page);
   const HistoryPageView first = ReadHistoryPage(page);

@@ -83,12 +83,9 @@ int RunScan(const std::vector<std::string>& args) {
   if (auto status = BeginCommand(spec, args, parsed)) return *status;
   const bool json = parsed.Has("--json");
 
-  PluginHost& host = TheHost();
-  std::string error;
-  if (!host.Load(error)) {
-    PrintError(spec.name, error);
-    return kExitFailure;
-  }
+  PluginHost* loaded = LoadTheHost(spec.name);
+  if (loaded == nullptr) return kExitFailure;
+  PluginHost& host = *loaded;
   PageDriver page(host.Window());
   if (!page.Click(u"btnSysdiagnoseScan")) {
     PrintError(spec.name, "the history page offers no scan");

@@ -55,13 +55,11 @@ int RunUi(const std::vector<std::string>& args) {
   if (auto status = BeginCommand(spec, args, parsed)) return *status;
 
   SignalWatch signals(EndTheLoop);
-  PluginHost& host = TheHost();
-  std::string error;
-  if (!host.Load(error)) {
-    PrintError(spec.name, error);
-    return kExitFailure;
-  }
+  PluginHost* loaded = LoadTheHost(spec.name);
+  if (loaded == nullptr) return kExitFailure;
+  PluginHost& host = *loaded;
   UiServer server(host.Window());
+  std::string error;
   if (!server.Start(port, error)) {
     PrintError(spec.name, error);
     return kExitFailure;

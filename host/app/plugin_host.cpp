@@ -6,6 +6,7 @@
 #include "DuiLib/UIMessageLoop.h"
 #include "DuiLib/UITabLayout.h"
 #include "PluginsManager/PluginsManager.h"
+#include "app/command.h"
 #include "app/stored_runs.h"
 #include "utility/CPKTSoftShelf.h"
 
@@ -34,6 +35,13 @@ std::vector<x3::IObject*>& KeptObjects() {
 PluginHost& TheHost() {
   static PluginHost* host = new PluginHost();  // never destroyed: see the header
   return *host;
+}
+
+PluginHost* LoadTheHost(const std::string& command) {
+  std::string error;
+  if (TheHost().Load(error)) return &TheHost();
+  PrintError(command, error);
+  return nullptr;
 }
 
 PluginHost::PluginHost() {

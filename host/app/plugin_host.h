@@ -64,5 +64,7 @@ class PluginHost : public DuiLib::CNotifyPump, public DuiLib::INotifyUI {
 // The host of this process, made on first use. It lives, with its window, until the process ends,
 // as the plug-in's pages (which live that long) hold its controls.
 PluginHost& TheHost();
+// TheHost with the plug-in loaded; null, after the command's one error line, when it cannot be.
+PluginHost* LoadTheHost(const std::string& command);
 
 }  // namespace app
