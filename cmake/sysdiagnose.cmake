@@ -22,7 +22,7 @@ function(sysdiagnose_test dir)
   target_link_libraries(${name} PRIVATE plugin_core test_support GTest::gtest GTest::gmock GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "SYSDIAGNOSE_APP_DIR=${CMAKE_BINARY_DIR}/bin;SYSDIAGNOSE_DATA_DIR=${CMAKE_BINARY_DIR}/testdata/${name};SYSDIAGNOSE_MACHINE="
+    ENVIRONMENT "SYSDIAGNOSE_APP_DIR=${CMAKE_BINARY_DIR}/bin;SYSDIAGNOSE_DATA_DIR=${CMAKE_BINARY_DIR}/testdata/${name};SYSDIAGNOSE_MACHINE=${CMAKE_SOURCE_DIR}/resources/machines/empty.json"
     TIMEOUT 300)
   add_dependencies(${name} resources)
 endfunction()

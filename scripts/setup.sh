@@ -8,6 +8,7 @@ preset=${1:-default}
 packages=(cmake ninja-build g++ pkg-config ccache
   librapidxml-dev libicu-dev liblog4cplus-dev libsqlite3-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libpci-dev pci.ids libatasmart-dev
   python3 chromium fonts-liberation2 fonts-wqy-microhei  # the browser check of the pages' HTML
   libcpp-httplib-dev nodejs)  # sysdiagnose-host ui, and its browser test
 missing=()

@@ -1,6 +1,6 @@
-// The fault-detection library, answered from the machine model: each check is looked up by its
-// path under "checks", each repair by its operation name under "repairs". Calls take as long as
-// the profile's delayMs says and are journalled with their arguments.
+// The fault-detection library, answered by the machine model: each check is asked by its path
+// under "checks", each repair by its operation name. A described machine's calls take as long as
+// its delayMs says; every call is journalled with its arguments.
 #include "DeviceFalutDetect/DeviceFalutDetect.h"
 
 #include <algorithm>
@@ -31,10 +31,17 @@ uint32_t CheckCode(std::string_view call, std::string_view path, std::u16string&
   return check.code;
 }
 
+// The SMART attribute numbers behind the records' verdict bytes, in record order.
+constexpr uint8_t kHddAttributes[24] = {0x01, 0x03, 0x04, 0x05, 0x07, 0x09, 0x0A, 0x0C, 0xB7, 0xB8, 0xBB, 0xBC,
+                                        0xBD, 0xBE, 0xBF, 0xC0, 0xC1, 0xC2, 0xC5, 0xC6, 0xC7, 0xF0, 0xF1, 0xF2};
+constexpr uint8_t kSsdAttributes[22] = {0x01, 0x05, 0x09, 0x0C, 0xAA, 0xAB, 0xAC, 0xAD, 0xAE, 0xAF, 0xB0,
+                                        0xB2, 0xB3, 0xB4, 0xB5, 0xB6, 0xB7, 0xC3, 0xE8, 0xE9, 0xF1, 0xF2};
+
 template <size_t N>
-uint32_t CheckSmart(std::string_view call, const std::u16string& firmware, uint8_t (&attributes)[N]) {
+uint32_t CheckSmart(std::string_view call, const std::u16string& firmware, const uint8_t (&ids)[N],
+                    uint8_t (&attributes)[N]) {
   std::fill_n(attributes, N, uint8_t{0});
-  const auto disk = Machine::Instance().RunDiskCheck(call, firmware, platform::Utf16ToUtf8(firmware));
+  const auto disk = Machine::Instance().RunDiskCheck(call, firmware, ids, platform::Utf16ToUtf8(firmware));
   std::copy_n(disk.smart.begin(), std::min(N, disk.smart.size()), attributes);
   return disk.code;
 }
@@ -116,10 +123,10 @@ uint32_t CMemFaultDetect::CheckBitFlip(std::u16string& detail, int&) {
 // ---- CDiskFaultDetect ----------------------------------------------------------------------
 
 uint32_t CDiskFaultDetect::CheckHhdSmartResult(const std::u16string& firmware, tagHHD_DISK_SMART_INFO& info, int&) {
-  return CheckSmart("CDiskFaultDetect::CheckHhdSmartResult", firmware, info.attributes);
+  return CheckSmart("CDiskFaultDetect::CheckHhdSmartResult", firmware, kHddAttributes, info.attributes);
 }
 uint32_t CDiskFaultDetect::CheckSsdSmartResult(const std::u16string& firmware, tagSSD_DISK_SMART_INFO& info, int&) {
-  return CheckSmart("CDiskFaultDetect::CheckSsdSmartResult", firmware, info.attributes);
+  return CheckSmart("CDiskFaultDetect::CheckSsdSmartResult", firmware, kSsdAttributes, info.attributes);
 }
 
 // ---- CVideoCardDetect ----------------------------------------------------------------------

@@ -1,12 +1,17 @@
-// sysdiagnose-host machine FILE: checks a machine profile and describes the notebook it stands
-// for: host facts, every device, and what every check and repair will answer.
+// sysdiagnose-host machine [FILE|DIR]: checks a machine profile and describes the notebook it
+// stands for: host facts, every device, and what every check and repair will answer. Without a
+// file it describes the running machine (a directory: a recorded one): what it answers, what it
+// could not read, and what each check looks at.
 #include <algorithm>
+#include <filesystem>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
 
 #include "app/command.h"
+#include "machine/linux/linux_checks.h"
 #include "machine/machine.h"
+#include "machine/machine_backend.h"
 #include "platform/encoding.h"
 
 namespace {
@@ -74,13 +79,15 @@ void DescribeVideoCard(Report& report, std::string_view label, const VideoCard& 
 
 void DescribeAdapter(Report& report, std::string_view label, const NetworkAdapter& adapter) {
   const std::string ids = adapter.hardIds.empty() ? "" : std::to_string(adapter.hardIds.size()) + " hardware id(s)";
-  report.Row(label, Join({U8(adapter.caption), U8(adapter.manufacturer), ids}), 2);
+  const std::string driver = adapter.driver.empty() ? "" : "driver " + U8(adapter.driver);
+  report.Row(label, Join({U8(adapter.caption), U8(adapter.manufacturer), driver, ids}), 2);
 }
 
 void DescribeHardware(Report& report, const Hardware& hw) {
   report.Section("Hardware");
   report.Row("Processor", Join({U8(hw.cpu.name), U8(hw.cpu.manufacturer), Number(hw.cpu.cores, "cores"),
                                 Number(hw.cpu.threads, "threads"), Number(hw.cpu.extClockMHz, "MHz external clock"),
+                                Number(hw.cpu.baseMHz, "MHz base"), Number(hw.cpu.currentMHz, "MHz now"),
                                 Number(hw.cpu.l1KB, "KB L1"), Number(hw.cpu.l2KB, "KB L2"), Number(hw.cpu.l3KB, "KB L3")}));
   report.Row("Mainboard", Join({U8(hw.baseboard.product), U8(hw.baseboard.manufacturer), U8(hw.baseboard.version),
                                 U8(hw.baseboard.serialNumber).empty() ? "" : "S/N " + U8(hw.baseboard.serialNumber)}));
@@ -298,14 +305,81 @@ ordered_json ProfileJson(const Profile& profile) {
           {"logService", {{"offerUpload", profile.logService.offerUpload}, {"items", items}}}};
 }
 
-constexpr const char* kUsage =
-    "usage: sysdiagnose-host machine [--verbose] [--json] FILE\n"
-    "  checks the machine profile FILE and describes the notebook it stands for; --json prints the\n"
-    "  profile with every default filled in";
+void DescribeLimits(Report& report, const std::vector<std::string>& limits) {
+  report.Section("Not readable here");
+  if (limits.empty()) report.Row("nothing", "every source could be read");
+  for (const std::string& limit : limits) report.Row("-", limit);
+}
 
-std::string CheckOneFile(const app::ParsedArgs& parsed) {
-  if (parsed.positional.size() == 1 && !parsed.positional[0].empty()) return {};
-  return parsed.positional.empty() ? "a machine profile FILE is needed" : "one machine profile FILE, not several";
+void DescribeRunningChecks(Report& report) {
+  report.Section("Checks");
+  for (const auto& check : linuxhost::LinuxChecks()) report.Row(check.path, std::string(check.meaning));
+  report.Row("disks", "SMART of each disk (ATA through libatasmart, NVMe health log); unreadable: code 2");
+  report.Section("Repairs");
+  for (std::string_view name : RepairNames()) {
+    const bool real = name == "RepairWifiProblem" || name == "RepairBTProblems";
+    report.Row(name, real ? (name == "RepairBTProblems" ? "switches Bluetooth back on (rfkill), when permitted"
+                                                        : "switches Wi-Fi back on (rfkill), when permitted")
+                          : "fails and changes nothing");
+  }
+}
+
+// Asking each disk once also brings what keeps its health unreadable into the limits.
+void DescribeDiskHealth(Report& report, MachineBackend& backend, const Hardware& hw) {
+  report.Section("Disk health");
+  if (hw.disks.empty()) report.Row("no disks", "");
+  for (size_t i = 0; i < hw.disks.size(); ++i) {
+    const DiskCheck check = backend.CheckDisk(i, hw.disks[i].firmware, {});
+    const std::string verdict = check.code == 1 ? "healthy" : check.code == 2 ? "not available (code 2)" : "NOT HEALTHY, code " + Code(check.code);
+    report.Row("disk " + std::to_string(i), verdict);
+  }
+}
+
+// What the running machine answers: its facts as profile JSON (checks are made live, so none are
+// listed), each disk's health and what could not be read.
+ordered_json RunningMachineJson(MachineBackend& backend, const Profile& facts) {
+  ordered_json disks = ordered_json::array();
+  for (size_t i = 0; i < facts.hardware.disks.size(); ++i) {
+    const DiskCheck check = backend.CheckDisk(i, facts.hardware.disks[i].firmware, {});
+    disks.push_back({{"code", check.code}, {"smart", check.smart}});
+  }
+  return {{"machine", backend.Description()},
+          {"host", HostJson(facts.host)},
+          {"hardware", HardwareJson(facts.hardware)},
+          {"diskHealth", disks},
+          {"limits", backend.Limits()}};
+}
+
+int DescribeRunningMachine(const std::string& root, bool json) {
+  Machine::Instance().UseRunningMachine(root.empty() ? "/" : root);
+  const auto backend = Machine::Instance().Backend();
+  const auto facts = backend->Facts();
+  if (json) {
+    app::PrintJson(RunningMachineJson(*backend, *facts));
+    return app::kExitOk;
+  }
+  std::ostringstream text;
+  text << backend->Description() << '\n';
+  Report report(text);
+  DescribeHost(report, *facts);
+  DescribeHardware(report, facts->hardware);
+  DescribeDiskHealth(report, *backend, facts->hardware);
+  DescribeLimits(report, backend->Limits());
+  DescribeRunningChecks(report);
+  std::cout << text.str();
+  return app::kExitOk;
+}
+
+constexpr const char* kUsage =
+    "usage: sysdiagnose-host machine [--verbose] [--json] [FILE|DIR]\n"
+    "  without FILE describes this machine (a DIR: a recorded one): what it answers, what it could\n"
+    "  not read and what each check looks at; with FILE checks the machine profile FILE and describes\n"
+    "  the notebook it stands for; --json prints the facts (a profile: with every default filled in)";
+
+std::string CheckFileArgument(const app::ParsedArgs& parsed) {
+  if (parsed.positional.size() > 1) return "one machine profile FILE, not several";
+  if (parsed.positional.size() == 1 && parsed.positional[0].empty()) return "the machine profile FILE is empty";
+  return {};
 }
 
 int DescribeMachine(const std::vector<std::string>& args) {
@@ -315,9 +389,13 @@ int DescribeMachine(const std::vector<std::string>& args) {
                               .flags = {"--json"},
                               .positional = true,
                               .usesData = false,
-                              .checkArgs = CheckOneFile};
+                              .checkArgs = CheckFileArgument};
   if (auto exit = app::BeginCommand(spec, args, parsed)) return *exit;
+  const bool json = parsed.Has("--json");
+  if (parsed.positional.empty()) return DescribeRunningMachine({}, json);
   const std::string& file = parsed.positional[0];
+  std::error_code ec;
+  if (std::filesystem::is_directory(file, ec)) return DescribeRunningMachine(file, json);
   const LoadResult result = ReadProfileFile(file);
   if (!result) {
     app::PrintError("machine", result.error);
@@ -342,4 +420,5 @@ int DescribeMachine(const std::vector<std::string>& args) {
 
 }  // namespace
 
-REGISTER_COMMAND("machine", "check a machine profile and describe the notebook it stands for (--json)", DescribeMachine);
+REGISTER_COMMAND("machine", "describe this machine, or check a machine profile and describe its notebook (--json)",
+                 DescribeMachine);

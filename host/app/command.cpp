@@ -15,21 +15,17 @@ namespace {
 
 constexpr const char* kProgram = "sysdiagnose-host";
 
-// Loads the profile named by --machine, else $SYSDIAGNOSE_MACHINE; none: the empty machine.
+// Selects the machine --machine names, else $SYSDIAGNOSE_MACHINE; none: the running machine.
 bool LoadMachine(const std::string& command, const std::string& machineFile) {
-  std::string file = machineFile;
-  if (file.empty()) {
-    if (const char* env = std::getenv("SYSDIAGNOSE_MACHINE")) file = env;
+  std::string name = machineFile;
+  if (name.empty()) {
+    if (const char* env = std::getenv("SYSDIAGNOSE_MACHINE")) name = env;
   }
   // Taken from here on: the machine would read it again on first use and report a bad one twice.
   unsetenv("SYSDIAGNOSE_MACHINE");
-  if (file.empty()) {
-    host::machine::Machine::Instance().Clear();
-    return true;
-  }
-  auto result = host::machine::Machine::Instance().LoadFile(file);
-  if (!result) PrintError(command, result.error);
-  return static_cast<bool>(result);
+  const std::string error = host::machine::Machine::Instance().Select(name);
+  if (!error.empty()) PrintError(command, error);
+  return error.empty();
 }
 
 }  // namespace

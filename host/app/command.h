@@ -60,8 +60,8 @@ struct CommandSpec {
 // that could not be stored. Returns the exit status when the command must end here.
 std::optional<int> BeginCommand(const CommandSpec& spec, const std::vector<std::string>& args, ParsedArgs& out);
 
-// Applies --data-dir and loads the profile named by --machine (or $SYSDIAGNOSE_MACHINE); prints
-// one line and returns false on a bad profile. BeginCommand does this after its checks.
+// Applies --data-dir and selects the machine --machine (or $SYSDIAGNOSE_MACHINE) names, the running
+// one when neither does; prints one line and returns false on a bad profile. BeginCommand does this after its checks.
 bool PrepareMachine(const std::string& machineFile, const std::string& dataDir);
 
 // The one line on stderr of an error that ends the command: "sysdiagnose-host NAME: TEXT".

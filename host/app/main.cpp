@@ -1,4 +1,5 @@
-// sysdiagnose-host: the reference host program that runs the plug-in on a (simulated) notebook.
+// sysdiagnose-host: the reference host program that runs the plug-in on this machine or on a
+// described one.
 #include <iostream>
 
 #include "app/command.h"

@@ -1,12 +1,15 @@
-// The process's simulated machine. Readers take a snapshot of the profile (a shared pointer) and
-// never see it change under them: a repair's fixes and a new load publish a new profile instead.
+// The process's machine. Readers take a snapshot of the facts (a shared pointer) and never see
+// them change under them: a repair's fixes and a new selection publish new ones instead.
 #include "machine/machine.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <stdexcept>
 
-#include "platform/encoding.h"
+#include "machine/linux/linux_machine.h"
+#include "machine/machine_backend.h"
+#include "machine/profile_backend.h"
 
 namespace host::machine {
 namespace {
@@ -16,40 +19,15 @@ std::shared_ptr<const Profile> EmptyProfile() {
   return empty;
 }
 
-// A real wait, not platform::SleepFor: tests shorten the product's own pauses through that hook,
-// and a profile's delay must stay as long as it says.
-void Wait(uint32_t delayMs) {
-  if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+std::shared_ptr<MachineBackend> ProfileMachine(std::shared_ptr<const Profile> profile, std::string description) {
+  if (!profile) return std::make_shared<ProfileBackend>(EmptyProfile(), "the empty machine");
+  return std::make_shared<ProfileBackend>(std::move(profile), std::move(description));
 }
 
 template <class Value>
 Value Lookup(const std::map<std::string, Value>& table, std::string_view key, Value fallback) {
   const auto it = table.find(std::string(key));
   return it == table.end() ? fallback : it->second;
-}
-
-// "disks[3]" -> 3; the path was checked when the profile was read.
-size_t DiskIndexOf(std::string_view path) {
-  const size_t open = path.find('[');
-  return static_cast<size_t>(std::strtoul(std::string(path.substr(open + 1)).c_str(), nullptr, 10));
-}
-
-void Fix(Profile& profile, const std::string& path) {
-  if (path == "video.deviceReturn") {
-    profile.videoDeviceReturn = 0;
-  } else if (path.starts_with("disks[")) {
-    const size_t index = DiskIndexOf(path);
-    if (index < profile.disks.size()) {
-      DiskCheck healthy;
-      healthy.delayMs = profile.disks[index].delayMs;
-      profile.disks[index] = healthy;
-    }
-  } else {
-    const uint32_t delayMs = Lookup(profile.checks, path, CheckResult{}).delayMs;
-    CheckResult passing;
-    passing.delayMs = delayMs;
-    profile.checks[path] = passing;
-  }
 }
 
 // The disk whose firmware revision this thread read last, and what the read answered.
@@ -68,46 +46,62 @@ Machine& Machine::Instance() {
   return *machine;
 }
 
-Machine::Machine() : profile_(EmptyProfile()) {
-  const char* file = std::getenv("SYSDIAGNOSE_MACHINE");
-  if (file == nullptr || *file == '\0') return;
-  LoadResult result = ReadProfileFile(file);
-  if (result) {
-    profile_ = std::move(result.profile);
-  } else {
-    std::cerr << "sysdiagnose: machine profile refused, running without one: " << result.error << '\n';
+Machine::Machine() : backend_(ProfileMachine(nullptr, {})) {
+  const char* name = std::getenv("SYSDIAGNOSE_MACHINE");
+  const std::string error = Select(name == nullptr ? "" : name);
+  if (!error.empty()) std::cerr << "sysdiagnose: machine profile refused, running without one: " << error << '\n';
+}
+
+std::string Machine::Select(const std::string& name) {
+  if (name.empty()) {
+    UseRunningMachine();
+    return {};
   }
+  std::error_code ec;
+  if (std::filesystem::is_directory(name, ec)) {
+    UseRunningMachine(name);
+    return {};
+  }
+  const LoadResult result = LoadFile(name);
+  return result ? std::string() : result.error;
+}
+
+void Machine::UseRunningMachine(const std::string& root) {
+  Use(std::make_shared<linuxhost::LinuxMachine>(linuxhost::LinuxMachine::Options::FromEnvironment(root)));
+}
+
+void Machine::Use(std::shared_ptr<MachineBackend> backend) {
+  if (!backend) backend = ProfileMachine(nullptr, {});
+  std::lock_guard guard(lock_);
+  backend_ = std::move(backend);
+}
+
+std::shared_ptr<MachineBackend> Machine::Backend() const {
+  std::lock_guard guard(lock_);
+  return backend_;
 }
 
 LoadResult Machine::LoadFile(const std::string& path) {
   LoadResult result = ReadProfileFile(path);
-  if (result) Load(result.profile);
+  if (result) Use(ProfileMachine(result.profile, "profile " + path));
   return result;
 }
 
 LoadResult Machine::LoadJson(std::string_view json, std::string_view sourceName) {
   LoadResult result = ParseProfile(json, sourceName);
-  if (result) Load(result.profile);
+  if (result) Use(ProfileMachine(result.profile, "profile " + std::string(sourceName)));
   return result;
 }
 
-void Machine::Load(std::shared_ptr<const Profile> profile) {
-  if (!profile) profile = EmptyProfile();
-  std::lock_guard guard(lock_);
-  profile_ = std::move(profile);
-}
+void Machine::Load(std::shared_ptr<const Profile> profile) { Use(ProfileMachine(std::move(profile), "a profile")); }
 
 void Machine::Clear() { Load(nullptr); }
 
-std::shared_ptr<const Profile> Machine::Current() const {
-  std::lock_guard guard(lock_);
-  return profile_;
-}
+std::shared_ptr<const Profile> Machine::Current() const { return Backend()->Facts(); }
 
 CheckResult Machine::RunCheck(std::string_view call, std::string_view path, std::string_view args) {
   const auto begin = std::chrono::steady_clock::now();
-  const CheckResult result = Lookup(Current()->checks, path, CheckResult{});
-  Wait(result.delayMs);
+  const CheckResult result = Backend()->Check(path);
   Record(call, args, begin);
   if (!result.throws.empty()) throw std::runtime_error(result.throws);
   return result;
@@ -130,43 +124,25 @@ std::u16string Machine::ReadDiskFirmware(std::string_view call, int index) {
   return diskInHand.firmware;
 }
 
-DiskCheck Machine::RunDiskCheck(std::string_view call, std::u16string_view firmware, std::string_view args) {
+DiskCheck Machine::RunDiskCheck(std::string_view call, std::u16string_view firmware,
+                                std::span<const uint8_t> attributes, std::string_view args) {
   const auto begin = std::chrono::steady_clock::now();
-  const auto profile = Current();
-  const auto& disks = profile->hardware.disks;
-  std::optional<size_t> disk;
-  if (diskInHand.read && diskInHand.firmware == firmware) disk = diskInHand.index;
-  for (size_t i = 0; !disk && i < disks.size(); ++i) {
-    if (disks[i].firmware == firmware) disk = i;
-  }
-  DiskCheck result;
-  result.code = 2;  // no such disk
-  if (disk && *disk < disks.size()) result = *disk < profile->disks.size() ? profile->disks[*disk] : DiskCheck{};
-  Wait(result.delayMs);
+  std::optional<size_t> index;
+  if (diskInHand.read && diskInHand.firmware == firmware) index = diskInHand.index;
+  const DiskCheck result = Backend()->CheckDisk(index, firmware, attributes);
   Record(call, args, begin);
   return result;
 }
 
 RepairOutcome Machine::RunRepair(std::string_view call, std::string_view repairName, std::string_view args) {
   const auto begin = std::chrono::steady_clock::now();
-  const RepairOutcome outcome = Lookup(Current()->repairs, repairName, RepairOutcome{});
-  Wait(outcome.delayMs);
-  if (outcome.succeeded && !outcome.fixes.empty()) ApplyFixes(outcome.fixes);
+  const RepairOutcome outcome = Backend()->Repair(repairName);
   Record(call, args, begin);
   return outcome;
 }
 
 void Machine::Note(std::string_view call, std::string_view args) {
   Record(call, args, std::chrono::steady_clock::now());
-}
-
-// Fixes land on the profile as it is now (a load during the repair's delay is respected), copied
-// so that snapshots already handed out stay as they were.
-void Machine::ApplyFixes(const std::vector<std::string>& fixes) {
-  std::lock_guard guard(lock_);
-  auto repaired = std::make_shared<Profile>(*profile_);
-  for (const std::string& path : fixes) Fix(*repaired, path);
-  profile_ = std::move(repaired);
 }
 
 std::vector<JournalEntry> Machine::Journal() const {

@@ -1,7 +1,8 @@
 #pragma once
-// The machine model: a simulated notebook read from a machine profile (see the profile format in
-// the design notes). The hardware-information and fault-detection stand-ins answer from it, and
-// every library call is written to a journal that tests can read.
+// The machine model: what the hardware-information and fault-detection stand-ins answer. Behind it
+// stands either a described notebook read from a machine profile (see the profile format in the
+// design notes) or the running Linux machine. Every library call is written to a journal that
+// tests can read.
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -65,6 +66,7 @@ struct HostFacts {
 struct Cpu {
   std::u16string name, manufacturer;
   uint32_t cores = 0, threads = 0, extClockMHz = 0, l1KB = 0, l2KB = 0, l3KB = 0;
+  uint32_t baseMHz = 0, currentMHz = 0;  // the running machine's clocks; a profile has none
 };
 struct Baseboard {
   std::u16string product, manufacturer, version, serialNumber;
@@ -105,6 +107,7 @@ struct Audio {
 struct NetworkAdapter {
   std::vector<std::u16string> hardIds;
   std::u16string caption, manufacturer;
+  std::u16string driver;  // the running machine's kernel driver; a profile has none
 };
 struct Network {
   std::vector<std::u16string> internalHardIds;
@@ -184,33 +187,47 @@ struct JournalEntry {
   std::chrono::steady_clock::time_point begin, end;
 };
 
+class MachineBackend;
+
 class Machine {
  public:
-  // The process's machine. On first use it loads $SYSDIAGNOSE_MACHINE when set; a profile that
-  // cannot be read there is reported on stderr and the machine stays empty.
+  // The process's machine. On first use it selects what $SYSDIAGNOSE_MACHINE names (see Select);
+  // a profile that cannot be read there is reported on stderr and the machine stays empty.
   static Machine& Instance();
+
+  // Selects the machine a name stands for: empty is the running machine, a directory a recorded
+  // machine tree read as the running one, anything else a profile file. On failure the current
+  // machine is kept and the one-line error returned; empty text on success.
+  std::string Select(const std::string& name);
+  // The running Linux machine, read through `root` ("/", or a recorded tree).
+  void UseRunningMachine(const std::string& root = "/");
+  void Use(std::shared_ptr<MachineBackend> backend);
+  // Never null.
+  std::shared_ptr<MachineBackend> Backend() const;
 
   // Replace the profile; on failure the current one is kept and the error returned.
   LoadResult LoadFile(const std::string& path);
   LoadResult LoadJson(std::string_view json, std::string_view sourceName = "<string>");
   void Load(std::shared_ptr<const Profile> profile);
-  // No profile: no devices, every check passes.
+  // The empty machine: no devices, every check passes.
   void Clear();
 
-  // Never null: without a profile it is the empty machine.
+  // Never null: the hardware, host facts and flags the machine answers now.
   std::shared_ptr<const Profile> Current() const;
 
-  // The library stand-ins' entry points. Each writes one journal entry for `call` and waits the
-  // entry's delayMs inside it; RunCheck then throws when the check says so.
+  // The library stand-ins' entry points. Each writes one journal entry for `call`; a described
+  // machine waits the entry's delayMs inside it. RunCheck then throws when the check says so.
   CheckResult RunCheck(std::string_view call, std::string_view path, std::string_view args = {});
   bool Flag(std::string_view call, std::string_view path, bool fallback);
   // CDisk::GetFirmwareRevision of the disk at `index` in hardware.disks (empty for a disk there is
   // not). The calling thread's disk checks answer for that disk from then on: the library is given
   // only the firmware text, and two disks of one model, or disks that report none, share it.
   std::u16string ReadDiskFirmware(std::string_view call, int index);
-  // The check of the disk this thread read the firmware of last, when that firmware is the one
-  // given; else of the first disk with that firmware; none: code 2, no verdict bytes.
-  DiskCheck RunDiskCheck(std::string_view call, std::u16string_view firmware, std::string_view args = {});
+  // The SMART evaluation of the disk this thread read the firmware of last, when that firmware is
+  // the one given; else of the first disk with that firmware; none: code 2, no verdict bytes.
+  // `attributes` are the SMART attribute numbers of the caller's record, in record order.
+  DiskCheck RunDiskCheck(std::string_view call, std::u16string_view firmware, std::span<const uint8_t> attributes,
+                         std::string_view args = {});
   // Applies the outcome's fixes when it succeeded.
   RepairOutcome RunRepair(std::string_view call, std::string_view repairName, std::string_view args = {});
   // A plain query (hardware getters): journalled, answered by the caller from Current().
@@ -224,10 +241,9 @@ class Machine {
  private:
   Machine();
   void Record(std::string_view call, std::string_view args, std::chrono::steady_clock::time_point begin);
-  void ApplyFixes(const std::vector<std::string>& fixes);
 
   mutable std::mutex lock_;
-  std::shared_ptr<const Profile> profile_;
+  std::shared_ptr<MachineBackend> backend_;
   std::deque<JournalEntry> journal_;
 };
 

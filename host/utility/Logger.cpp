@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 
+#include "machine/warnings.h"
 #include "platform/data_files.h"
 #include "platform/paths.h"
 
@@ -66,6 +67,13 @@ std::once_flag& Configured() {
   static std::once_flag once;
   return once;
 }
+
+// What the running machine could not read reaches the log once.
+void WarnFromMachine(std::string_view text) {
+  hostlog::Warn(text, "host::machine::LinuxMachine", "machine_linux", __LINE__, __func__);
+}
+
+const bool gMachineWarningsLogged = (host::machine::SetWarningSink(WarnFromMachine), true);
 
 }  // namespace
 

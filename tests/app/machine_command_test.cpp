@@ -128,4 +128,39 @@ TEST(MachineCommand, JsonIsTheWholeProfileAndReadsBackAsTheSameMachine) {
   EXPECT_EQ(nlohmann::json::parse(again.out)["profile"], profile);
 }
 
+TEST(MachineCommand, ARecordedMachineIsDescribedWithWhatEachCheckLooksAt) {
+  const std::string tree = testenv::RecordedMachinePath("notebook");
+  const Outcome run = Host({"machine", tree});
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  EXPECT_EQ(run.out.substr(0, run.out.find('\n')), "the Linux machine recorded under " + tree);
+  const auto line = [&](std::string_view label) { return ValueOf(run.out, label); };
+  EXPECT_NE(line("Processor").find("i7-1165G7"), std::string::npos) << line("Processor");
+  EXPECT_NE(line("Display").find("B140HAN04.2, 1920*1080, 60 Hz"), std::string::npos) << line("Display");
+  EXPECT_NE(line("wireless").find("driver iwlwifi"), std::string::npos) << line("wireless");
+  EXPECT_NE(line("wifi.switch").find("rfkill"), std::string::npos) << line("wifi.switch");
+  EXPECT_NE(line("RepairBTProblems").find("switches Bluetooth back on"), std::string::npos);
+  EXPECT_EQ(line("RepairAudioProblem"), "fails and changes nothing");
+}
+
+TEST(MachineCommand, WithoutAFileItDescribesTheRunningMachine) {
+  const Outcome run = Host({"machine"});
+
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.substr(0, run.out.find('\n')), "this Linux machine");
+  if (const std::string model = testenv::RunningProcessorModel(); !model.empty()) {
+    EXPECT_NE(ValueOf(run.out, "Processor").find(model), std::string::npos) << ValueOf(run.out, "Processor");
+  }
+  EXPECT_NE(run.out.find("Not readable here"), std::string::npos);
+
+  const Outcome json = Host({"machine", "--json"});
+  ASSERT_EQ(json.status, 0) << json.err;
+  const nlohmann::json doc = nlohmann::json::parse(json.out);
+  EXPECT_EQ(doc["machine"], "this Linux machine");
+  EXPECT_EQ(doc["diskHealth"].size(), doc["hardware"]["disks"].size());
+  if (const std::string model = testenv::RunningProcessorModel(); !model.empty()) {
+    EXPECT_NE(doc["hardware"]["cpu"]["name"].get<std::string>().find(model), std::string::npos);
+  }
+}
+
 }  // namespace

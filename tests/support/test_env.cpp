@@ -1,8 +1,10 @@
 #include "support/test_env.h"
 
 #include <cstdlib>
+#include <fstream>
 #include <random>
 
+#include "machine/linux/linux_machine.h"
 #include "machine/machine.h"
 #include "platform/paths.h"
 
@@ -38,6 +40,29 @@ void UseMachine(std::string_view json) {
 
 void UseEmptyMachine() {
   host::machine::Machine::Instance().Clear();
+  host::machine::Machine::Instance().ClearJournal();
+}
+
+std::string RunningProcessorModel() {
+  std::ifstream in("/proc/cpuinfo");
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("model name", 0) == 0) return line.substr(line.find(": ") + 2);
+  }
+  return {};
+}
+
+std::string TestDataPath(std::string_view relative) {
+  return std::string(SYSDIAGNOSE_SOURCE_DIR) + "/tests/data/" + std::string(relative);
+}
+
+std::string RecordedMachinePath(std::string_view name) { return TestDataPath("machines/" + std::string(name)); }
+
+void UseRecordedMachine(std::string_view name, std::function<void(std::span<uint64_t>)> memoryHook) {
+  host::machine::linuxhost::LinuxMachine::Options options;
+  options.root = RecordedMachinePath(name);
+  options.memoryTestBytes = size_t{1} << 20;
+  options.memoryHook = std::move(memoryHook);
+  host::machine::Machine::Instance().Use(std::make_shared<host::machine::linuxhost::LinuxMachine>(std::move(options)));
   host::machine::Machine::Instance().ClearJournal();
 }
 

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "machine/machine.h"
+#include "machine/machine_backend.h"
 #include "support/test_env.h"
 
 namespace host::machine {
@@ -33,7 +34,7 @@ TEST(Machine, FixesApplyOnlyWhenTheRepairSucceeds) {
   const CheckResult after = M().RunCheck("WifiFaultDetect::CheckWifiSwitch", "wifi.switch");
   EXPECT_TRUE(after.passed);
   EXPECT_EQ(after.code, 0u);
-  EXPECT_EQ(M().RunDiskCheck("c", u"B").code, 1u);
+  EXPECT_EQ(M().RunDiskCheck("c", u"B", {}).code, 1u);
 }
 
 TEST(Machine, ARefusedProfileLeavesTheCurrentOneInPlace) {
@@ -43,6 +44,35 @@ TEST(Machine, ARefusedProfileLeavesTheCurrentOneInPlace) {
 
   EXPECT_EQ(refused.error, "bad.json: unknown key 'hardware.cpu.nmae'");
   EXPECT_EQ(M().Current()->hardware.cpu.name, u"Kept");
+}
+
+// No name is the running machine, a directory a recorded one, anything else a profile; a name
+// that cannot be used leaves the machine as it was.
+TEST(Machine, SelectionByName) {
+  const std::string tree = testenv::RecordedMachinePath("desktop");
+  const std::string profile = testenv::ResourcePath("machines/desktop.json");
+  struct Case {
+    std::string name;
+    std::string error;
+    std::string description;
+  };
+  const std::vector<Case> cases = {
+      {"", "", "this Linux machine"},
+      {tree, "", "the Linux machine recorded under " + tree},
+      {profile, "", "profile " + profile},
+      {"/nonexistent/machine.json", "/nonexistent/machine.json: cannot open", "profile " + profile},
+  };
+  for (const Case& c : cases) {
+    const std::string error = M().Select(c.name);
+    EXPECT_EQ(error.substr(0, c.error.size()), c.error) << c.name;
+    EXPECT_EQ(error.empty(), c.error.empty()) << c.name << ": " << error;
+    EXPECT_EQ(M().Backend()->Description(), c.description) << c.name;
+  }
+  EXPECT_EQ(M().Current()->hardware.cpu.name, u"AMD Ryzen 7 5700G with Radeon Graphics");
+
+  M().Clear();
+  EXPECT_EQ(M().Backend()->Description(), "the empty machine");
+  EXPECT_TRUE(M().Current()->hardware.disks.empty());
 }
 
 TEST(Machine, JournalRecordsEveryCallWithItsArgumentsUnderConcurrentCallers) {
@@ -58,7 +88,7 @@ TEST(Machine, JournalRecordsEveryCallWithItsArgumentsUnderConcurrentCallers) {
         switch (i % 3) {
           case 0: M().RunCheck("check", "keyboard.hotKey", args); break;
           case 1: M().RunRepair("repair", "RepairWifiProblem", args); break;
-          case 2: M().RunDiskCheck("disk", u"B", args); break;
+          case 2: M().RunDiskCheck("disk", u"B", {}, args); break;
         }
       }
     });

@@ -1,0 +1,197 @@
+#include "machine/linux/linux_checks.h"
+
+#include <algorithm>
+
+#include "machine/linux/instruction_sets.h"
+#include "machine/linux/proc_parsers.h"
+#include "machine/linux/rfkill.h"
+#include "machine/linux/sysfs_root.h"
+#include "machine/warnings.h"
+#include "platform/encoding.h"
+
+namespace host::machine::linuxhost {
+namespace {
+
+// The library's code for a check that could not be completed (-5, "please try again later").
+constexpr uint32_t kCouldNotCheck = static_cast<uint32_t>(-5);
+
+CheckResult Pass() { return CheckResult{}; }
+
+CheckResult Fail(uint32_t code, std::u16string messageKey, uint32_t level = 0) {
+  CheckResult result;
+  result.code = code;
+  result.messageKey = std::move(messageKey);
+  result.passed = false;
+  result.level = level;
+  return result;
+}
+
+const Hardware& HardwareOf(const CheckContext& c) { return c.inventory.facts->hardware; }
+
+// ---- processor --------------------------------------------------------------------------------
+
+template <InstructionSet kSet>
+CheckResult Instructions(const CheckContext&) {
+  CheckResult result;
+  result.code = TestInstructionSet(kSet);
+  return result;
+}
+
+// ---- memory -----------------------------------------------------------------------------------
+
+template <MemoryPattern kPattern>
+CheckResult MemoryCheck(const CheckContext& c) {
+  MemoryTestBuffer buffer(c.memoryTestBytes);
+  if (buffer.words().empty()) {
+    WarnOnce("the memory test could not have its buffer of " + std::to_string(c.memoryTestBytes >> 20) + " MiB");
+    return Fail(kCouldNotCheck, u"IDS_HARDWARE_DIAGNOSE_LOG_ERROR");
+  }
+  const auto fault = RunMemoryPattern(kPattern, buffer.words(), c.memoryHook);
+  if (!fault) return Pass();
+  const std::string detail = "memory test failed: " + fault->Describe();
+  WarnOnce(detail);
+  // Code kind: the detail text is what the library hands back beside the code.
+  return Fail(1, platform::Utf8ToUtf16(detail));
+}
+
+// ---- presence ---------------------------------------------------------------------------------
+
+CheckResult Presence(bool present, std::u16string absentKey) { return present ? Pass() : Fail(1, std::move(absentKey)); }
+
+CheckResult GraphicsPresent(const CheckContext& c) {
+  return Presence(!c.inventory.graphicsDrivers.empty(), u"IDS_HARDWARE_DIAGNOSE_GPU_UNKNOWN");
+}
+
+CheckResult GraphicsDriver(const CheckContext& c) {
+  const auto& drivers = c.inventory.graphicsDrivers;
+  const bool bound = std::none_of(drivers.begin(), drivers.end(), [](const std::string& d) { return d.empty(); });
+  return bound ? Pass() : Fail(2, u"IDS_HARDWARE_DIAGNOSE_GPU_DRIVER_ERROR");
+}
+
+CheckResult AudioPresent(const CheckContext& c) {
+  return Presence(!HardwareOf(c).audio.devices.empty(), u"IDS_HARDWARE_DIAGNOSE_AUDIO_UNKNOWN");
+}
+
+CheckResult NetworkPresent(const CheckContext& c) {
+  return Presence(!c.inventory.interfaces.empty(), u"IDS_HARDWARE_DIAGNOSE_WIFI_UNKNOWN");
+}
+
+CheckResult NetworkDriver(const CheckContext& c) {
+  const auto& all = c.inventory.interfaces;
+  const bool bound = std::none_of(all.begin(), all.end(), [](const NetInterface& i) { return i.driver.empty(); });
+  return bound ? Pass() : Fail(2, u"IDS_HARDWARE_DIAGNOSE_WIFI_DRIVER_ERROR");
+}
+
+CheckResult BatteryPresent(const CheckContext& c) { return c.inventory.battery.empty() ? Fail(1, {}) : Pass(); }
+
+CheckResult BluetoothPresent(const CheckContext& c) {
+  return Presence(HardwareOf(c).hasBluetooth, u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_UNKNOWN");
+}
+
+CheckResult FingerprintPresent(const CheckContext& c) {
+  return Presence(HardwareOf(c).hasBiometric, u"IDS_HARDWARE_DIAGNOSE_FINGERPRINT_UNKNOWN");
+}
+
+// ---- radios -----------------------------------------------------------------------------------
+
+CheckResult RadioOn(const CheckContext& c, const std::string& type, std::u16string offKey) {
+  const auto switches = RadioSwitches(c.root, type);
+  const bool off = std::any_of(switches.begin(), switches.end(),
+                               [](const RadioSwitch& s) { return s.softBlocked || s.hardBlocked; });
+  return off ? Fail(1, std::move(offKey)) : Pass();
+}
+
+CheckResult WifiSwitch(const CheckContext& c) { return RadioOn(c, "wlan", u"IDS_HARDWARE_DIAGNOSE_WIFI_SWITCH_OFF"); }
+
+CheckResult BluetoothSwitch(const CheckContext& c) {
+  return RadioOn(c, "bluetooth", u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_OFF");
+}
+
+// Only a connected adapter has a signal to judge; a weak one is a notice (level 1), not a fault.
+CheckResult WifiSignal(const CheckContext& c) {
+  const auto levels = ParseWirelessLevels(c.root.Read("/proc/net/wireless").value_or(""));
+  for (const NetInterface& i : c.inventory.interfaces) {
+    if (i.kind != NetInterface::Kind::Wireless) continue;
+    const auto level = levels.find(i.name);
+    if (level != levels.end() && level->second < kWeakSignalDbm) {
+      return Fail(1, u"IDS_HARDWARE_DIAGNOSE_WIFI_SIGNAL_WEAK", 1);
+    }
+  }
+  return Pass();
+}
+
+// ---- battery ----------------------------------------------------------------------------------
+
+CheckResult BatteryVoltage(const CheckContext& c) {
+  if (c.inventory.battery.empty()) return Pass();
+  const auto now = c.root.Number(Join(c.inventory.battery, "voltage_now"));
+  const auto minimum = c.root.Number(Join(c.inventory.battery, "voltage_min_design"));
+  return now && minimum && *now < *minimum ? Fail(1, {}) : Pass();
+}
+
+CheckResult BatteryWear(const CheckContext& c) {
+  if (c.inventory.battery.empty()) return Pass();
+  const auto ratio = BatteryHealthRatio(c.root, c.inventory.battery);
+  return ratio && *ratio < kWornBattery ? Fail(1, {}) : Pass();
+}
+
+// ---- what Linux has no counterpart for --------------------------------------------------------
+
+CheckResult NothingToCheck(const CheckContext&) { return Pass(); }
+
+constexpr LinuxCheck kChecks[] = {
+    {"cpu.codes.sse", "SSE instructions give the reference results", Instructions<InstructionSet::Sse>},
+    {"cpu.codes.sse2", "SSE2 instructions give the reference results", Instructions<InstructionSet::Sse2>},
+    {"cpu.codes.sse3", "SSE3 instructions give the reference results", Instructions<InstructionSet::Sse3>},
+    {"cpu.codes.ssse3", "SSSE3 instructions give the reference results", Instructions<InstructionSet::Ssse3>},
+    {"cpu.codes.sse41", "SSE4.1 instructions give the reference results", Instructions<InstructionSet::Sse41>},
+    {"cpu.codes.sse42", "SSE4.2 instructions give the reference results", Instructions<InstructionSet::Sse42>},
+    {"memory.stuckAddr", "a memory test: stuck address", MemoryCheck<MemoryPattern::StuckAddress>},
+    {"memory.lineSeq", "a memory test: sequential increment", MemoryCheck<MemoryPattern::Sequential>},
+    {"memory.blockSeq", "a memory test: block sequential", MemoryCheck<MemoryPattern::BlockSequential>},
+    {"memory.bit0Walk", "a memory test: walking bits", MemoryCheck<MemoryPattern::WalkingBits>},
+    {"memory.random", "a memory test: random values", MemoryCheck<MemoryPattern::Random>},
+    {"memory.board", "a memory test: checkerboard", MemoryCheck<MemoryPattern::Checkerboard>},
+    {"memory.arith", "a memory test: arithmetic compare", MemoryCheck<MemoryPattern::Arithmetic>},
+    {"memory.logic", "a memory test: logic compare", MemoryCheck<MemoryPattern::Logic>},
+    {"memory.bitFlip", "a memory test: bit flip", MemoryCheck<MemoryPattern::BitFlip>},
+    {"video.device", "a DRM graphics card is present", GraphicsPresent},
+    {"video.status", "every graphics card has its kernel driver", GraphicsDriver},
+    {"audio.device", "an ALSA sound card is present", AudioPresent},
+    {"audio.loopBack", "passes: playing and recording a test sound needs the user's desktop session", NothingToCheck},
+    {"wifi.device", "a physical network adapter is present", NetworkPresent},
+    {"wifi.networkCard", "every network adapter has its kernel driver", NetworkDriver},
+    {"wifi.switch", "no Wi-Fi radio switch (rfkill) is off", WifiSwitch},
+    {"wifi.signal", "a connected Wi-Fi adapter hears at least -80 dBm", WifiSignal},
+    {"battery.device", "a system battery is present", BatteryPresent},
+    {"battery.voltage", "the battery voltage is not below its design minimum", BatteryVoltage},
+    {"battery.loss", "the battery holds at least 60% of its design capacity", BatteryWear},
+    {"keyboard.filterKey", "passes: Filter Keys is a Windows accessibility setting", NothingToCheck},
+    {"keyboard.hotKey", "passes: function hotkeys are handled by the kernel and the desktop", NothingToCheck},
+    {"bluetooth.device", "a Bluetooth controller is present", BluetoothPresent},
+    {"bluetooth.state", "no Bluetooth radio switch (rfkill) is off", BluetoothSwitch},
+    {"biometric.device", "a fingerprint reader is on the USB bus", FingerprintPresent},
+    {"biometric.function", "passes: reading a finger needs the user's fingerprint service", NothingToCheck},
+};
+
+}  // namespace
+
+std::span<const LinuxCheck> LinuxChecks() { return kChecks; }
+
+const LinuxCheck* FindLinuxCheck(std::string_view path) {
+  for (const LinuxCheck& check : kChecks) {
+    if (check.path == path) return &check;
+  }
+  return nullptr;
+}
+
+std::optional<double> BatteryHealthRatio(const SysfsRoot& root, const std::string& battery) {
+  for (std::string_view counter : {"energy", "charge"}) {
+    const auto full = root.Number(Join(battery, std::string(counter) + "_full"));
+    const auto design = root.Number(Join(battery, std::string(counter) + "_full_design"));
+    if (full && design && *design != 0) return static_cast<double>(*full) / static_cast<double>(*design);
+  }
+  return std::nullopt;
+}
+
+}  // namespace host::machine::linuxhost

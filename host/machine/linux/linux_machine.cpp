@@ -1,0 +1,127 @@
+#include "machine/linux/linux_machine.h"
+
+#include <cstdlib>
+
+#include "machine/linux/disk_smart.h"
+#include "machine/linux/linux_checks.h"
+#include "machine/linux/rfkill.h"
+#include "machine/warnings.h"
+
+namespace host::machine::linuxhost {
+namespace {
+
+RepairOutcome Failed(std::u16string message) {
+  RepairOutcome outcome;
+  outcome.code = 1;
+  outcome.succeeded = false;
+  outcome.message = std::move(message);
+  return outcome;
+}
+
+// Switching a radio back on is the one repair that is safe and undone by the user's own switch.
+RepairOutcome UnblockRadio(const SysfsRoot& root, const std::string& type) {
+  switch (Unblock(root, type)) {
+    case UnblockResult::Unblocked:
+    case UnblockResult::NothingBlocked: {
+      RepairOutcome done;
+      done.message = u"IDS_HARDWARE_DIAGNOSE_REPAIR_SUCCESS";
+      return done;
+    }
+    case UnblockResult::HardBlocked: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_HARDWARE_SWITCH");
+    case UnblockResult::NotPermitted: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NOT_PERMITTED");
+    case UnblockResult::Failed: break;
+  }
+  return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_SETTING_FAIL");
+}
+
+}  // namespace
+
+LinuxMachine::Options LinuxMachine::Options::FromEnvironment(std::string root) {
+  Options options;
+  options.root = std::move(root);
+  if (const char* mb = std::getenv("SYSDIAGNOSE_MEMTEST_MB")) {
+    const long value = std::strtol(mb, nullptr, 10);
+    if (value > 0 && value <= 65536) options.memoryTestBytes = static_cast<size_t>(value) << 20;
+  }
+  return options;
+}
+
+LinuxMachine::LinuxMachine(Options options) : options_(std::move(options)), root_(options_.root) {}
+
+std::string LinuxMachine::Description() const {
+  return root_.root().empty() ? "this Linux machine" : "the Linux machine recorded under " + root_.root();
+}
+
+std::shared_ptr<const Inventory> LinuxMachine::CurrentInventory() {
+  std::lock_guard guard(lock_);
+  const auto now = std::chrono::steady_clock::now();
+  if (!inventory_ || now - readAt_ > kFactsLifetime) {
+    auto inventory = std::make_shared<Inventory>(ReadInventory(root_));
+    inventory->facts->host.userLanguage = LanguageOfLocale([] {
+      for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        if (const char* value = std::getenv(name); value != nullptr && *value != '\0') return std::string(value);
+      }
+      return std::string();
+    }());
+    for (const std::string& limit : inventory->limits) {
+      limits_.insert(limit);
+      WarnOnce(limit);
+    }
+    inventory_ = std::move(inventory);
+    readAt_ = now;
+  }
+  return inventory_;
+}
+
+void LinuxMachine::Limit(const std::string& text) {
+  {
+    std::lock_guard guard(lock_);
+    limits_.insert(text);
+  }
+  WarnOnce(text);
+}
+
+std::shared_ptr<const Profile> LinuxMachine::Facts() {
+  auto inventory = CurrentInventory();
+  // Aliasing: the facts keep their inventory alive.
+  return std::shared_ptr<const Profile>(inventory, inventory->facts.get());
+}
+
+CheckResult LinuxMachine::Check(std::string_view path) {
+  const LinuxCheck* check = FindLinuxCheck(path);
+  if (check == nullptr) return CheckResult{};
+  const auto inventory = CurrentInventory();
+  return check->run(CheckContext{root_, *inventory, options_.memoryTestBytes, options_.memoryHook});
+}
+
+// The inventory lists its block disks in the order of the facts' hardware.disks.
+DiskCheck LinuxMachine::CheckDisk(std::optional<size_t> index, std::u16string_view firmware,
+                                  std::span<const uint8_t> attributes) {
+  const auto inventory = CurrentInventory();
+  std::vector<std::u16string_view> firmwares;
+  for (const BlockDisk& disk : inventory->disks) firmwares.push_back(disk.firmware);
+  if (const auto disk = DiskIndexFor(index, firmware, firmwares)) {
+    SmartReading reading = ReadSmart(root_, inventory->disks[*disk], attributes);
+    if (!reading.limit.empty()) Limit(reading.limit);
+    return reading.check;
+  }
+  DiskCheck none;
+  none.code = kDiskUnavailable;
+  return none;
+}
+
+// Only radio switches are repaired here; every other repair would change drivers, services or
+// settings that are the user's or the distribution's, so it reports failure and changes nothing.
+RepairOutcome LinuxMachine::Repair(std::string_view name) {
+  if (name == "RepairWifiProblem") return UnblockRadio(root_, "wlan");
+  if (name == "RepairBTProblems") return UnblockRadio(root_, "bluetooth");
+  return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_UNAVAILABLE");
+}
+
+std::vector<std::string> LinuxMachine::Limits() {
+  CurrentInventory();
+  std::lock_guard guard(lock_);
+  return {limits_.begin(), limits_.end()};
+}
+
+}  // namespace host::machine::linuxhost

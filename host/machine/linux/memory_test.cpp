@@ -1,0 +1,302 @@
+#include "machine/linux/memory_test.h"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cinttypes>
+#include <cstdio>
+
+#if defined(__x86_64__)
+#include <emmintrin.h>
+#define SYSDIAGNOSE_SSE2 1
+#endif
+
+namespace host::machine::linuxhost {
+namespace {
+
+// The buffer is worked through in tiles of 4 KiB: a tile's expected words are computed in the
+// first-level cache by a loop of fixed length the compiler vectorizes, then streamed out to the
+// buffer or compared with it at memory speed.
+constexpr size_t kTile = 512;
+constexpr size_t kBlockWords = 64 * 1024 / sizeof(uint64_t);
+
+using Tile = uint64_t[kTile];
+
+// splitmix64, for seeds and per-tile constants.
+uint64_t Mix(uint64_t x) {
+  x += 0x9E3779B97F4A7C15ull;
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+  return x ^ (x >> 31);
+}
+
+// All ones in odd words, zero in even ones: the checkerboard's and the bit flip's alternation.
+inline uint64_t OddWords(size_t i) { return uint64_t{0} - (i & 1); }
+
+// A byte repeated in all eight bytes of a word.
+inline uint64_t Replicated(uint64_t byte) {
+  byte |= byte << 8;
+  byte |= byte << 16;
+  return byte | byte << 32;
+}
+
+// A pattern made of one tile of words and a key per tile of the buffer: word first + j is
+// combine(base[j], key(first)). Patterns that repeat within a tile need no key; the others move
+// with it (an address, a count, a random constant). Computing a tile is then one add or xor a word.
+template <class Combine, class Key>
+class TiledPattern {
+ public:
+  template <class Base>
+  TiledPattern(Base base, Combine combine, Key key) : combine_(combine), key_(key) {
+    for (size_t j = 0; j < kTile; ++j) base_[j] = base(j);
+  }
+  void operator()(uint64_t* out, size_t first) const {
+    const uint64_t key = key_(first);
+    for (size_t j = 0; j < kTile; ++j) out[j] = combine_(base_[j], key);
+  }
+
+ private:
+  Combine combine_;
+  Key key_;
+  alignas(64) Tile base_;
+};
+
+constexpr auto kAdd = [](uint64_t a, uint64_t b) { return a + b; };
+constexpr auto kXor = [](uint64_t a, uint64_t b) { return a ^ b; };
+constexpr auto kNoKey = [](size_t) { return uint64_t{0}; };
+
+template <class Base, class Combine, class Key>
+auto Tiled(Base base, Combine combine, Key key) {
+  return TiledPattern<Combine, Key>(base, combine, key);
+}
+
+// A pattern that repeats within every tile.
+template <class Base>
+auto Repeating(Base base) {
+  return Tiled(base, kXor, kNoKey);
+}
+
+// Pseudo-random words without a multiply per word: a random tile made once per pass, xor-ed with
+// a random constant of its own for every tile of the buffer.
+auto RandomWords(uint64_t seed) {
+  return Tiled([seed](size_t j) { return Mix(seed ^ (j * 0xD1B54A32D192ED03ull)); }, kXor,
+               [seed](size_t first) { return Mix(seed + first / kTile); });
+}
+
+bool Aligned(const void* p) { return reinterpret_cast<uintptr_t>(p) % 16 == 0; }
+
+// Streaming stores go to memory past the caches: the test then reads back what the memory held,
+// not what a cache kept, and writing needs no read of the old line first.
+void StreamOut(uint64_t* to, const uint64_t* from, size_t count) {
+#ifdef SYSDIAGNOSE_SSE2
+  if (count == kTile && Aligned(to)) {
+    for (size_t j = 0; j < kTile; j += 2) {
+      _mm_stream_si128(reinterpret_cast<__m128i*>(to + j), _mm_load_si128(reinterpret_cast<const __m128i*>(from + j)));
+    }
+    return;
+  }
+  for (size_t j = 0; j < count; ++j) _mm_stream_si64(reinterpret_cast<long long*>(to + j), static_cast<long long>(from[j]));
+#else
+  std::copy_n(from, count, to);
+#endif
+}
+
+void StoresDone(const void* p) {
+#ifdef SYSDIAGNOSE_SSE2
+  _mm_sfence();
+#endif
+  asm volatile("" : : "r"(p) : "memory");  // the writes happen, whoever seems to read them
+}
+
+// Whether `count` words at `words` equal the expected ones, without a branch per word.
+bool Same(const uint64_t* words, const uint64_t* expected, size_t count) {
+#ifdef SYSDIAGNOSE_SSE2
+  if (count == kTile && Aligned(words)) {
+    __m128i difference = _mm_setzero_si128();
+    for (size_t j = 0; j < kTile; j += 2) {
+      const __m128i read = _mm_load_si128(reinterpret_cast<const __m128i*>(words + j));
+      difference = _mm_or_si128(difference, _mm_xor_si128(read, _mm_load_si128(reinterpret_cast<const __m128i*>(expected + j))));
+    }
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(difference, _mm_setzero_si128())) == 0xFFFF;
+  }
+#endif
+  uint64_t difference = 0;
+  for (size_t j = 0; j < count; ++j) difference |= words[j] ^ expected[j];
+  return difference == 0;
+}
+
+template <class Pattern>
+void Write(std::span<uint64_t> buffer, const Pattern& pattern) {
+  alignas(64) Tile tile;
+  for (size_t first = 0; first < buffer.size(); first += kTile) {
+    pattern(tile, first);
+    StreamOut(buffer.data() + first, tile, std::min(kTile, buffer.size() - first));
+  }
+  StoresDone(buffer.data());
+}
+
+// Changes every word in place: the arithmetic and logic patterns' read, compute, write.
+template <class Change>
+void Update(std::span<uint64_t> buffer, const Change& change) {
+  alignas(64) Tile tile;
+  for (size_t first = 0; first < buffer.size(); first += kTile) {
+    const size_t count = std::min(kTile, buffer.size() - first);
+    std::copy_n(buffer.data() + first, count, tile);
+    for (size_t j = 0; j < kTile; ++j) tile[j] = change(tile[j]);
+    StreamOut(buffer.data() + first, tile, count);
+  }
+  StoresDone(buffer.data());
+}
+
+template <class Pattern>
+std::optional<MemoryFault> Verify(MemoryPattern kind, std::span<const uint64_t> buffer, const Pattern& pattern) {
+  alignas(64) Tile tile;
+  for (size_t first = 0; first < buffer.size(); first += kTile) {
+    const size_t count = std::min(kTile, buffer.size() - first);
+    pattern(tile, first);
+    if (Same(buffer.data() + first, tile, count)) continue;
+    for (size_t j = 0; j < count; ++j) {
+      if (buffer[first + j] != tile[j]) {
+        return MemoryFault{kind, std::string(NameOf(kind)), &buffer[first + j], tile[j], buffer[first + j]};
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+// One pass: write, hook, verify.
+template <class Pattern>
+std::optional<MemoryFault> Pass(MemoryPattern kind, std::span<uint64_t> buffer, const BetweenWriteAndVerify& hook,
+                                const Pattern& pattern) {
+  Write(buffer, pattern);
+  if (hook) hook(buffer);
+  return Verify(kind, buffer, pattern);
+}
+
+// Write random words, change them in place, hook, then verify against the same change of the
+// regenerated words.
+template <class Change>
+std::optional<MemoryFault> Modify(MemoryPattern kind, std::span<uint64_t> buffer, const BetweenWriteAndVerify& hook,
+                                  uint64_t seed, const Change& change) {
+  const auto random = RandomWords(seed);
+  Write(buffer, random);
+  Update(buffer, change);
+  if (hook) hook(buffer);
+  return Verify(kind, buffer, [&](uint64_t* out, size_t first) {
+    random(out, first);
+    for (size_t j = 0; j < kTile; ++j) out[j] = change(out[j]);
+  });
+}
+
+// A different seed every run, so a fault that happens to agree with one run's data is caught
+// by the next.
+uint64_t NextSeed() {
+  static std::atomic<uint64_t> counter{0x5EED};
+  return Mix(counter.fetch_add(1, std::memory_order_relaxed));
+}
+
+}  // namespace
+
+std::string_view NameOf(MemoryPattern pattern) {
+  switch (pattern) {
+    case MemoryPattern::StuckAddress: return "stuck address";
+    case MemoryPattern::Sequential: return "sequential increment";
+    case MemoryPattern::BlockSequential: return "block sequential";
+    case MemoryPattern::WalkingBits: return "walking bits";
+    case MemoryPattern::Random: return "random values";
+    case MemoryPattern::Checkerboard: return "checkerboard";
+    case MemoryPattern::Arithmetic: return "arithmetic compare";
+    case MemoryPattern::Logic: return "logic compare";
+    case MemoryPattern::BitFlip: return "bit flip";
+  }
+  return "unknown";
+}
+
+std::string MemoryFault::Describe() const {
+  char text[160];
+  std::snprintf(text, sizeof text, "%s: %p: wrote 0x%016" PRIx64 ", read 0x%016" PRIx64, patternName.c_str(), address,
+                expected, actual);
+  return text;
+}
+
+std::optional<MemoryFault> RunMemoryPattern(MemoryPattern kind, std::span<uint64_t> buffer,
+                                            const BetweenWriteAndVerify& hook) {
+  const uint64_t base = reinterpret_cast<uintptr_t>(buffer.data());
+  const uint64_t seed = NextSeed();
+  std::optional<MemoryFault> fault;
+  auto run = [&](const auto& pattern) {
+    if (!fault) fault = Pass(kind, buffer, hook, pattern);
+  };
+  switch (kind) {
+    case MemoryPattern::StuckAddress: {
+      const auto address = [base](size_t first) { return base + first * sizeof(uint64_t); };
+      run(Tiled([](size_t j) { return j * sizeof(uint64_t); }, kAdd, address));
+      run(Tiled([](size_t j) { return j * sizeof(uint64_t); }, [](uint64_t a, uint64_t k) { return ~(a + k); }, address));
+      break;
+    }
+    case MemoryPattern::Sequential:
+      run(Tiled([](size_t j) { return uint64_t{j}; }, kAdd, [seed](size_t first) { return seed + first; }));
+      run(Tiled([](size_t j) { return uint64_t{0} - j; }, kAdd, [seed](size_t first) { return seed - first; }));
+      break;
+    case MemoryPattern::BlockSequential:
+      // A tile lies within one block, so the block's byte is the tile's key.
+      static_assert(kBlockWords % kTile == 0);
+      for (uint64_t shift : {uint64_t{0}, seed & 0xFF}) {
+        run(Tiled([](size_t) { return uint64_t{0}; }, kXor,
+                  [shift](size_t first) { return Replicated((first / kBlockWords + shift) & 0xFF); }));
+      }
+      break;
+    case MemoryPattern::WalkingBits:
+      static_assert(kTile % 64 == 0);
+      run(Repeating([](size_t j) { return uint64_t{1} << (j % 64); }));
+      run(Repeating([](size_t j) { return ~(uint64_t{1} << (j % 64)); }));
+      break;
+    case MemoryPattern::Random:
+      run(RandomWords(seed));
+      break;
+    case MemoryPattern::Checkerboard:
+      run(Repeating([](size_t j) { return 0x5555555555555555ull ^ OddWords(j); }));
+      run(Repeating([](size_t j) { return 0xAAAAAAAAAAAAAAAAull ^ OddWords(j); }));
+      break;
+    case MemoryPattern::Arithmetic: {
+      // sum + (sum << 5) multiplies by 33: odd, so no bit is lost.
+      const uint64_t add = Mix(seed ^ 1);
+      fault = Modify(kind, buffer, hook, seed, [add](uint64_t x) {
+        const uint64_t sum = x + add;
+        return sum + (sum << 5);
+      });
+      if (!fault) fault = Modify(kind, buffer, hook, seed + 1, [add](uint64_t x) { return x - add; });
+      break;
+    }
+    case MemoryPattern::Logic: {
+      const uint64_t flip = Mix(seed ^ 3), set = Mix(seed ^ 4) & 0x00FF00FF00FF00FFull,
+                     keep = Mix(seed ^ 5) | 0xF0F0F0F0F0F0F0F0ull;
+      fault = Modify(kind, buffer, hook, seed, [=](uint64_t x) { return ((x ^ flip) | set) & keep; });
+      break;
+    }
+    case MemoryPattern::BitFlip:
+      for (unsigned bit : {0u, 21u, 42u, 63u}) {
+        run(Repeating([one = uint64_t{1} << bit](size_t j) { return one ^ OddWords(j); }));
+      }
+      break;
+  }
+  return fault;
+}
+
+MemoryTestBuffer::MemoryTestBuffer(size_t bytes) {
+  bytes_ = bytes - bytes % sizeof(uint64_t);
+  if (bytes_ == 0) return;
+  void* memory = mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (memory == MAP_FAILED) return;
+  // Large pages where the kernel allows them: fewer faults when the first pass touches the buffer.
+  madvise(memory, bytes_, MADV_HUGEPAGE);
+  data_ = static_cast<uint64_t*>(memory);
+  size_ = bytes_ / sizeof(uint64_t);
+}
+
+MemoryTestBuffer::~MemoryTestBuffer() {
+  if (data_ != nullptr) munmap(data_, bytes_);
+}
+
+}  // namespace host::machine::linuxhost

@@ -1,0 +1,57 @@
+#pragma once
+// Parsers of the kernel's text files, each over the text of one recorded file.
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace host::machine::linuxhost {
+
+// /proc/cpuinfo
+struct CpuInfo {
+  std::string model;   // "model name"
+  std::string vendor;  // "vendor_id"
+  uint32_t cores = 0, threads = 0;
+  std::set<std::string> flags;  // of the first processor
+};
+CpuInfo ParseCpuInfo(std::string_view text);
+
+// /proc/meminfo: MemTotal in KiB, 0 when absent.
+uint64_t ParseMemTotalKiB(std::string_view text);
+
+// /proc/asound/cards
+struct SoundCard {
+  uint32_t index = 0;
+  std::string id, driver, name, longName;
+};
+std::vector<SoundCard> ParseSoundCards(std::string_view text);
+
+// /proc/bus/input/devices
+struct InputDevice {
+  std::string name;
+  uint32_t bus = 0;
+  std::string handlers;
+  uint64_t events = 0;    // the EV bitmap
+  uint64_t lowKeys = 0;   // the lowest 64 bits of the KEY bitmap
+};
+std::vector<InputDevice> ParseInputDevices(std::string_view text);
+// A typing keyboard: repeating keys with the letter and digit rows, not a power button or a
+// remote control that also sends keys.
+bool IsKeyboard(const InputDevice& device);
+
+// /proc/net/wireless: the signal level in dBm per interface that reports one.
+std::map<std::string, int32_t> ParseWirelessLevels(std::string_view text);
+
+// A uevent file: KEY=value lines.
+std::map<std::string, std::string> ParseUevent(std::string_view text);
+
+// A cpu list ("0-3,8,10-11") as its processor numbers.
+std::vector<uint32_t> ParseCpuList(std::string_view text);
+
+// A cache size ("48K", "1024K", "32M") in KiB.
+uint64_t ParseCacheSizeKiB(std::string_view text);
+
+}  // namespace host::machine::linuxhost

@@ -1,0 +1,58 @@
+// The memory tests find one flipped bit with every pattern and name where and which.
+#include "machine/linux/memory_test.h"
+
+#include <gtest/gtest.h>
+
+namespace host::machine::linuxhost {
+namespace {
+
+constexpr MemoryPattern kPatterns[] = {
+    MemoryPattern::StuckAddress, MemoryPattern::Sequential, MemoryPattern::BlockSequential,
+    MemoryPattern::WalkingBits,  MemoryPattern::Random,     MemoryPattern::Checkerboard,
+    MemoryPattern::Arithmetic,   MemoryPattern::Logic,      MemoryPattern::BitFlip,
+};
+
+TEST(MemoryTest, EveryPatternPassesSoundMemory) {
+  MemoryTestBuffer buffer(1 << 20);
+  ASSERT_EQ(buffer.words().size(), (1u << 20) / 8);
+  for (MemoryPattern pattern : kPatterns) EXPECT_FALSE(RunMemoryPattern(pattern, buffer.words())) << NameOf(pattern);
+}
+
+// The whole page-aligned buffer, and a part of it that starts off the 16-byte grid and ends in
+// the middle of a tile.
+TEST(MemoryTest, EveryPatternReportsOneFlippedBitWithItsAddressAndPattern) {
+  MemoryTestBuffer buffer(1 << 20);
+  for (const auto words : {buffer.words(), buffer.words().subspan(1, buffer.words().size() - 300)}) {
+    // Bits at the start, in the middle of a block and in the very last word.
+    for (const auto& [word, bit] : std::vector<std::pair<size_t, int>>{{0, 0}, {70001, 37}, {words.size() - 1, 63}}) {
+      for (MemoryPattern pattern : kPatterns) {
+        uint64_t written = 0;
+        const auto fault = RunMemoryPattern(pattern, words, [&, word = word, bit = bit](std::span<uint64_t> b) {
+          written = b[word];
+          b[word] ^= uint64_t{1} << bit;
+        });
+        ASSERT_TRUE(fault) << NameOf(pattern) << " missed word " << word;
+        EXPECT_EQ(fault->address, &words[word]) << NameOf(pattern);
+        EXPECT_EQ(fault->expected, written) << NameOf(pattern);
+        EXPECT_EQ(fault->expected ^ fault->actual, uint64_t{1} << bit) << NameOf(pattern);
+        EXPECT_EQ(fault->patternName, NameOf(pattern));
+        EXPECT_NE(fault->Describe().find(std::string(NameOf(pattern)) + ": 0x"), std::string::npos)
+            << fault->Describe();
+      }
+    }
+  }
+}
+
+TEST(MemoryTest, EveryPatternPassesAnUnalignedPartOfSoundMemory) {
+  MemoryTestBuffer buffer(1 << 20);
+  const auto part = buffer.words().subspan(3, 5000);
+  for (MemoryPattern pattern : kPatterns) EXPECT_FALSE(RunMemoryPattern(pattern, part)) << NameOf(pattern);
+}
+
+TEST(MemoryTest, ABufferTooSmallForOneWordIsEmpty) {
+  EXPECT_TRUE(MemoryTestBuffer(7).words().empty());
+  EXPECT_EQ(MemoryTestBuffer(20).words().size(), 2u);
+}
+
+}  // namespace
+}  // namespace host::machine::linuxhost
