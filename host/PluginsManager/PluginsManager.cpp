@@ -21,9 +21,11 @@ struct Registry {
   std::vector<Registration> modules;
 };
 
+// Never destroyed: modules still loaded at exit unregister from their own exit hooks, which may
+// run after this library's static destructors.
 Registry& TheRegistry() {
-  static Registry registry;
-  return registry;
+  static Registry* registry = new Registry();
+  return *registry;
 }
 
 CreateFunc CreatorOf(const std::string& clsid, HMODULE* module = nullptr) {
