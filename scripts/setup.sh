@@ -9,16 +9,24 @@ packages=(cmake ninja-build g++ pkg-config ccache
   librapidxml-dev libicu-dev liblog4cplus-dev libsqlite3-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libpci-dev pci.ids libatasmart-dev
-  python3 chromium fonts-liberation2 fonts-wqy-microhei)  # the browser check of the pages' HTML
+  python3 chromium fonts-liberation2 fonts-wqy-microhei  # the browser check of the pages' HTML
+  libcpp-httplib-dev nodejs)  # sysdiagnose-host ui, and its browser test
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+command -v npm >/dev/null || missing+=(npm)  # some builds of nodejs bring their own npm
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The browser test's DevTools client, from the lock file; Chromium is Debian's, never downloaded.
+browser=tests/browser
+if [[ ! -f $browser/node_modules/.package-lock.json || $browser/package-lock.json -nt $browser/node_modules/.package-lock.json ]]; then
+  (cd "$browser" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
 fi
 
 export CCACHE_BASEDIR=$PWD

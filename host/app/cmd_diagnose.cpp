@@ -1,369 +1,221 @@
-// sysdiagnose-host diagnose: the interactive diagnosis without pages. The console plays the detect
-// page: every announced check and its line are printed live on the UI thread, which releases the
-// worker after each line; Ctrl-C cancels between categories the way the cancel button does.
-#include <csignal>
+// sysdiagnose-host diagnose: the interactive diagnosis on the plug-in's pages, as the user runs
+// it: the scan page, the chosen categories ticked (all by default), the detect button, then every
+// check line as the detect page shows it, each category's verdict and the page's result; with
+// --repair the page's Repair button and the lines' repair looks. Ctrl-C presses Cancel.
+#include <atomic>
+#include <chrono>
 #include <iostream>
-#include <map>
-#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "DuiLib/UICulture.h"
-#include "DuiLib/UIMainQueue.h"
-#include "DuiLib/UIMessageLoop.h"
 #include "app/command.h"
-#include "diagnose/detect_runner.h"
-#include "diagnose/hardware_repair_helper.h"
-#include "model/hardware_catalog.h"
-#include "platform/encoding.h"
+#include "app/detect_page_view.h"
+#include "app/page_driver.h"
+#include "app/plugin_host.h"
+#include "app/scan_page_view.h"
+#include "app/signal_watch.h"
 #include "platform/numparse.h"
 
 namespace app {
 namespace {
 
-using namespace zel::sysdiagnose;
+using nlohmann::ordered_json;
+using namespace std::chrono_literals;
 
 constexpr const char* kUsage =
     "usage: sysdiagnose-host diagnose [--machine FILE] [--data-dir DIR] [--verbose] [--repair] [--json] [CATEGORY ...]\n"
     "  CATEGORY: a number 0-11 or one of audio mainboard bluetooth network cpu memory disk gpu display\n"
     "            battery keyboard fingerprint (default: every category of the catalogue)";
+constexpr auto kPageLimit = 300s;  // a repair may pause seconds on each entry
 
+// The categories by the names the command takes, and the string key of the name the pages show.
 struct NamedCategory {
   const char* name;
-  enmHardwareID id;
+  int id;
+  std::u16string_view nameKey;
 };
 constexpr NamedCategory kCategoryNames[] = {
-    {"audio", HARDWARE_AUDIO},   {"mainboard", HARDWARE_MAINBOARD}, {"bluetooth", HARDWARE_BLUETOOTH},
-    {"network", HARDWARE_NETCARD}, {"cpu", HARDWARE_CPU},           {"processor", HARDWARE_CPU},
-    {"memory", HARDWARE_MEMORY}, {"disk", HARDWARE_DISK},           {"gpu", HARDWARE_GPU},
-    {"graphics", HARDWARE_GPU},  {"display", HARDWARE_DISPLAY},     {"battery", HARDWARE_BATTERY},
-    {"keyboard", HARDWARE_KEYBOARD}, {"fingerprint", HARDWARE_FINGERPRINT},
+    {"audio", 0, u"IDS_HARDWARE_DETECT_AUDIO"},      {"mainboard", 1, u"IDS_HARDWARE_DETECT_MOT"},
+    {"bluetooth", 2, u"IDS_HARDWARE_DETECT_BT"},     {"network", 3, u"IDS_HARDWARE_DETECT_NETCARD"},
+    {"cpu", 4, u"IDS_HARDWARE_DETECT_CPU"},          {"processor", 4, u"IDS_HARDWARE_DETECT_CPU"},
+    {"memory", 5, u"IDS_HARDWARE_DETECT_MEM"},       {"disk", 6, u"IDS_HARDWARE_DETECT_DISK"},
+    {"gpu", 7, u"IDS_HARDWARE_DETECT_GPU"},          {"graphics", 7, u"IDS_HARDWARE_DETECT_GPU"},
+    {"display", 8, u"IDS_HARDWARE_DETECT_DISPLAY"},  {"battery", 9, u"IDS_HARDWARE_DETECT_BATTERY"},
+    {"keyboard", 10, u"IDS_HARDWARE_DETECT_KEYBOARD"}, {"fingerprint", 11, u"IDS_HARDWARE_DETECT_FP"},
 };
 
-std::atomic<DetectRunner*> interruptTarget{nullptr};
-
-void OnInterrupt(int) {
-  if (DetectRunner* runner = interruptTarget.load()) runner->RequestCancel();
-}
-
-std::string CategoryName(int32_t category) {
-  tagXmlUIInfo info;
-  if (GetHardwareCatalog().GetUIInfo(category, info)) return Utf8(info.detectName);
-  return "category " + std::to_string(category);
-}
-
-std::optional<enmHardwareID> ParseCategory(const std::string& text) {
+const NamedCategory* FindCategory(const std::string& text) {
+  const bool number = !text.empty() && text.size() <= 2 && text.find_first_not_of("0123456789") == std::string::npos;
   for (const auto& named : kCategoryNames) {
-    if (text == named.name) return named.id;
+    if (text == named.name || (number && platform::Atoi(text) == named.id)) return &named;
   }
-  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
-  return static_cast<enmHardwareID>(platform::Atoi(text));
+  return nullptr;
 }
 
 std::string CheckCategories(const ParsedArgs& parsed) {
   for (const auto& text : parsed.positional) {
-    if (!ParseCategory(text)) return "unknown category '" + text + "'";
+    if (FindCategory(text) == nullptr) return "unknown category '" + text + "'";
   }
   return {};
 }
 
-nlohmann::ordered_json Nullable(int32_t category) {
-  return category < 0 ? nlohmann::ordered_json() : nlohmann::ordered_json(category);
+// The names the pages show for the asked categories; empty for all.
+std::set<std::string> ShownNames(const ParsedArgs& parsed) {
+  std::set<std::string> names;
+  for (const auto& text : parsed.positional) names.insert(Utf8(UICulture::GetInstance().GetString(FindCategory(text)->nameKey)));
+  return names;
 }
 
-// The console stand-in for the detect page; everything here runs on the UI thread. As text,
-// every check, line and verdict is printed as it comes; as JSON, the run is gathered into one
-// document that RunDiagnose prints at the end.
-class ConsoleDetectPage {
+// Prints what changes on the detect page: a category coming in, each line once it has its look,
+// each verdict, the titles.
+class DetectPrinter {
  public:
-  ConsoleDetectPage(DetectRunner& runner, bool json) : runner_(runner), json_(json) {}
+  explicit DetectPrinter(bool quiet) : quiet_(quiet) {}
 
-  void ShowCheckStart(int32_t category, const tagDetectItemDetail& detail) {
-    EnterCategory(category);
-    announced_ = detail;
-    if (!json_) std::cout << "  ... " << Utf8(detail.name) << '\n' << std::flush;
-  }
-
-  void ShowLine(int32_t category, const tagHardwareDetectInfo& line) {
-    EnterCategory(category);
-    const std::u16string& name = line.name.empty() ? announced_.name : line.name;
-    if (json_) {
-      Current()["checks"].push_back({{"name", Utf8(name)},
-                                     {"passed", line.passed},
-                                     {"text", Utf8(line.text)},
-                                     {"code", line.code},
-                                     {"level", line.level},
-                                     {"repair", Utf8(announced_.repairName)}});
-    } else {
-      std::cout << "  " << (line.passed ? "ok  " : "FAIL") << ' ' << Utf8(name);
-      if (!line.text.empty()) std::cout << ": " << Utf8(line.text);
-      std::cout << '\n' << std::flush;
+  void Show(const DetectPageView& view) {
+    if (quiet_) return;
+    if (view.firstTitle != firstTitle_) std::cout << (firstTitle_ = view.firstTitle) << '\n';
+    for (const DetectItemView& item : view.items) {
+      Seen& seen = seen_[item.name];
+      if (!seen.announced) std::cout << item.name << '\n';
+      seen.announced = true;
+      seen.looks.resize(std::max(seen.looks.size(), item.lines.size()), LineLook::Other);
+      for (size_t i = 0; i < item.lines.size(); ++i) {
+        const DetectLineView& line = item.lines[i];
+        if (line.look == seen.looks[i] || line.look == LineLook::Other) continue;
+        seen.looks[i] = line.look;
+        std::cout << "  " << Mark(line.look) << ' ' << line.title;
+        if (!line.detail.empty()) std::cout << ": " << line.detail;
+        if (!line.action.empty()) std::cout << " [" << line.action << ']';
+        if (!line.suggestion.empty()) std::cout << " (" << line.suggestion << ')';
+        std::cout << '\n';
+      }
+      if (item.verdict != Verdict::None && item.verdict != seen.verdict) {
+        std::cout << "  => " << item.name << ": " << VerdictText(item.verdict) << '\n';
+      }
+      seen.verdict = item.verdict;
     }
-    if (!line.passed && !announced_.repairName.empty()) {
-      plan_[static_cast<enmHardwareID>(category)].push_back(
-          {nextItemId_++, name, announced_.repairName,
-           platform::Utf8ToUtf16(std::to_string(static_cast<uint32_t>(line.code)))});
-    }
-    runner_.SignalRowConsumed();
+    std::cout.flush();
   }
 
-  void ShowMessage(int32_t category, const std::u16string& message) {
-    EnterCategory(category);
-    if (json_) {
-      Current()["messages"].push_back(Utf8(message));
-    } else {
-      std::cout << "  " << Utf8(message) << '\n';
-    }
+  void ShowResult(const DetectPageView& view) {
+    Show(view);
+    if (!quiet_) std::cout << view.secondTitle << '\n';
   }
-
-  void ShowVerdict(int32_t category, const tagDetectResult& verdict) {
-    EnterCategory(category);
-    if (json_) {
-      Current()["verdict"] = {{"passed", verdict.passed}, {"level", verdict.level}, {"text", Utf8(verdict.text)}};
-      return;
-    }
-    std::cout << "  => " << CategoryName(category) << ": " << (verdict.passed ? "normal" : "abnormal");
-    if (!verdict.passed && verdict.level == 1) std::cout << " (notice)";
-    if (!verdict.text.empty()) std::cout << " - " << Utf8(verdict.text);
-    std::cout << "\n\n" << std::flush;
-  }
-
-  void ShowFinished(int32_t abnormalLevel0, const std::vector<enmHardwareID>& failed) {
-    const tagDiagnoseRecord& record = runner_.Record();
-    if (json_) {
-      document_["ending"] = "finished";
-      document_["normal"] = record.normalCount;
-      document_["abnormal"] = record.abnormalCount;
-      document_["faults"] = abnormalLevel0;
-      document_["failed"] = failed;
-      return;
-    }
-    std::cout << "Finished: " << record.normalCount << " normal, " << record.abnormalCount << " abnormal ("
-              << abnormalLevel0 << " faults)";
-    if (!failed.empty()) {
-      std::cout << ":";
-      for (auto category : failed) std::cout << ' ' << CategoryName(category);
-    }
-    std::cout << '\n';
-  }
-
-  void ShowCancelled() {
-    if (json_) {
-      document_["ending"] = "cancelled";
-    } else {
-      std::cout << "Cancelled.\n";
-    }
-  }
-
-  // ---- the repair run
-
-  void ShowNothingToRepair() {
-    if (json_) {
-      document_["repair"] = nullptr;
-    } else {
-      std::cout << "\nNothing to repair.\n";
-    }
-  }
-
-  void ShowRepairStart() {
-    if (json_) {
-      document_["repair"] = {{"ending", "running"}, {"categories", nlohmann::ordered_json::array()}};
-    } else {
-      std::cout << "\nRepairing:\n";
-    }
-  }
-
-  void ShowRepairCategoryStart(enmHardwareID category) {
-    if (json_) {
-      Repairs().push_back({{"id", category},
-                           {"name", CategoryName(category)},
-                           {"entries", nlohmann::ordered_json::array()},
-                           {"repaired", false}});
-    } else {
-      std::cout << CategoryName(category) << '\n';
-    }
-  }
-
-  void ShowRepairEntryStart(const tagRepairItemInfo& entry) {
-    if (!json_) std::cout << "  ... " << Utf8(entry.repairName) << " for " << Utf8(entry.title) << '\n' << std::flush;
-  }
-
-  void ShowRepairEntryDone(const tagRepairItemInfo& entry, const HardwareRepairHelper::RepairResult& result) {
-    // The library names its message by a string-table key.
-    const std::string message = result.message.empty() ? "" : Utf8(UICulture::GetInstance().GetString(result.message));
-    if (json_) {
-      Repairs().back()["entries"].push_back({{"repair", Utf8(entry.repairName)},
-                                             {"title", Utf8(entry.title)},
-                                             {"succeeded", result.succeeded},
-                                             {"code", result.code},
-                                             {"message", message},
-                                             {"needRestart", result.needRestart},
-                                             {"needShutdown", result.needShutdown}});
-      return;
-    }
-    std::cout << "  " << (result.succeeded ? "ok  " : "FAIL") << ' ' << Utf8(entry.title);
-    if (!message.empty()) std::cout << ": " << message;
-    if (result.needRestart) std::cout << " (restart needed)";
-    std::cout << '\n';
-  }
-
-  void ShowRepairCategoryDone(enmHardwareID category, bool repaired) {
-    if (json_) {
-      Repairs().back()["repaired"] = repaired;
-    } else {
-      std::cout << "  => " << CategoryName(category) << (repaired ? ": repaired\n" : ": not repaired\n");
-    }
-  }
-
-  void ShowRepairFinished(bool allOk, bool restart, int32_t firstFailed) {
-    if (json_) {
-      nlohmann::ordered_json& repair = document_["repair"];
-      repair["ending"] = "finished";
-      repair["allSucceeded"] = allOk;
-      repair["needRestart"] = restart;
-      repair["firstFailed"] = Nullable(firstFailed);
-      return;
-    }
-    std::cout << (allOk ? "Every repair succeeded." : "Some repairs failed, first in " + CategoryName(firstFailed) + ".")
-              << (restart ? " Restart the computer to complete them." : "") << '\n';
-  }
-
-  void ShowRepairCancelled() {
-    if (json_) {
-      document_["repair"]["ending"] = "cancelled";
-    } else {
-      std::cout << "Repair cancelled.\n";
-    }
-  }
-
-  void PrintDocument() const {
-    if (json_) PrintJson(document_);
-  }
-
-  const HardwareRepairHelper::RepairPlan& Plan() const { return plan_; }
 
  private:
-  void EnterCategory(int32_t category) {
-    if (category == currentCategory_) return;
-    currentCategory_ = category;
-    if (json_) {
-      document_["categories"].push_back({{"id", category},
-                                         {"name", CategoryName(category)},
-                                         {"checks", nlohmann::ordered_json::array()},
-                                         {"messages", nlohmann::ordered_json::array()},
-                                         {"verdict", nullptr}});
-    } else {
-      std::cout << CategoryName(category) << '\n';
+  struct Seen {
+    bool announced = false;
+    std::vector<LineLook> looks;
+    Verdict verdict = Verdict::None;
+  };
+
+  static const char* Mark(LineLook look) {
+    switch (look) {
+      case LineLook::Running: return "... ";
+      case LineLook::Passed: return "ok  ";
+      case LineLook::Failed: return "FAIL";
+      case LineLook::Notice: return "note";
+      case LineLook::NeedsRestart: return "ok (restart)";
+      case LineLook::NeedsShutdown: return "ok (shut down)";
+      case LineLook::Other: break;
     }
+    return "    ";
   }
 
-  nlohmann::ordered_json& Current() { return document_["categories"].back(); }
-  nlohmann::ordered_json& Repairs() { return document_["repair"]["categories"]; }
-
-  DetectRunner& runner_;
-  const bool json_;
-  int32_t currentCategory_ = -1;
-  tagDetectItemDetail announced_;
-  int32_t nextItemId_ = 1;
-  HardwareRepairHelper::RepairPlan plan_;
-  nlohmann::ordered_json document_ = {{"categories", nlohmann::ordered_json::array()}, {"ending", "running"}};
+  bool quiet_;
+  std::string firstTitle_;
+  std::map<std::string, Seen> seen_;
 };
 
-void Post(std::function<void()> fn) { UIMainQueue::getInstance().dispatch(std::move(fn)); }
-void Quit() { UIMessageLoop::Instance().Quit(); }
-
-bool RunDiagnosis(DetectRunner& runner, ConsoleDetectPage& page, const std::vector<enmHardwareID>& categories) {
-  bool finished = false;
-  runner.Start(
-      categories,
-      [&page](int32_t c, const tagDetectItemDetail& d) { Post([&page, c, d] { page.ShowCheckStart(c, d); }); },
-      [&page, &runner](int32_t c, const tagHardwareDetectInfo& line) {
-        runner.ClearRowConsumed();
-        Post([&page, c, line] { page.ShowLine(c, line); });
-        runner.WaitRowConsumed();
-      },
-      [&page](int32_t c, const std::u16string& m) { Post([&page, c, m] { page.ShowMessage(c, m); }); },
-      [&page](int32_t c, const tagDetectResult& v) { Post([&page, c, v] { page.ShowVerdict(c, v); }); },
-      [&page, &finished](int32_t n, std::vector<enmHardwareID> failed) {
-        Post([&page, &finished, n, failed] {
-          page.ShowFinished(n, failed);
-          finished = true;
-          Quit();
-        });
-      },
-      [&page] {
-        Post([&page] {
-          page.ShowCancelled();
-          Quit();
-        });
-      });
-  UIMessageLoop::Instance().Run();
-  return finished;
+ordered_json PageJson(const DetectPageView& view) {
+  ordered_json items = ordered_json::array();
+  for (const DetectItemView& item : view.items) {
+    ordered_json lines = ordered_json::array();
+    for (const DetectLineView& line : item.lines) {
+      lines.push_back({{"name", line.title}, {"look", LookText(line.look)}, {"detail", line.detail}, {"action", line.action},
+                       {"suggestion", line.suggestion}});
+    }
+    items.push_back({{"name", item.name}, {"description", item.description}, {"verdict", VerdictText(item.verdict)},
+                     {"checks", lines}});
+  }
+  return {{"title", view.firstTitle}, {"subtitle", view.secondTitle}, {"categories", items}};
 }
 
-void RunRepairs(DetectRunner& runner, ConsoleDetectPage& page) {
-  using Result = HardwareRepairHelper::RepairResult;
-  page.ShowRepairStart();
-  HardwareRepairHelper::Instance().StartRepairRun(
-      runner, page.Plan(), [&page](enmHardwareID c) { Post([&page, c] { page.ShowRepairCategoryStart(c); }); },
-      [&page](int32_t, enmHardwareID, tagRepairItemInfo& e) { Post([&page, e] { page.ShowRepairEntryStart(e); }); },
-      [&page] {
-        Post([&page] {
-          page.ShowRepairCancelled();
-          Quit();
-        });
-      },
-      [&page](int32_t, enmHardwareID, tagRepairItemInfo& e, Result& r) {
-        Post([&page, e, r] { page.ShowRepairEntryDone(e, r); });
-      },
-      [&page](int32_t, enmHardwareID c, bool ok) { Post([&page, c, ok] { page.ShowRepairCategoryDone(c, ok); }); },
-      [&page](bool allOk, bool restart, int32_t firstFailed) {
-        Post([&page, allOk, restart, firstFailed] {
-          page.ShowRepairFinished(allOk, restart, firstFailed);
-          Quit();
-        });
-      });
-  UIMessageLoop::Instance().Run();
+// Ticks exactly the asked categories (all when none is asked); the number ticked.
+size_t TickCategories(PageDriver& page, const std::set<std::string>& wanted) {
+  size_t ticked = 0;
+  for (const ScanItemView& item : ReadScanPage(page).items) {
+    const bool want = wanted.empty() || wanted.count(item.name) > 0;
+    if (item.choose != nullptr && item.choose->IsSelected() != want) page.Tick(item.choose, want);
+    ticked += want;
+  }
+  return ticked;
 }
 
 int RunDiagnose(const std::vector<std::string>& args) {
   ParsedArgs parsed;
-  const CommandSpec spec{.name = "diagnose",
-                         .usage = kUsage,
-                         .flags = {"--repair", "--json"},
-                         .positional = true,
+  const CommandSpec spec{.name = "diagnose", .usage = kUsage, .flags = {"--repair", "--json"}, .positional = true,
                          .checkArgs = CheckCategories};
-  if (auto exit = BeginCommand(spec, args, parsed)) return *exit;
-  std::vector<enmHardwareID> categories;
-  for (const auto& text : parsed.positional) categories.push_back(*ParseCategory(text));
-  if (parsed.positional.empty()) {
-    for (const auto& item : GetHardwareCatalog().Items()) categories.push_back(static_cast<enmHardwareID>(item.id));
+  if (auto status = BeginCommand(spec, args, parsed)) return *status;
+  const bool json = parsed.Has("--json");
+  std::atomic<bool> interrupted{false};
+  SignalWatch signals([&interrupted] { interrupted = true; });
+
+  PluginHost* loaded = LoadTheHost(spec.name);
+  if (loaded == nullptr) return kExitFailure;
+  PluginHost& host = *loaded;
+  PageDriver page(host.Window());
+  page.Click(u"btnSysdiagnoseScan");
+  if (!page.RunUntil([&] { return ReadScanPage(page).ready || interrupted; }, kPageLimit) || interrupted) {
+    PrintError(spec.name, interrupted ? "interrupted during the scan" : "the scan page was not ready");
+    return kExitFailure;
+  }
+  if (TickCategories(page, ShownNames(parsed)) == 0 || !page.Click(u"btnSysdiagnoseDetect")) {
+    PrintError(spec.name, "none of the asked categories is on the scan page");
+    return kExitFailure;
   }
 
-  DetectRunner runner;
-  ConsoleDetectPage page(runner, parsed.Has("--json"));
-  interruptTarget = &runner;
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigaction(SIGINT, &action, nullptr);
-
-  const bool finished = RunDiagnosis(runner, page, categories);
-  if (finished && parsed.Has("--repair")) {
-    if (page.Plan().empty()) {
-      page.ShowNothingToRepair();
-    } else {
-      RunRepairs(runner, page);
-    }
+  DetectPrinter printer(json);
+  DetectPageView view;
+  bool cancelled = false;
+  // Until the page shows its result; Ctrl-C presses Cancel, and the page goes back to the history.
+  const auto runPage = [&] {
+    return page.RunUntil(
+        [&] {
+          view = ReadDetectPage(page);
+          if (interrupted && !cancelled && page.CanPress(u"btnSysdiagnoseDetectCancel")) {
+            cancelled = page.Click(u"btnSysdiagnoseDetectCancel");
+          }
+          return (view.finished && !view.busy) || (cancelled && page.Shown(u"btnSysdiagnoseScan"));
+        },
+        kPageLimit, [&] { printer.Show(view); });
+  };
+  bool ran = runPage();
+  ordered_json document = {{"detect", PageJson(view)}, {"repair", nullptr}};
+  if (ran && !cancelled) printer.ShowResult(view);
+  const std::u16string repairText = UICulture::GetInstance().GetString(u"IDS_HARDWARE_DIAGNOSE_REPAIR");
+  if (ran && !cancelled && parsed.Has("--repair") && view.completeButton == Utf8(repairText)) {
+    page.Click(u"btnSysdiagnoseDetectComplete");
+    ran = runPage();
+    if (ran && !cancelled) printer.ShowResult(view);
+    document["repair"] = PageJson(view);
   }
-  // The worker clears its running flag last; wait for it so the run is stored before exit.
-  UIMessageLoop::Instance().RunUntil([&] { return !runner.IsRunning(); }, std::chrono::seconds(30));
-  interruptTarget = nullptr;
-  page.PrintDocument();
+  document["ending"] = cancelled ? "cancelled" : "finished";
+  if (json) PrintJson(document);
+  if (!ran) {
+    PrintError(spec.name, "the detect page showed no result after " + std::to_string(kPageLimit.count()) + " s");
+    return kExitFailure;
+  }
+  if (cancelled && !json) std::cout << "cancelled\n";
   return kExitOk;
 }
 
 }  // namespace
 
-REGISTER_COMMAND("diagnose", "diagnose categories live, as the detect page does (--repair, --json)", RunDiagnose);
+REGISTER_COMMAND("diagnose", "diagnose on the plug-in's pages and print every check as it appears (--repair, --json)",
+                 RunDiagnose);
 
 }  // namespace app

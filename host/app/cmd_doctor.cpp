@@ -1,6 +1,7 @@
 // sysdiagnose-host doctor: plays the host's health-check module beside the plug-in's health-check
 // service on the bus: asks for the module information, runs a detection, shows each report as it
 // arrives and the final table; with --repair it repairs and confirms with one more detection.
+#include <chrono>
 #include <iomanip>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -10,20 +11,19 @@
 
 #include "app/command.h"
 #include "app/doctor_module.h"
-#include "ipc/detect_query4doctor.h"
-#include "ipc/ipc_helper.h"
-#include "model/hardware_catalog.h"
+#include "app/plugin_host.h"
+#include "app/stored_runs.h"
 
 namespace app {
 namespace {
 
-using namespace zel::sysdiagnose;
 using namespace std::chrono_literals;
 
 constexpr const char* kUsage =
     "usage: sysdiagnose-host doctor [--machine FILE] [--data-dir DIR] [--verbose] [--repair] [--json]";
 // A report is due after every category; a repair may pause 5 s on a category.
 constexpr auto kReportTimeout = 120s;
+constexpr auto kPollEvery = 100ms;
 
 // "{f 16}{c #7F7F7F}Model{/f}{/c}" -> "Model": the host's rich-text tags are for its own list.
 std::string PlainText(const std::u16string& rich) {
@@ -56,7 +56,7 @@ std::string Fit(std::string text, size_t width) {
   return text;
 }
 
-nlohmann::ordered_json ToJson(const tagDoctorItem& item) {
+nlohmann::ordered_json ToJson(const DoctorRow& item) {
   return {{"strIcon", Utf8(item.strIcon)},         {"clrStatus", item.clrStatus},
           {"strName", Utf8(item.strName)},         {"strHardware", Utf8(item.strHardware)},
           {"strResult", Utf8(item.strResult)},     {"nState", item.nState},
@@ -66,7 +66,7 @@ nlohmann::ordered_json ToJson(const tagDoctorItem& item) {
           {"bReserved2", item.bReserved2},         {"nReserved3", item.nReserved3}};
 }
 
-nlohmann::ordered_json ToJson(const tagDoctorResult& report) {
+nlohmann::ordered_json ToJson(const DoctorReport& report) {
   nlohmann::ordered_json items = nlohmann::ordered_json::array();
   for (const auto& item : report.vecItems) items.push_back(ToJson(item));
   return {{"nModuleId", report.nModuleId},     {"strSummaryKey", Utf8(report.strSummaryKey)},
@@ -81,10 +81,10 @@ class ProgressPrinter {
  public:
   explicit ProgressPrinter(bool quiet) : quiet_(quiet) {}
 
-  void Show(const tagDoctorResult& report) {
+  void Show(const DoctorReport& report) {
     if (quiet_) return;
     for (size_t i = 0; i < report.vecItems.size(); ++i) {
-      const tagDoctorItem& item = report.vecItems[i];
+      const DoctorRow& item = report.vecItems[i];
       const uint32_t before = i < previous_.vecItems.size() ? previous_.vecItems[i].nState : UINT32_MAX;
       if (item.nState == before) continue;
       if (item.nState == kDoctorStateBusy) {
@@ -104,13 +104,13 @@ class ProgressPrinter {
 
  private:
   bool quiet_;
-  tagDoctorResult previous_;
+  DoctorReport previous_;
 };
 
-void PrintTable(const tagDoctorResult& report) {
+void PrintTable(const DoctorReport& report) {
   std::cout << '\n'
             << Fit("Category", 20) << Fit("Model", 36) << Fit("State", 10) << Fit("Result", 46) << "Action\n";
-  for (const tagDoctorItem& item : report.vecItems) {
+  for (const DoctorRow& item : report.vecItems) {
     // A successful repair leaves the finding's texts in the record; the state tells it is fixed.
     const bool normal = item.nState == kDoctorStateNormal;
     const std::string action = normal ? (item.strAction.empty() ? "" : "repaired") : Utf8(item.strAction);
@@ -121,29 +121,56 @@ void PrintTable(const tagDoctorResult& report) {
   if (!report.strDetail.empty()) std::cout << Utf8(report.strDetail) << '\n';
 }
 
-// Collects reports until the one that says the work is finished. False on a timeout.
-bool CollectUntilFinished(DoctorModule& module, ProgressPrinter& progress, std::vector<tagDoctorResult>& all,
-                          tagDoctorResult& last) {
-  for (;;) {
-    auto report = module.NextReport(kReportTimeout);
-    if (!report) return false;
+// Collects reports until the one that says the work is finished, or until the plug-in stored
+// the run without a report (a catalogue without categories). False on a timeout.
+bool CollectUntilFinished(DoctorModule& module, ProgressPrinter& progress, std::vector<DoctorReport>& all,
+                          DoctorReport& last, int64_t runs, bool& reported) {
+  reported = false;
+  auto deadline = std::chrono::steady_clock::now() + kReportTimeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    auto report = module.NextReport(kPollEvery);
+    if (!report) {
+      if (!reported && CountStoredRuns() >= runs) return true;
+      continue;
+    }
+    reported = true;
+    deadline = std::chrono::steady_clock::now() + kReportTimeout;
     progress.Show(*report);
     all.push_back(*report);
     last = *report;
     if (report->bFinished) return true;
   }
+  return false;
 }
 
-bool RunDetection(DoctorModule& module, ProgressPrinter& progress, std::vector<tagDoctorResult>& all,
-                  tagDoctorResult& last, bool json, const char* title) {
+// The runs the plug-in is to have stored once the requests sent so far are done.
+struct Session {
+  DoctorModule& module;
+  ProgressPrinter& progress;
+  std::vector<DoctorReport>& all;
+  DoctorReport& last;
+  int64_t runs = CountStoredRuns();
+};
+
+bool RunDetection(Session& session, bool json, const char* title) {
   if (!json) std::cout << title << '\n';
-  progress.Reset();
-  if (GetHardwareCatalog().Items().empty()) {
-    if (!json) std::cout << "  the catalogue lists no category\n";
-    return true;  // the service stores a run with zero counts and reports nothing
+  session.progress.Reset();
+  session.module.RequestDetection(true);
+  bool reported = false;
+  const bool ok = CollectUntilFinished(session.module, session.progress, session.all, session.last, ++session.runs,
+                                       reported);
+  if (ok && !reported && !json) std::cout << "  the catalogue lists no category\n";
+  return ok;
+}
+
+bool RunRepair(Session& session) {
+  std::vector<int32_t> abnormal;
+  for (size_t i = 0; i < session.last.vecItems.size(); ++i) {
+    if (session.last.vecItems[i].nState == kDoctorStateAbnormal) abnormal.push_back(static_cast<int32_t>(i));
   }
-  module.RequestDetection(true);
-  return CollectUntilFinished(module, progress, all, last);
+  session.module.RequestRepair(abnormal);
+  bool reported = false;
+  return CollectUntilFinished(session.module, session.progress, session.all, session.last, ++session.runs, reported);
 }
 
 int RunDoctor(const std::vector<std::string>& args) {
@@ -152,35 +179,31 @@ int RunDoctor(const std::vector<std::string>& args) {
   const bool json = parsed.Has("--json");
   const bool repair = parsed.Has("--repair");
 
-  IPCHelper::Instance();
-  DetectQuery4Doctor service;
+  // The health-check service lives in the plug-in's page host: it comes to life with the page.
+  if (LoadTheHost("doctor") == nullptr) return kExitFailure;
   DoctorModule module;
   ProgressPrinter progress(json);
-  std::vector<tagDoctorResult> all;
-  tagDoctorResult last;
+  std::vector<DoctorReport> all;
+  DoctorReport last;
 
   if (auto info = module.QueryModuleInfo(5s); info && !json) {
     std::cout << "Health-check module " << std::hex << "0x" << info->nModuleId << std::dec << " ("
               << Utf8(info->strNameKey) << ")\n";
   }
-  bool ok = RunDetection(module, progress, all, last, json, "Detecting:");
-  if (ok && !json) PrintTable(last);
+  Session session{module, progress, all, last};
+  bool ok = RunDetection(session, json, "Detecting:");
+  if (ok && !json && !last.vecItems.empty()) PrintTable(last);
 
   if (ok && repair) {
     if (!json) std::cout << "\nRepairing:\n";
-    std::vector<int32_t> abnormal;
-    for (size_t i = 0; i < last.vecItems.size(); ++i) {
-      if (last.vecItems[i].nState == kDoctorStateAbnormal) abnormal.push_back(static_cast<int32_t>(i));
-    }
-    module.RequestRepair(abnormal);
-    ok = CollectUntilFinished(module, progress, all, last);
+    ok = RunRepair(session);
     if (ok && !json) PrintTable(last);
-    if (ok) ok = RunDetection(module, progress, all, last, json, "\nConfirming:");
+    if (ok) ok = RunDetection(session, json, "\nConfirming:");
     if (ok && !json) PrintTable(last);
   }
 
   // The service stores each run after its last report: let it finish before the process ends.
-  service.WaitUntilIdle(kReportTimeout);
+  if (ok) WaitForStoredRuns(session.runs, kReportTimeout);
   if (json) {
     nlohmann::ordered_json out = nlohmann::ordered_json::array();
     for (const auto& report : all) out.push_back(ToJson(report));

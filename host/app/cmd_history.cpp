@@ -1,78 +1,31 @@
-// sysdiagnose-host history: the latest run of each of the recent days that had runs.
-#include <array>
+// sysdiagnose-host history: the history page as the user reads it: its subtitle, then for each of
+// the most recent days with runs (a bar of the day row) the day, the numbers of normal and
+// abnormal categories and every category line with its mark, the host selecting the day's bar as
+// the user would.
+#include <chrono>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/command.h"
-#include "history/diagnose_history.h"
-#include "model/hardware_catalog.h"
-#include "model/hardware_state.h"
+#include "app/history_page_view.h"
+#include "app/page_driver.h"
+#include "app/plugin_host.h"
 #include "platform/numparse.h"
 
 namespace app {
 namespace {
 
-using zel::sysdiagnose::tagQueryDataItem;
+using nlohmann::ordered_json;
+using namespace std::chrono_literals;
 
 constexpr const char* kUsage =
     "usage: sysdiagnose-host history [--machine FILE] [--data-dir DIR] [--verbose] [--days N] [--json]\n"
-    "  N: how many of the most recent days with runs to show, 1 to 1000 (default 12)";
+    "  N: how many of the most recent days with runs to show, 1 to 1000 (default 12; the page shows 12 at most)";
 constexpr int kDefaultDays = 12;
 constexpr int kMostDays = 1000;
-
-// By enmHardwareID.
-constexpr std::array<const char*, zel::sysdiagnose::kHardwareCategoryCount> kCategoryNames = {
-    "audio",   "mainboard", "Bluetooth", "network card", "processor", "memory",
-    "disks",   "graphics",  "display",   "battery",      "keyboard",  "fingerprint sensor"};
-
-const char* StateText(int32_t state) {
-  if (state < 0) return "not diagnosed";
-  return state == 0 ? "normal" : "abnormal";
-}
-
-// The categories to show: today's catalogue, or all twelve when there is none.
-std::vector<int32_t> ShownCategories() {
-  std::vector<int32_t> ids;
-  for (const auto& entry : zel::sysdiagnose::GetHardwareCatalog().Items()) {
-    if (zel::sysdiagnose::IsHardwareCategory(entry.id)) ids.push_back(entry.id);
-  }
-  if (ids.empty()) {
-    for (int32_t id = 0; id < zel::sysdiagnose::kHardwareCategoryCount; ++id) ids.push_back(id);
-  }
-  return ids;
-}
-
-// "hh:mm:ss" from the stored run time text, or the text as stored when it has another shape.
-std::string TimeOfDay(const tagQueryDataItem& run) {
-  const std::string prefix = run.date + ".";
-  if (run.time.size() != prefix.size() + 8 || !run.time.starts_with(prefix)) return run.time;
-  std::string clock = run.time.substr(prefix.size());
-  clock[2] = ':';
-  clock[5] = ':';
-  return clock;
-}
-
-int32_t StateIn(tagQueryDataItem run, int32_t category) { return *zel::sysdiagnose::StateOf(run, category); }
-
-void PrintRun(std::ostream& out, const tagQueryDataItem& run, const std::vector<int32_t>& categories) {
-  out << run.date << ' ' << TimeOfDay(run) << "  normal " << run.normalCount << ", abnormal "
-      << run.abnormalCount << '\n';
-  for (int32_t id : categories) {
-    const std::string name = kCategoryNames[static_cast<size_t>(id)];
-    out << "  " << name << std::string(name.size() < 20 ? 20 - name.size() : 1, ' ') << StateText(StateIn(run, id))
-        << '\n';
-  }
-}
-
-nlohmann::ordered_json RunJson(const tagQueryDataItem& run, const std::vector<int32_t>& categories) {
-  nlohmann::ordered_json states = nlohmann::ordered_json::array();
-  for (int32_t id : categories) {
-    states.push_back({{"id", id}, {"name", kCategoryNames[static_cast<size_t>(id)]}, {"state", StateText(StateIn(run, id))}});
-  }
-  return {{"date", run.date},          {"time", TimeOfDay(run)},          {"secondTime", run.secondTime},
-          {"normal", run.normalCount}, {"abnormal", run.abnormalCount}, {"categories", states}};
-}
+// The page animates its bars and its summary in twenty frames.
+constexpr int kAnimationFrames = 25;
 
 // The number of days asked for; 0 when the text is not one from 1 to kMostDays.
 int DaysOf(const ParsedArgs& parsed) {
@@ -89,32 +42,68 @@ std::string CheckDays(const ParsedArgs& parsed) {
   return "--days takes a number from 1 to " + std::to_string(kMostDays) + ", not '" + parsed.values.at("--days") + "'";
 }
 
+void Settle(PageDriver& page) {
+  for (int i = 0; i < kAnimationFrames; ++i) page.Step();
+}
+
+
+void PrintRun(const HistoryPageView& view) {
+  std::cout << view.shownDate << "  normal " << view.normal << ", abnormal " << view.abnormal << '\n';
+  for (const HistoryCategoryView& category : view.categories) {
+    std::cout << "  " << category.name << std::string(category.name.size() < 20 ? 20 - category.name.size() : 1, ' ')
+              << category.state;
+    if (!category.model.empty()) std::cout << "  (" << category.model << ')';
+    std::cout << '\n';
+  }
+}
+
+ordered_json RunJson(const HistoryPageView& view) {
+  ordered_json categories = ordered_json::array();
+  for (const HistoryCategoryView& category : view.categories) {
+    categories.push_back({{"name", category.name}, {"model", category.model}, {"state", category.state}});
+  }
+  return {{"date", view.shownDate}, {"normal", platform::Atoi(view.normal)},
+          {"abnormal", platform::Atoi(view.abnormal)}, {"categories", categories}};
+}
+
 int RunHistory(const std::vector<std::string>& args) {
   ParsedArgs parsed;
   const CommandSpec spec{
       .name = "history", .usage = kUsage, .flags = {"--json"}, .values = {"--days"}, .checkArgs = CheckDays};
-  if (auto exit = BeginCommand(spec, args, parsed)) return *exit;
-  const int days = DaysOf(parsed);
+  if (auto status = BeginCommand(spec, args, parsed)) return *status;
+  const bool json = parsed.Has("--json");
 
-  std::vector<tagQueryDataItem> runs;
-  zel::sysdiagnose::DiagnoseHistory::QueryRecentDays(days, [&](const std::vector<tagQueryDataItem>& found) { runs = found; });
-  const std::vector<int32_t> categories = ShownCategories();
-  if (parsed.Has("--json")) {
-    nlohmann::ordered_json list = nlohmann::ordered_json::array();
-    for (const auto& run : runs) list.push_back(RunJson(run, categories));
-    PrintJson({{"runs", list}});
+  PluginHost* loaded = LoadTheHost(spec.name);
+  if (loaded == nullptr) return kExitFailure;
+  PluginHost& host = *loaded;
+  PageDriver page(host.Window());
+  Settle(page);
+  const HistoryPageView first = ReadHistoryPage(page);
+  std::vector<HistoryPageView> runs;
+  const std::vector<HistoryDayView>& days = first.days;
+  const size_t wanted = static_cast<size_t>(DaysOf(parsed));
+  // The most recent bar is the rightmost; a day whose bar shows no record is the empty row's.
+  for (size_t i = days.size(); i-- > 0 && runs.size() < wanted;) {
+    if (!days[i].selected) page.Tick(days[i].bar, true);
+    Settle(page);
+    HistoryPageView shown = ReadHistoryPage(page);
+    if (!shown.shownDate.empty()) runs.push_back(std::move(shown));
+  }
+
+  if (json) {
+    ordered_json list = ordered_json::array();
+    for (const HistoryPageView& run : runs) list.push_back(RunJson(run));
+    PrintJson({{"subtitle", first.subtitle}, {"runs", list}});
     return kExitOk;
   }
-  for (size_t i = 0; i < runs.size(); ++i) {
-    if (i > 0) std::cout << '\n';
-    PrintRun(std::cout, runs[i], categories);
-  }
-  if (runs.empty()) std::cout << "no diagnosis runs in the last 90 days\n";
+  std::cout << first.subtitle << '\n';
+  for (const HistoryPageView& run : runs) PrintRun(run);
   return kExitOk;
 }
 
 }  // namespace
 
-REGISTER_COMMAND("history", "show the latest run of each recent day (--days N, --json)", RunHistory);
+REGISTER_COMMAND("history", "print the plug-in's history page: the latest run of each recent day (--days, --json)",
+                 RunHistory);
 
 }  // namespace app

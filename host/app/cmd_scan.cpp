@@ -1,133 +1,114 @@
-// sysdiagnose-host scan: runs the hardware scan the way the scan page does, with the console as
-// the page: rows cross to the UI thread one at a time and are shown as they arrive.
-#include <atomic>
+// sysdiagnose-host scan: the hardware scan on the plug-in's scan page. The host opens the page as
+// the user does (the history page's button) and prints each category item and each row as the
+// page shows it, with the page's texts, until the page is ready for a choice.
 #include <chrono>
 #include <iostream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "DuiLib/UIMainQueue.h"
-#include "DuiLib/UIMessageLoop.h"
 #include "app/command.h"
-#include "hardware/scan_control.h"
-#include "model/hardware_catalog.h"
-#include "platform/encoding.h"
+#include "app/page_driver.h"
+#include "app/plugin_host.h"
+#include "app/scan_page_view.h"
 
 namespace app {
 namespace {
 
-using namespace zel::sysdiagnose;
 using nlohmann::ordered_json;
+using namespace std::chrono_literals;
 
 constexpr const char* kUsage = "usage: sysdiagnose-host scan [--machine FILE] [--data-dir DIR] [--verbose] [--json]";
+constexpr auto kScanLimit = 120s;
 
-tagXmlUIInfo CategoryInfo(enmHardwareID category) {
-  HardwareCatalog& catalog = GetHardwareCatalog();
-  catalog.RefreshModelName(category);
-  tagXmlUIInfo info;
-  if (!catalog.GetUIInfo(category, info)) info.name = u"category " + platform::Utf8ToUtf16(std::to_string(category));
-  return info;
-}
-
-// The console stand-in for the scan page; lives on the UI thread. As text, every category and row
-// is printed as it comes; as JSON, the categories are gathered and printed at the end.
-class ConsoleScanPage {
+// Prints what appears on the scan page since the last look: new items, new rows, the titles.
+class ScanPrinter {
  public:
-  ConsoleScanPage(ScanControl& control, bool json) : control_(control), json_(json) {}
+  void Show(const ScanPageView& view) {
+    if (view.firstTitle != firstTitle_) std::cout << (firstTitle_ = view.firstTitle) << '\n';
+    for (size_t i = 0; i < view.items.size(); ++i) {
+      const ScanItemView& item = view.items[i];
+      if (i >= rowsShown_.size()) {
+        std::cout << item.name << " - " << item.summary << '\n';
+        rowsShown_.push_back(0);
+      }
+      for (size_t& shown = rowsShown_[i]; shown < item.rows.size(); ++shown) PrintRow(item.rows[shown]);
+    }
+    std::cout.flush();
+  }
 
-  void ShowRow(enmHardwareID category, const tagHardwareDetailInfo& row) {
-    if (category != currentCategory_) StartCategory(category);
-    currentCategory_ = category;
-    if (json_) {
-      AddToJson(row);
-    } else if (row.separator != 0) {
+  void ShowEnd(const ScanPageView& view) {
+    Show(view);
+    std::cout << view.secondTitle << '\n';
+  }
+
+ private:
+  static void PrintRow(const ScanRowView& row) {
+    if (row.separator) {
       std::cout << "  --\n";
     } else if (row.title.empty() && row.content.empty()) {
       std::cout << "  (no information)\n";
     } else {
-      std::cout << "  " << Utf8(row.title) << ": " << Utf8(row.content) << '\n';
+      std::cout << "  " << row.title << ": " << row.content << '\n';
     }
-    std::cout.flush();
-    SignalRowConsumed(control_);
   }
 
-  void ShowEnd() {
-    if (json_) {
-      PrintJson({{"categories", categories_}});
-      return;
-    }
-    const size_t shown = categories_.size();
-    std::cout << "scan finished: " << shown << (shown == 1 ? " category\n" : " categories\n");
-  }
-
- private:
-  void StartCategory(enmHardwareID category) {
-    const tagXmlUIInfo info = CategoryInfo(category);
-    categories_.push_back({{"id", category},
-                           {"name", Utf8(info.name)},
-                           {"model", Utf8(info.modelName)},
-                           {"summary", Utf8(info.summary)},
-                           {"devices", ordered_json::array()}});
-    if (!json_) std::cout << Utf8(info.name) << " - " << Utf8(info.modelName) << " - " << Utf8(info.summary) << '\n';
-  }
-
-  // A separator starts the next device; a placeholder means the category has none to show.
-  void AddToJson(const tagHardwareDetailInfo& row) {
-    ordered_json& devices = categories_.back()["devices"];
-    const bool placeholder = row.separator == 0 && row.title.empty() && row.content.empty();
-    if (placeholder) return;
-    if (devices.empty() || row.separator != 0) devices.push_back(ordered_json::array());
-    if (row.separator == 0) devices.back().push_back({{"label", Utf8(row.title)}, {"value", Utf8(row.content)}});
-  }
-
-  ScanControl& control_;
-  const bool json_;
-  int32_t currentCategory_ = -1;
-  ordered_json categories_ = ordered_json::array();
+  std::string firstTitle_;
+  std::vector<size_t> rowsShown_;
 };
 
-int RunScanCommand(const std::vector<std::string>& args) {
+// Every item with its devices: the rows between two separators (none for an item whose only row
+// is empty).
+ordered_json ScanJson(const ScanPageView& view) {
+  ordered_json items = ordered_json::array();
+  for (const ScanItemView& item : view.items) {
+    ordered_json devices = ordered_json::array();
+    ordered_json device = ordered_json::array();
+    for (const ScanRowView& row : item.rows) {
+      if (row.separator) {
+        if (!device.empty()) devices.push_back(device);
+        device = ordered_json::array();
+      } else if (!row.title.empty() || !row.content.empty()) {
+        device.push_back({{"label", row.title}, {"value", row.content}});
+      }
+    }
+    if (!device.empty()) devices.push_back(device);
+    items.push_back({{"name", item.name}, {"summary", item.summary}, {"ticked", item.ticked}, {"devices", devices}});
+  }
+  return {{"title", view.firstTitle}, {"subtitle", view.secondTitle}, {"categories", items}};
+}
+
+int RunScan(const std::vector<std::string>& args) {
   ParsedArgs parsed;
-  if (auto exit = BeginCommand({.name = "scan", .usage = kUsage, .flags = {"--json"}}, args, parsed)) return *exit;
+  const CommandSpec spec{.name = "scan", .usage = kUsage, .flags = {"--json"}};
+  if (auto status = BeginCommand(spec, args, parsed)) return *status;
+  const bool json = parsed.Has("--json");
 
-  ScanControl control;
-  ConsoleScanPage page(control, parsed.Has("--json"));
-  std::atomic<bool> cancelled{false};
-
-  GetHardwareCatalog();
-  StartHardwareScan(
-      control,
-      [&control, &page](enmHardwareID category, tagHardwareDetailInfo& row) {
-        ClearRowConsumed(control);
-        UIMainQueue::getInstance().dispatch([&page, category, copy = row] { page.ShowRow(category, copy); });
-        WaitRowConsumed(control);
-        return true;
-      },
-      [&page](enmHardwareID) {
-        UIMainQueue::getInstance().dispatch([&page] {
-          page.ShowEnd();
-          UIMessageLoop::Instance().Quit();
-        });
-      },
-      [&cancelled] {
-        cancelled = true;
-        UIMainQueue::getInstance().dispatch([] { UIMessageLoop::Instance().Quit(); });
-      });
-  UIMessageLoop::Instance().Run();
-  // The scan thread sends its telemetry event after it has told us it finished, and it uses
-  // `control` until then: let it end before the locals go.
-  while (control.running) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-
-  if (cancelled) {
-    PrintError("scan", "the scan stopped early (see the log)");
+  PluginHost* loaded = LoadTheHost(spec.name);
+  if (loaded == nullptr) return kExitFailure;
+  PluginHost& host = *loaded;
+  PageDriver page(host.Window());
+  if (!page.Click(u"btnSysdiagnoseScan")) {
+    PrintError(spec.name, "the history page offers no scan");
     return kExitFailure;
+  }
+  ScanPrinter printer;
+  ScanPageView view;
+  const bool ready = page.RunUntil([&] { return (view = ReadScanPage(page)).ready; }, kScanLimit,
+                                   [&] { if (!json) printer.Show(view); });
+  if (!ready) {
+    PrintError(spec.name, "the scan page was not ready after " + std::to_string(kScanLimit.count()) + " s");
+    return kExitFailure;
+  }
+  if (json) {
+    PrintJson(ScanJson(view));
+  } else {
+    printer.ShowEnd(view);
   }
   return kExitOk;
 }
 
 }  // namespace
 
-REGISTER_COMMAND("scan", "scan the hardware and print every category's information (--json)", RunScanCommand);
+REGISTER_COMMAND("scan", "scan the hardware on the plug-in's scan page and print what it shows (--json)", RunScan);
 
 }  // namespace app

@@ -3,25 +3,16 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "ipc/ipc_data_io.h"
-#include "ipc/ipc_messages.h"
-#include "ipc/ipc_serialize.h"
+#include "app/bus_ids.h"
 
 namespace app {
-
-using namespace zel::sysdiagnose;
-
 namespace {
 
 template <typename Record>
-std::optional<Record> Decode(const tagIPC_MESSAGE_ITEM& message) {
-  tagIPC_MESSAGE_ITEM copy = message;
+std::optional<Record> Decode(const tagIPC_MESSAGE_ITEM& message, Record (*read)(PayloadReader&)) {
   try {
-    CIPCDataIO reader(&copy, CIPCDataIO::kReader);
-    ReadVersion(reader);
-    Record record;
-    Unserialize(reader, record);
-    return record;
+    PayloadReader reader(message.pData, message.nDataLen);
+    return read(reader);
   } catch (const std::runtime_error& e) {
     std::cerr << "sysdiagnose-host: undecodable message 0x" << std::hex << message.nMessageId << std::dec << ": "
               << e.what() << '\n';
@@ -29,60 +20,57 @@ std::optional<Record> Decode(const tagIPC_MESSAGE_ITEM& message) {
   }
 }
 
-template <typename Encode>
-void PostEncoded(CIPCMessageClient& client, uint32_t destination, uint32_t messageId, uint32_t replyId,
-                 const Encode& encode) {
-  tagIPC_MESSAGE_ITEM buffer{};
-  CIPCDataIO writer(&buffer, CIPCDataIO::kWriter);
-  encode(writer);
-  tagIPC_MESSAGE_ITEM message = MakeIPCMessage(destination, messageId, replyId);
-  message.nDataLen = writer.Position();
-  message.pData = buffer.pData;
-  client.PostIPCMessage(message);
+tagIPC_MESSAGE_ITEM Message(uint32_t destination, uint32_t messageId, uint32_t replyId, std::vector<uint8_t>& payload) {
+  tagIPC_MESSAGE_ITEM message{};
+  message.nDstModuleId = destination;
+  message.nMessageId = messageId;
+  message.nReplyMessageId = replyId;
+  message.nDataLen = static_cast<uint32_t>(payload.size());
+  message.pData = payload.empty() ? nullptr : payload.data();
+  return message;
 }
 
 }  // namespace
 
-DoctorModule::DoctorModule() : client_(kDoctorModule, false, false) {
-  client_.RegisterMessageCallback(kMsgDoctorResult, [this](const tagIPC_MESSAGE_ITEM& m) { OnReport(m); });
-  client_.RegisterMessageCallback(kMsgModuleInfoAnswer, [this](const tagIPC_MESSAGE_ITEM& m) { OnModuleInfo(m); });
+DoctorModule::DoctorModule() : client_(bus::kDoctorModule, false, false) {
+  client_.RegisterMessageCallback(bus::kMsgDoctorResult, [this](const tagIPC_MESSAGE_ITEM& m) { OnReport(m); });
+  client_.RegisterMessageCallback(bus::kMsgModuleInfoAnswer, [this](const tagIPC_MESSAGE_ITEM& m) { OnModuleInfo(m); });
 }
 
 DoctorModule::~DoctorModule() { client_.UnRegisterMessageCallbackAll(); }
 
-std::optional<tagDoctorModuleInfo> DoctorModule::QueryModuleInfo(std::chrono::milliseconds timeout) {
+std::optional<DoctorModuleInfo> DoctorModule::QueryModuleInfo(std::chrono::milliseconds timeout) {
   // The plug-in hears the query through its subscription to the module's message class.
-  client_.PostIPCMessage(MakeIPCMessage(kDoctorModule, kMsgModuleInfoQuery, kMsgModuleInfoAnswer));
+  std::vector<uint8_t> none;
+  client_.PostIPCMessage(Message(bus::kDoctorModule, bus::kMsgModuleInfoQuery, bus::kMsgModuleInfoAnswer, none));
   std::unique_lock lock(lock_);
   arrived_.wait_for(lock, timeout, [this] { return moduleInfo_.has_value(); });
   return moduleInfo_;
 }
 
 void DoctorModule::RequestDetection(bool start) {
-  uint8_t byte = start ? 1 : 0;
-  tagIPC_MESSAGE_ITEM message = MakeIPCMessage(kSysdiagnoseModule, kMsgDoctorStart, kNoReply);
-  message.nDataLen = 1;
-  message.pData = &byte;
-  client_.PostIPCMessage(message);
+  std::vector<uint8_t> payload{static_cast<uint8_t>(start ? 1 : 0)};
+  client_.PostIPCMessage(Message(bus::kPluginModule, bus::kMsgDoctorStart, bus::kNoReply, payload));
 }
 
 void DoctorModule::RequestRepair(const std::vector<int32_t>& items) {
-  PostEncoded(client_, kSysdiagnoseModule, kMsgDoctorRepair, kNoReply, [&](CIPCDataIO& writer) {
-    WriteVersion(writer);
-    Serialize(writer, items);
-  });
+  PayloadWriter writer;
+  writer.U32(bus::kPayloadVersion);
+  writer.U32(static_cast<uint32_t>(items.size()));
+  for (int32_t item : items) writer.U32(static_cast<uint32_t>(item));
+  client_.PostIPCMessage(Message(bus::kPluginModule, bus::kMsgDoctorRepair, bus::kNoReply, writer.Bytes()));
 }
 
-std::optional<tagDoctorResult> DoctorModule::NextReport(std::chrono::milliseconds timeout) {
+std::optional<DoctorReport> DoctorModule::NextReport(std::chrono::milliseconds timeout) {
   std::unique_lock lock(lock_);
   if (!arrived_.wait_for(lock, timeout, [this] { return !reports_.empty(); })) return std::nullopt;
-  tagDoctorResult report = std::move(reports_.front());
+  DoctorReport report = std::move(reports_.front());
   reports_.pop_front();
   return report;
 }
 
 void DoctorModule::OnReport(const tagIPC_MESSAGE_ITEM& message) {
-  auto report = Decode<tagDoctorResult>(message);
+  auto report = Decode(message, &ReadDoctorReport);
   if (!report) return;
   {
     std::lock_guard lock(lock_);
@@ -92,7 +80,7 @@ void DoctorModule::OnReport(const tagIPC_MESSAGE_ITEM& message) {
 }
 
 void DoctorModule::OnModuleInfo(const tagIPC_MESSAGE_ITEM& message) {
-  auto info = Decode<tagDoctorModuleInfo>(message);
+  auto info = Decode(message, &ReadDoctorModuleInfo);
   if (!info) return;
   {
     std::lock_guard lock(lock_);

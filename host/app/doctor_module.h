@@ -8,8 +8,7 @@
 #include <optional>
 
 #include "IPCMessage/IPCMessageClient.h"
-#include "ipc/doctor_module_info.h"
-#include "ipc/doctor_result.h"
+#include "app/doctor_records.h"
 
 namespace app {
 
@@ -19,13 +18,13 @@ class DoctorModule {
   ~DoctorModule();
 
   // Posts the module-information query and waits for the answer.
-  std::optional<zel::sysdiagnose::tagDoctorModuleInfo> QueryModuleInfo(std::chrono::milliseconds timeout);
+  std::optional<DoctorModuleInfo> QueryModuleInfo(std::chrono::milliseconds timeout);
   // 0x390020 with the byte 1 (start) or 0 (stop only).
   void RequestDetection(bool start);
   // 0x390021 with a list (the plug-in does not consult it).
   void RequestRepair(const std::vector<int32_t>& items);
   // The next 0x20000B report, in arrival order; nullopt after the timeout.
-  std::optional<zel::sysdiagnose::tagDoctorResult> NextReport(std::chrono::milliseconds timeout);
+  std::optional<DoctorReport> NextReport(std::chrono::milliseconds timeout);
 
  private:
   void OnReport(const tagIPC_MESSAGE_ITEM& message);
@@ -33,8 +32,8 @@ class DoctorModule {
 
   std::mutex lock_;
   std::condition_variable arrived_;
-  std::deque<zel::sysdiagnose::tagDoctorResult> reports_;
-  std::optional<zel::sysdiagnose::tagDoctorModuleInfo> moduleInfo_;
+  std::deque<DoctorReport> reports_;
+  std::optional<DoctorModuleInfo> moduleInfo_;
   CIPCMessageClient client_;  // last: its callbacks stop before the rest goes away
 };
 

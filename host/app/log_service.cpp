@@ -5,15 +5,13 @@
 #include <utility>
 #include <vector>
 
-#include "ipc/ipc_data_io.h"
-#include "ipc/ipc_messages.h"
-#include "ipc/ipc_serialize.h"
+#include "app/bus_ids.h"
+#include "app/payload_codec.h"
 #include "machine/machine.h"
 #include "utility/Logger.h"
 
 namespace app {
 
-using namespace zel::sysdiagnose;
 
 namespace {
 
@@ -21,12 +19,19 @@ std::shared_ptr<const host::machine::Profile> CurrentProfile() {
   return host::machine::Machine::Instance().Current();
 }
 
-std::vector<SYSTEM_DETECT_LOG_ITEM> LogItems() {
-  std::vector<SYSTEM_DETECT_LOG_ITEM> items;
-  if (auto profile = CurrentProfile()) {
-    for (const auto& item : profile->logService.items) items.push_back({item.module, item.name});
+// Version 1, then the count and every log file as its module kind and its name.
+std::vector<uint8_t> LogListPayload() {
+  PayloadWriter writer;
+  writer.U32(bus::kPayloadVersion);
+  const auto profile = CurrentProfile();
+  writer.U32(profile ? static_cast<uint32_t>(profile->logService.items.size()) : 0);
+  if (profile) {
+    for (const auto& item : profile->logService.items) {
+      writer.U32(static_cast<uint32_t>(item.module));
+      writer.String(item.name);
+    }
   }
-  return items;
+  return std::move(writer.Bytes());
 }
 
 }  // namespace
@@ -36,11 +41,11 @@ LogService::~LogService() { Stop(); }
 void LogService::Start() {
   std::lock_guard lock(mutex_);
   if (client_) return;
-  client_ = std::make_unique<CIPCMessageClient>(kLogServiceModule, false, false);
-  client_->RegisterMessageCallback(kMsgDetectStarted, [this](const tagIPC_MESSAGE_ITEM& m) { OnDetectStarted(m); });
-  client_->RegisterMessageCallback(kMsgLogListRequest, [this](const tagIPC_MESSAGE_ITEM& m) { OnLogListRequest(m); });
-  client_->RegisterMessageCallback(kMsgStartUpload, [this](const tagIPC_MESSAGE_ITEM&) { OnDecision(UploadDecision::Upload); });
-  client_->RegisterMessageCallback(kMsgUploadDeclined, [this](const tagIPC_MESSAGE_ITEM&) { OnDecision(UploadDecision::Declined); });
+  client_ = std::make_unique<CIPCMessageClient>(bus::kLogServiceModule, false, false);
+  client_->RegisterMessageCallback(bus::kMsgDetectStarted, [this](const tagIPC_MESSAGE_ITEM& m) { OnDetectStarted(m); });
+  client_->RegisterMessageCallback(bus::kMsgLogListRequest, [this](const tagIPC_MESSAGE_ITEM& m) { OnLogListRequest(m); });
+  client_->RegisterMessageCallback(bus::kMsgStartUpload, [this](const tagIPC_MESSAGE_ITEM&) { OnDecision(UploadDecision::Upload); });
+  client_->RegisterMessageCallback(bus::kMsgUploadDeclined, [this](const tagIPC_MESSAGE_ITEM&) { OnDecision(UploadDecision::Declined); });
 }
 
 void LogService::Stop() {
@@ -65,20 +70,12 @@ LogService::UploadDecision LogService::LastDecision() const {
 void LogService::OnDetectStarted(const tagIPC_MESSAGE_ITEM& request) {
   auto profile = CurrentProfile();
   const uint8_t offerUpload = profile ? profile->logService.offerUpload : 0;
-  Answer(request, kMsgDetectReply, &offerUpload, 1);
+  Answer(request, bus::kMsgDetectReply, &offerUpload, 1);
 }
 
 void LogService::OnLogListRequest(const tagIPC_MESSAGE_ITEM& request) {
-  try {
-    tagIPC_MESSAGE_ITEM buffer{};
-    CIPCDataIO writer(&buffer, CIPCDataIO::kWriter);
-    WriteVersion(writer);
-    Serialize(writer, LogItems());
-    Answer(request, kMsgLogList, buffer.pData, writer.Position());
-  } catch (const std::exception& error) {
-    hostlog::Warn(std::string("log list not answered: ") + error.what(), "app::LogService::OnLogListRequest",
-                  "log_service", __LINE__, __PRETTY_FUNCTION__);
-  }
+  const std::vector<uint8_t> payload = LogListPayload();
+  Answer(request, bus::kMsgLogList, payload.data(), static_cast<uint32_t>(payload.size()));
 }
 
 void LogService::OnDecision(UploadDecision decision) {
@@ -87,7 +84,10 @@ void LogService::OnDecision(UploadDecision decision) {
 }
 
 void LogService::Answer(const tagIPC_MESSAGE_ITEM& request, uint32_t messageId, const uint8_t* payload, uint32_t length) {
-  tagIPC_MESSAGE_ITEM answer = MakeIPCMessage(request.nSrcModuleId, messageId, kNoReply);
+  tagIPC_MESSAGE_ITEM answer{};
+  answer.nDstModuleId = request.nSrcModuleId;
+  answer.nMessageId = messageId;
+  answer.nReplyMessageId = bus::kNoReply;
   answer.nDataLen = length;
   answer.pData = const_cast<uint8_t*>(payload);  // only read: the bus copies it
   // The client is only read here; Stop waits for this callback before it destroys the client.

@@ -152,66 +152,68 @@ json JsonOf(const std::vector<std::string>& args) {
   return json::parse(run.out, nullptr, /*allow_exceptions=*/false);
 }
 
-TEST(CommandLine, ScanJsonListsEachCategoryWithItsDevicesAndRows) {
+TEST(CommandLine, ScanJsonIsWhatTheScanPageShows) {
   testenv::ScopedDataDir data;
   const json scan = JsonOf({"scan", "--json", "--machine", Machine("faulty-notebook.json")});
   ASSERT_FALSE(scan.is_discarded());
 
+  EXPECT_EQ(scan["title"], "Scan complete. Choose the hardware to diagnose.");
+  EXPECT_EQ(scan["subtitle"], "12 categories selected");
   ASSERT_EQ(scan["categories"].size(), 12u);
-  const json& memory = Find(scan["categories"], "id", 5);
-  EXPECT_EQ(memory["name"], "Memory");
-  EXPECT_EQ(memory["model"], "HMA851S6CJR6N-VK");
+  const json& memory = Find(scan["categories"], "name", "Memory");
   EXPECT_EQ(memory["summary"], "12GB");
+  EXPECT_EQ(memory["ticked"], true);
   ASSERT_EQ(memory["devices"].size(), 2u);
+  EXPECT_EQ(Find(memory["devices"][0], "label", "Model")["value"], "HMA851S6CJR6N-VK");
   EXPECT_EQ(Find(memory["devices"][1], "label", "Capacity")["value"], "8GB");
-  const json& disks = Find(scan["categories"], "id", 6);
+  const json& disks = Find(scan["categories"], "name", "Storage");
   EXPECT_EQ(Find(disks["devices"][1], "label", "Capacity")["value"], "1.0 TB");
   EXPECT_EQ(disks["summary"], "256 GB+1.0 TB");
 }
 
-TEST(CommandLine, DiagnoseJsonHoldsEachCategorysChecksVerdictAndTheRepairs) {
+TEST(CommandLine, DiagnoseJsonIsWhatTheDetectPageShowsAndTheHistoryPageThenShowsTheRun) {
   testenv::ScopedDataDir data;
   const json run = JsonOf({"diagnose", "--json", "--repair", "--machine", Machine("faulty-notebook.json"), "memory",
                            "network"});
   ASSERT_FALSE(run.is_discarded());
 
   EXPECT_EQ(run["ending"], "finished");
-  EXPECT_EQ(run["normal"], 0);
-  EXPECT_EQ(run["abnormal"], 2);
-  EXPECT_EQ(run["failed"], json::array({5, 3}));
-  ASSERT_EQ(run["categories"].size(), 2u);
-  const json& memory = run["categories"][0];
-  EXPECT_EQ(memory["id"], 5);
+  const json& detect = run["detect"];
+  EXPECT_EQ(detect["title"], "Diagnosis complete");
+  EXPECT_EQ(detect["subtitle"], "2 categories need attention. Send the diagnosis logs");
+  ASSERT_EQ(detect["categories"].size(), 2u);
+  const json& memory = Find(detect["categories"], "name", "Memory");
   EXPECT_EQ(memory["checks"].size(), 9u);
-  EXPECT_EQ(memory["verdict"]["passed"], false);
-  const json& network = run["categories"][1];
-  const json& wifiSwitch = network["checks"][2];
-  EXPECT_EQ(wifiSwitch["passed"], false);
-  EXPECT_EQ(wifiSwitch["code"], -3);
-  EXPECT_EQ(wifiSwitch["repair"], "RepairWifiProblem");
+  EXPECT_EQ(memory["verdict"], "abnormal");
+  const json& wifiSwitch = Find(Find(detect["categories"], "name", "Network Adapter")["checks"], "name", "Wireless switch");
+  EXPECT_EQ(wifiSwitch["look"], "failed");
+  EXPECT_EQ(wifiSwitch["detail"], "The wireless network adapter is not working properly.");
 
   const json& repair = run["repair"];
-  EXPECT_EQ(repair["ending"], "finished");
-  EXPECT_EQ(repair["allSucceeded"], true);
-  ASSERT_EQ(repair["categories"].size(), 1u);
-  EXPECT_EQ(repair["categories"][0]["id"], 3);
-  EXPECT_EQ(repair["categories"][0]["repaired"], true);
-  EXPECT_EQ(repair["categories"][0]["entries"][0]["repair"], "RepairWifiProblem");
+  EXPECT_EQ(repair["title"], "Repair complete");
+  EXPECT_EQ(repair["subtitle"], "1 category needs attention.");
+  const json& network = Find(repair["categories"], "name", "Network Adapter");
+  EXPECT_EQ(network["verdict"], "normal");
+  EXPECT_EQ(Find(network["checks"], "name", "Wireless switch")["look"], "passed");
 
   const json history = JsonOf({"history", "--json", "--days", "1"});
   ASSERT_FALSE(history.is_discarded());
+  EXPECT_EQ(history["subtitle"], "The last diagnosis found a problem in 1 category.");
   ASSERT_EQ(history["runs"].size(), 1u);
   const json& latest = history["runs"][0];  // the repair's run
-  EXPECT_EQ(Find(latest["categories"], "id", 3)["state"], "normal");
-  EXPECT_EQ(Find(latest["categories"], "id", 5)["state"], "abnormal");
-  EXPECT_EQ(Find(latest["categories"], "id", 4)["state"], "not diagnosed");
+  EXPECT_EQ(latest["date"], "Today");
+  EXPECT_EQ(Find(latest["categories"], "name", "Network Adapter")["state"], "normal");
+  EXPECT_EQ(Find(latest["categories"], "name", "Memory")["state"], "abnormal");
+  EXPECT_EQ(Find(latest["categories"], "name", "Processor")["state"], "not diagnosed");
   EXPECT_EQ(latest["normal"], 1);
   EXPECT_EQ(latest["abnormal"], 1);
 }
 
 TEST(CommandLine, HistoryJsonOfAnEmptyHistoryIsAnEmptyList) {
   testenv::ScopedDataDir data;
-  EXPECT_EQ(JsonOf({"history", "--json"}), json::parse(R"({"runs": []})"));
+  const json history = JsonOf({"history", "--json"});
+  EXPECT_EQ(history["runs"], json::array());
+  EXPECT_EQ(history["subtitle"], "No diagnosis yet. Run one to see how your hardware is doing.");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "ipc/doctor_result.h"
 #include "ipc/ipc_data_io.h"
 #include "ipc/ipc_serialize.h"
+#include "support/golden_wire.h"
 
 using namespace zel::sysdiagnose;
 using testipc::Le32;
@@ -86,9 +87,8 @@ TEST(PayloadEncoding, ACountPromisingMoreThanTheBytesHoldFailsWithoutAllocatingF
             "Data for unserialize too small");
 }
 
-// The wire bytes below are written by hand from the field order and the encoding: integers
-// little-endian in their own width, a wide string as its u32 count of UTF-16 code units followed
-// by the units. Every value differs from its neighbours, so a swapped field shows.
+// The records of the hand-written wire bytes (support/golden_wire.h), which the host's reader of
+// them is held to as well.
 tagDoctorItem SampleItem() {
   tagDoctorItem item;
   item.strIcon = u"I";
@@ -108,23 +108,6 @@ tagDoctorItem SampleItem() {
   return item;
 }
 
-const std::vector<uint8_t> kSampleItemBytes = {
-    0x01, 0, 0, 0, 'I', 0,                  // strIcon
-    0x68, 0xD5, 0x68, 0xFF,                 // clrStatus
-    0x02, 0, 0, 0, 'N', 0, 0xE4, 0x00,      // strName
-    0x01, 0, 0, 0, 'H', 0,                  // strHardware
-    0x00, 0, 0, 0,                          // strResult, empty
-    0x03, 0, 0, 0,                          // nState
-    0x44, 0x33, 0x22, 0x11,                 // nReserved1
-    0x01, 0, 0, 0, 'A', 0,                  // strAction
-    0x2D, 0x2A, 0xFA, 0xFF,                 // clrAction
-    0x04, 0x03, 0x02, 0x01,                 // clrActionAlt
-    0x01, 0, 0, 0, 'R', 0,                  // strReserved
-    0x07,                                   // bReserved1
-    0x01,                                   // bReserved2
-    0x05, 0, 0, 0,                          // nReserved3
-};
-
 // Written and read back, the record and the bytes are one another.
 template <typename Record>
 void ExpectWireBytes(const Record& record, Record decoded, const std::vector<uint8_t>& bytes) {
@@ -136,7 +119,7 @@ void ExpectWireBytes(const Record& record, Record decoded, const std::vector<uin
 TEST(PayloadEncoding, EachHealthCheckRecordIsItsWireBytes) {
   {
     SCOPED_TRACE("tagDoctorItem");
-    ExpectWireBytes(SampleItem(), tagDoctorItem{}, kSampleItemBytes);
+    ExpectWireBytes(SampleItem(), tagDoctorItem{}, golden::kRowBytes);
   }
   {
     SCOPED_TRACE("tagDoctorResult");
@@ -150,20 +133,7 @@ TEST(PayloadEncoding, EachHealthCheckRecordIsItsWireBytes) {
     result.nTime = 1860000;
     result.bFinished = 0;
     result.bReserved = 9;
-    std::vector<uint8_t> bytes = {
-        0x00, 0x00, 0x39, 0x00,  // nModuleId
-        0x01, 0, 0, 0, 'K', 0,   // strSummaryKey
-        0x02, 0, 0, 0,           // nAbnormalCount
-        0x01, 0, 0, 0, 'S', 0,   // strSummary
-        0x01, 0, 0, 0, 'D', 0,   // strDetail
-        0x01, 0, 0, 0,           // vecItems: one item
-    };
-    bytes.insert(bytes.end(), kSampleItemBytes.begin(), kSampleItemBytes.end());
-    bytes.insert(bytes.end(), {
-                                  0xA0, 0x61, 0x1C, 0x00,  // nTime
-                                  0x00,                    // bFinished
-                                  0x09,                    // bReserved
-                              });
+    const std::vector<uint8_t> bytes = golden::ReportBytes();
     tagDoctorResult decoded;
     decoded.vecItems.resize(3);  // replaced, not appended to
     ExpectWireBytes(result, decoded, bytes);
@@ -171,15 +141,6 @@ TEST(PayloadEncoding, EachHealthCheckRecordIsItsWireBytes) {
   {
     SCOPED_TRACE("tagDoctorModuleInfo");
     tagDoctorModuleInfo info{u"i", u"m", u"k", 0x390000, 0x390020, 0x390021, 60000};
-    ExpectWireBytes(info, tagDoctorModuleInfo{},
-                    {
-                        0x01, 0, 0, 0, 'i', 0,   // strIcon
-                        0x01, 0, 0, 0, 'm', 0,   // strModuleIcon
-                        0x01, 0, 0, 0, 'k', 0,   // strNameKey
-                        0x00, 0x00, 0x39, 0x00,  // nModuleId
-                        0x20, 0x00, 0x39, 0x00,  // nStartMsgId
-                        0x21, 0x00, 0x39, 0x00,  // nRepairMsgId
-                        0x60, 0xEA,              // usTime
-                    });
+    ExpectWireBytes(info, tagDoctorModuleInfo{}, golden::kModuleInfoBytes);
   }
 }

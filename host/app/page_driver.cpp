@@ -1,0 +1,66 @@
+#include "app/page_driver.h"
+
+#include <thread>
+
+#include "DuiLib/UIMessageLoop.h"
+#include "DuiLib/UITextMarkup.h"
+#include "platform/encoding.h"
+
+namespace app {
+namespace {
+
+constexpr auto kFrame = std::chrono::milliseconds(20);
+
+}  // namespace
+
+PageDriver::PageDriver(DuiLib::CPaintManagerUI& window) : m_driver(window) {
+  UIMessageLoop::Instance().UseVirtualClock(true);
+}
+
+PageDriver::~PageDriver() { UIMessageLoop::Instance().UseVirtualClock(false); }
+
+void PageDriver::Step() {
+  const size_t ran = UIMessageLoop::Instance().RunUntilIdle();
+  UIMessageLoop::Instance().AdvanceBy(kFrame);
+  // Nothing to do on the loop: the workers are busy, give them the processor.
+  if (ran == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+bool PageDriver::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit,
+                          const std::function<void()>& onStep) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    Step();
+    if (onStep) onStep();
+  }
+  return true;
+}
+
+std::string PageDriver::TextOf(const DuiLib::CControlUI* control) {
+  if (control == nullptr) return {};
+  return platform::Utf16ToUtf8(DuiLib::StripTextMarkup(control->GetText()));
+}
+
+bool PageDriver::Shown(const DuiLib::CControlUI* control) const {
+  if (control == nullptr) return false;
+  for (const DuiLib::CControlUI* c = control; c != nullptr; c = c->GetParent()) {
+    if (!c->IsVisible()) return false;
+  }
+  return true;
+}
+
+bool PageDriver::CanPress(std::u16string_view name) const {
+  const DuiLib::CControlUI* control = Find(name);
+  return control != nullptr && m_driver.IsReachable(control);
+}
+
+std::vector<DuiLib::CControlUI*> PageDriver::Children(DuiLib::CControlUI* container) {
+  std::vector<DuiLib::CControlUI*> children;
+  if (auto* c = dynamic_cast<DuiLib::CContainerUI*>(container)) {
+    for (int i = 0; i < c->GetCount(); ++i) children.push_back(c->GetItemAt(i));
+  }
+  return children;
+}
+
+}  // namespace app

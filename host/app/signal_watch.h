@@ -1,0 +1,28 @@
+#pragma once
+// SignalWatch: Ctrl-C (SIGINT) and SIGTERM as an event instead of an end. While it lives the two
+// signals are held back from every thread made after it, and a thread of its own waits for them
+// and calls `onSignal` (on that thread) for the first one. Make it before any other thread.
+#include <atomic>
+#include <csignal>
+#include <functional>
+#include <thread>
+
+namespace app {
+
+class SignalWatch {
+ public:
+  explicit SignalWatch(std::function<void()> onSignal);
+  ~SignalWatch();
+  SignalWatch(const SignalWatch&) = delete;
+  SignalWatch& operator=(const SignalWatch&) = delete;
+
+  bool Signalled() const { return signalled_; }
+
+ private:
+  sigset_t previous_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> signalled_{false};
+  std::thread waiter_;
+};
+
+}  // namespace app
