@@ -157,24 +157,24 @@ size_t TickCategories(PageDriver& page, const std::set<std::string>& wanted) {
 
 int RunDiagnose(const std::vector<std::string>& args) {
   ParsedArgs parsed;
-  const CommandSpec spec{.name = "diagnose", .usage = kUsage, .flags = {"--repair", "--json"}, .positional = true,
+  const CommandShape shape{.name = "diagnose", .usage = kUsage, .flags = {"--repair", "--json"}, .positional = true,
                          .checkArgs = CheckCategories};
-  if (auto status = BeginCommand(spec, args, parsed)) return *status;
+  if (auto status = BeginCommand(shape, args, parsed)) return *status;
   const bool json = parsed.Has("--json");
   std::atomic<bool> interrupted{false};
   SignalWatch signals([&interrupted] { interrupted = true; });
 
-  PluginHost* loaded = LoadTheHost(spec.name);
+  PluginHost* loaded = LoadTheHost(shape.name);
   if (loaded == nullptr) return kExitFailure;
   PluginHost& host = *loaded;
   PageDriver page(host.Window());
   page.Click(u"btnSysdiagnoseScan");
   if (!page.RunUntil([&] { return ReadScanPage(page).ready || interrupted; }, kPageLimit) || interrupted) {
-    PrintError(spec.name, interrupted ? "interrupted during the scan" : "the scan page was not ready");
+    PrintError(shape.name, interrupted ? "interrupted during the scan" : "the scan page was not ready");
     return kExitFailure;
   }
   if (TickCategories(page, ShownNames(parsed)) == 0 || !page.Click(u"btnSysdiagnoseDetect")) {
-    PrintError(spec.name, "none of the asked categories is on the scan page");
+    PrintError(shape.name, "none of the asked categories is on the scan page");
     return kExitFailure;
   }
 
@@ -206,7 +206,7 @@ int RunDiagnose(const std::vector<std::string>& args) {
   document["ending"] = cancelled ? "cancelled" : "finished";
   if (json) PrintJson(document);
   if (!ran) {
-    PrintError(spec.name, "the detect page showed no result after " + std::to_string(kPageLimit.count()) + " s");
+    PrintError(shape.name, "the detect page showed no result after " + std::to_string(kPageLimit.count()) + " s");
     return kExitFailure;
   }
   if (cancelled && !json) std::cout << "cancelled\n";

@@ -68,12 +68,12 @@ ordered_json RunJson(const HistoryPageView& view) {
 
 int RunHistory(const std::vector<std::string>& args) {
   ParsedArgs parsed;
-  const CommandSpec spec{
+  const CommandShape shape{
       .name = "history", .usage = kUsage, .flags = {"--json"}, .values = {"--days"}, .checkArgs = CheckDays};
-  if (auto status = BeginCommand(spec, args, parsed)) return *status;
+  if (auto status = BeginCommand(shape, args, parsed)) return *status;
   const bool json = parsed.Has("--json");
 
-  PluginHost* loaded = LoadTheHost(spec.name);
+  PluginHost* loaded = LoadTheHost(shape.name);
   if (loaded == nullptr) return kExitFailure;
   PluginHost& host = *loaded;
   PageDriver page(host.Window());

@@ -38,9 +38,9 @@ std::string CheckLayoutArgs(const app::ParsedArgs& parsed) {
 
 int ShowLayout(const std::vector<std::string>& args) {
   app::ParsedArgs parsed;
-  const app::CommandSpec spec{
+  const app::CommandShape shape{
       .name = "layout", .usage = kUsage, .flags = {"--html", "--json"}, .positional = true, .checkArgs = CheckLayoutArgs};
-  if (auto exit = app::BeginCommand(spec, args, parsed)) return *exit;
+  if (auto exit = app::BeginCommand(shape, args, parsed)) return *exit;
 
   const std::string file = std::filesystem::absolute(parsed.positional[0]).string();
   DuiLib::CPaintManagerUI manager;

@@ -384,13 +384,13 @@ std::string CheckFileArgument(const app::ParsedArgs& parsed) {
 
 int DescribeMachine(const std::vector<std::string>& args) {
   app::ParsedArgs parsed;
-  const app::CommandSpec spec{.name = "machine",
+  const app::CommandShape shape{.name = "machine",
                               .usage = kUsage,
                               .flags = {"--json"},
                               .positional = true,
                               .usesData = false,
                               .checkArgs = CheckFileArgument};
-  if (auto exit = app::BeginCommand(spec, args, parsed)) return *exit;
+  if (auto exit = app::BeginCommand(shape, args, parsed)) return *exit;
   const bool json = parsed.Has("--json");
   if (parsed.positional.empty()) return DescribeRunningMachine({}, json);
   const std::string& file = parsed.positional[0];

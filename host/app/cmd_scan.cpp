@@ -79,16 +79,16 @@ ordered_json ScanJson(const ScanPageView& view) {
 
 int RunScan(const std::vector<std::string>& args) {
   ParsedArgs parsed;
-  const CommandSpec spec{.name = "scan", .usage = kUsage, .flags = {"--json"}};
-  if (auto status = BeginCommand(spec, args, parsed)) return *status;
+  const CommandShape shape{.name = "scan", .usage = kUsage, .flags = {"--json"}};
+  if (auto status = BeginCommand(shape, args, parsed)) return *status;
   const bool json = parsed.Has("--json");
 
-  PluginHost* loaded = LoadTheHost(spec.name);
+  PluginHost* loaded = LoadTheHost(shape.name);
   if (loaded == nullptr) return kExitFailure;
   PluginHost& host = *loaded;
   PageDriver page(host.Window());
   if (!page.Click(u"btnSysdiagnoseScan")) {
-    PrintError(spec.name, "the history page offers no scan");
+    PrintError(shape.name, "the history page offers no scan");
     return kExitFailure;
   }
   ScanPrinter printer;
@@ -96,7 +96,7 @@ int RunScan(const std::vector<std::string>& args) {
   const bool ready = page.RunUntil([&] { return (view = ReadScanPage(page)).ready; }, kScanLimit,
                                    [&] { if (!json) printer.Show(view); });
   if (!ready) {
-    PrintError(spec.name, "the scan page was not ready after " + std::to_string(kScanLimit.count()) + " s");
+    PrintError(shape.name, "the scan page was not ready after " + std::to_string(kScanLimit.count()) + " s");
     return kExitFailure;
   }
   if (json) {

@@ -48,20 +48,20 @@ void EndTheLoop() {
 int RunUi(const std::vector<std::string>& args) {
   int port = 0;
   ParsedArgs parsed;
-  const CommandSpec spec{.name = "ui",
+  const CommandShape shape{.name = "ui",
                          .usage = kUsage,
                          .values = {"--port"},
                          .checkArgs = [&port](const ParsedArgs& a) { return CheckPort(a, port); }};
-  if (auto status = BeginCommand(spec, args, parsed)) return *status;
+  if (auto status = BeginCommand(shape, args, parsed)) return *status;
 
   SignalWatch signals(EndTheLoop);
-  PluginHost* loaded = LoadTheHost(spec.name);
+  PluginHost* loaded = LoadTheHost(shape.name);
   if (loaded == nullptr) return kExitFailure;
   PluginHost& host = *loaded;
   UiServer server(host.Window());
   std::string error;
   if (!server.Start(port, error)) {
-    PrintError(spec.name, error);
+    PrintError(shape.name, error);
     return kExitFailure;
   }
   std::cout << server.Url() << std::endl;

@@ -59,30 +59,30 @@ std::string ParseArgs(const std::vector<std::string>& args, const std::set<std::
   return {};
 }
 
-std::optional<int> BeginCommand(const CommandSpec& spec, const std::vector<std::string>& args, ParsedArgs& out) {
-  std::string error = ParseArgs(args, spec.flags, spec.values, spec.positional, out);
-  if (error.empty() && !spec.usesData && !out.machineFile.empty()) error = "unknown argument '--machine'";
-  if (error.empty() && !spec.usesData && !out.dataDir.empty()) error = "unknown argument '--data-dir'";
-  if (error.empty() && !out.help && spec.checkArgs) error = spec.checkArgs(out);
+std::optional<int> BeginCommand(const CommandShape& shape, const std::vector<std::string>& args, ParsedArgs& out) {
+  std::string error = ParseArgs(args, shape.flags, shape.values, shape.positional, out);
+  if (error.empty() && !shape.usesData && !out.machineFile.empty()) error = "unknown argument '--machine'";
+  if (error.empty() && !shape.usesData && !out.dataDir.empty()) error = "unknown argument '--data-dir'";
+  if (error.empty() && !out.help && shape.checkArgs) error = shape.checkArgs(out);
   if (!error.empty()) {
-    PrintError(spec.name, error + " (see " + kProgram + " " + spec.name + " --help)");
+    PrintError(shape.name, error + " (see " + kProgram + " " + shape.name + " --help)");
     return kExitUsage;
   }
   if (out.help) {
-    std::cout << spec.usage << '\n';
+    std::cout << shape.usage << '\n';
     return kExitOk;
   }
   hostlog::EchoToStderr(out.verbose);
-  if (!spec.usesData) return std::nullopt;
+  if (!shape.usesData) return std::nullopt;
 
   // Before anything logs: the log file lives in the data directory.
   if (!out.dataDir.empty()) setenv("SYSDIAGNOSE_DATA_DIR", out.dataDir.c_str(), 1);
   const std::string dataDir = platform::DataDirectory();
   if (const std::string problem = platform::DataDirectoryProblem(dataDir); !problem.empty()) {
-    PrintError(spec.name, "data directory " + dataDir + ": " + problem);
+    PrintError(shape.name, "data directory " + dataDir + ": " + problem);
     return kExitUsage;
   }
-  if (!LoadMachine(spec.name, out.machineFile)) return kExitUsage;
+  if (!LoadMachine(shape.name, out.machineFile)) return kExitUsage;
   return std::nullopt;
 }
 

@@ -43,7 +43,7 @@ std::string ParseArgs(const std::vector<std::string>& args, const std::set<std::
                       const std::set<std::string>& valueNames, bool allowPositional, ParsedArgs& out);
 
 // What a command accepts and needs.
-struct CommandSpec {
+struct CommandShape {
   std::string name = {};             // "doctor"
   std::string usage = {};            // printed for --help
   std::set<std::string> flags = {};  // e.g. {"--repair", "--json"}
@@ -58,7 +58,7 @@ struct CommandSpec {
 // is one line on stderr), answers --help, echoes warnings to stderr when --verbose, checks the
 // data directory (one line naming it and the reason), loads the machine profile. Nothing is run
 // that could not be stored. Returns the exit status when the command must end here.
-std::optional<int> BeginCommand(const CommandSpec& spec, const std::vector<std::string>& args, ParsedArgs& out);
+std::optional<int> BeginCommand(const CommandShape& shape, const std::vector<std::string>& args, ParsedArgs& out);
 
 // Applies --data-dir and selects the machine --machine (or $SYSDIAGNOSE_MACHINE) names, the running
 // one when neither does; prints one line and returns false on a bad profile. BeginCommand does this after its checks.
