@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <atomic>
 #include <chrono>
 #include <iomanip>
 #include <nlohmann/json.hpp>
@@ -184,7 +185,13 @@ bool UiServer::Start(int port, std::string& error) {
   }
   Publish();
   timer_ = UIMessageLoop::Instance().SetTimer(kRenderEvery, [this] { Publish(); });
-  listener_ = std::thread([server = server_.get()] { server->listen_after_bind(); });
+  auto ended = std::make_shared<std::atomic<bool>>(false);
+  listener_ = std::thread([server = server_.get(), ended] {
+    server->listen_after_bind();
+    *ended = true;
+  });
+  // The server's stop() does nothing until its loop runs: wait for it, so an early Stop is not lost.
+  while (!server_->is_running() && !*ended) std::this_thread::yield();
   return true;
 }
 

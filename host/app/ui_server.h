@@ -60,7 +60,6 @@ class UiServer {
   };
 
   void Route();
-  void Act(const std::string& body);
 
   DuiLib::CPaintManagerUI& window_;
   std::string token_;
