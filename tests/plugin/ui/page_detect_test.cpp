@@ -20,6 +20,7 @@
 #include "diagnose/fault_detectors.h"
 #include "machine/machine.h"
 #include "platform/clock.h"
+#include "shell/page_index.h"
 #include "plugin/ui/when_modal.h"
 #include "support/full_catalogue.h"
 #include "support/page_window.h"
@@ -399,8 +400,7 @@ TEST_F(DetectPageTest, TheLogUploadIsOfferedOnlyWhenTheLogServiceSaidSo) {
   }
 }
 
-// The whole interactive road through the three pages, as a user walks it. The pages are wired
-// to a small switcher that does what the page host does on each switch.
+// The whole interactive road through the page host's three pages, as a user walks it.
 // The notebook: memory fails at level 0 (nothing repairs it), the Wi-Fi switch is off and its
 // repair turns it on.
 constexpr const char* kNotebook = R"({
@@ -420,30 +420,20 @@ class PageRoad : public DetectPageTest {
       return next->fetch_add(1);
     });
     road.manager.AddNotifier(&pump);
-    auto* tabs = road.Find<CTabLayoutUI>(u"tblSysdiagnoseContent");
-    archive.Create(&road.manager, &pump);
-    scan.Create(&road.manager, &pump);
-    detect.Create(&road.manager, &pump);
-    for (SysdiagnosePage* shown : {static_cast<SysdiagnosePage*>(&archive), static_cast<SysdiagnosePage*>(&scan),
-                                   static_cast<SysdiagnosePage*>(&detect)}) {
-      tabs->Add(shown->GetRoot());
-      shown->Init();
-    }
-    const auto switchTo = [this, tabs](enumPageType to) {
-      if (to == PAGE_ARCHIEVEMENT) archive.Refresh();
-      if (to == PAGE_SCAN) scan.StartScan();
-      if (to == PAGE_DETECT) detect.StartDetect(selection);
-      tabs->SelectItem(to);
-    };
-    archive.SetSwitchPageCallback(switchTo);
-    scan.SetSwitchPageCallback(switchTo);
-    scan.SetSelectionCallback([this](const std::vector<enmHardwareID>& chosen) { selection = chosen; });
-    detect.SetSwitchPageCallback(switchTo);
+    index.Create(&road.manager, &pump);
+    road.Find<CTabLayoutUI>(u"hostTabs")->Add(index.GetRoot());
+    index.Init();
   }
   ~PageRoad() override {
-    EXPECT_TRUE(UIMessageLoop::Instance().RunUntil([this] { return !detect.IsRunning() && !scan.IsScanRunning(); }, 30s));
+    EXPECT_TRUE(UIMessageLoop::Instance().RunUntil([this] { return !Detect().IsRunning() && !Scan().IsScanRunning(); }, 30s));
     platform::SetClockForTesting(nullptr);
   }
+
+  template <class Page>
+  Page& Hosted(const char16_t* name) { return *dynamic_cast<Page*>(pump.GetVirtualWnd(name)); }
+  PageScan& Scan() { return Hosted<PageScan>(u"SysdiagnosePageScan"); }
+  PageDetect& Detect() { return Hosted<PageDetect>(u"SysdiagnosePageDetect"); }
+  PageArchievement& Archive() { return Hosted<PageArchievement>(u"SysdiagnosePageArchievement"); }
 
   // Runs the loop until `done`, moving the clock while any page animates.
   bool Walk(const std::function<bool()>& done) {
@@ -463,52 +453,49 @@ class PageRoad : public DetectPageTest {
 
   CControlUI* ScanChoice(enmHardwareID category) {
     auto* list = road.Find<CListUI>(u"lstSysdiagnoseScanItems");
-    const auto& order = scan.ScanOrder();
+    const auto& order = Scan().ScanOrder();
     const auto at = std::find(order.begin(), order.end(), category) - order.begin();
     return road.manager.FindSubControlByName(list->GetItemAt(static_cast<int>(at)), u"optChoose");
   }
 
-  testenv::UiWindow road{u"layout\\sysdiagnose_index.xml"};
+  testenv::UiWindow road{uR"(<Window size="720,560"><TabLayout name="hostTabs"/></Window>)"};
   testenv::HostPump pump;
-  PageArchievement archive;
-  PageScan scan;
-  PageDetect detect;
-  std::vector<enmHardwareID> selection;
+  PageIndex index;
 };
 
 TEST_F(PageRoad, ScanTickTwoDiagnoseRepairAndTheHistoryShowsTheNewRun) {
   // The user starts from the history page.
   ASSERT_TRUE(road.driver.Click(u"btnSysdiagnoseScan"));
-  ASSERT_TRUE(Walk([&] { return road.Find(u"lytScanExecute")->IsVisible() && !scan.IsScanRunning(); }));
+  ASSERT_TRUE(Walk([&] { return road.Find(u"lytScanExecute")->IsVisible() && !Scan().IsScanRunning(); }));
 
   // Only the network card and the memory stay ticked.
-  for (enmHardwareID category : scan.ScanOrder()) {
+  for (enmHardwareID category : Scan().ScanOrder()) {
     const bool wanted = category == HARDWARE_MEMORY || category == HARDWARE_NETCARD;
     ASSERT_TRUE(road.driver.Tick(ScanChoice(category), wanted)) << category;
   }
   ASSERT_TRUE(road.driver.Click(u"btnSysdiagnoseDetect"));
-  EXPECT_EQ(selection, (std::vector<enmHardwareID>{HARDWARE_MEMORY, HARDWARE_NETCARD}));
+  EXPECT_EQ(index.SelectedHardware(), (std::vector<enmHardwareID>{HARDWARE_MEMORY, HARDWARE_NETCARD}));
   EXPECT_EQ(road.Find<CTabLayoutUI>(u"tblSysdiagnoseContent")->GetCurSel(), PAGE_DETECT);
 
-  ASSERT_TRUE(Walk([&] { return detect.GetPageState() == PageDetect::kResult && !detect.IsRunning(); }));
+  ASSERT_TRUE(Walk([&] { return Detect().GetPageState() == PageDetect::kResult && !Detect().IsRunning(); }));
   EXPECT_EQ(road.Find(u"txtSysdiagnoseDetectSecondTitle")->GetText(),
             UICulture::GetInstance().GetMultiVarStr(u"IDS_HARDWARE_DIAGNOSE_ABNORM_RESULT_NUM", {2}));
 
   // The user repairs: the Wi-Fi comes back, the memory fault stays.
   ASSERT_TRUE(road.driver.Click(u"btnSysdiagnoseDetectComplete"));
-  ASSERT_TRUE(Walk([&] { return detect.GetPageState() == PageDetect::kRepairSucceeded && !detect.IsRunning(); }));
+  ASSERT_TRUE(Walk([&] { return Detect().GetPageState() == PageDetect::kRepairSucceeded && !Detect().IsRunning(); }));
   ASSERT_TRUE(road.driver.Click(u"btnSysdiagnoseDetectComplete"));
   ASSERT_TRUE(Walk([] { return true; }));
 
   // The history page shows the run after its repair.
   EXPECT_EQ(road.Find<CTabLayoutUI>(u"tblSysdiagnoseContent")->GetCurSel(), PAGE_ARCHIEVEMENT);
-  const tagQueryDataItem& shown = archive.ShownRun();
+  const tagQueryDataItem& shown = Archive().ShownRun();
   EXPECT_EQ(shown.memoryState, 1);
   EXPECT_EQ(shown.netcardState, 0);
   EXPECT_EQ(shown.cpuState, -1);
   EXPECT_EQ(shown.normalCount, 1);
   EXPECT_EQ(shown.abnormalCount, 1);
-  EXPECT_EQ(archive.DayItems().size(), 1u);
+  EXPECT_EQ(Archive().DayItems().size(), 1u);
 }
 
 }  // namespace
