@@ -254,22 +254,16 @@ TEST_F(PageScanTest, CancelAfterTheScanThreadEndedGoesStraightToTheHistory) {
   EXPECT_TRUE(w.Find(u"btnSysdiagnoseScanCancel")->IsEnabled());
 }
 
-TEST_F(PageScanTest, BackGoesToTheHistoryAtOnce) {
+TEST_F(PageScanTest, BackGoesToTheHistoryAtOnceAndEnteringAgainStartsOverWithoutRowsOfTheScanBefore) {
   w.page.StartScan();
   ASSERT_TRUE(Pump([this] { return list->GetCount() == 2; }));
 
   ASSERT_TRUE(w.window.driver.Click(u"btnSysdiagnoseScanBack"));
-
   EXPECT_EQ(switches, (std::vector<enumPageType>{PAGE_ARCHIEVEMENT}));
   EXPECT_EQ(ScanEvents(), (std::vector<std::string>{"620000002="}));
-}
 
-TEST_F(PageScanTest, EnteringAgainMidScanStartsOverWithoutRowsOfTheScanBefore) {
-  w.page.StartScan();
-  ASSERT_TRUE(Pump([this] { return list->GetCount() == 2; }));
-
+  ASSERT_TRUE(w.page.IsScanRunning()) << "the scan before runs on";
   ASSERT_TRUE(ScanToReadyLook());
-
   EXPECT_EQ(w.page.ScanOrder(), catalogue);
   ASSERT_EQ(list->GetCount(), static_cast<int>(catalogue.size()));
   for (size_t i = 0; i < catalogue.size(); ++i) {
