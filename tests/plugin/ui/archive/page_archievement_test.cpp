@@ -114,12 +114,9 @@ class PageArchievementTest : public ::testing::Test {
     }
     return marks;
   }
-  size_t CatalogueIndex(enmHardwareID id) {
+  static size_t CatalogueIndex(enmHardwareID id) {
     const auto& items = GetHardwareCatalog().Items();
-    for (size_t i = 0; i < items.size(); ++i) {
-      if (items[i].id == id) return i;
-    }
-    return items.size();
+    return std::ranges::find_if(items, [id](const auto& item) { return item.id == id; }) - items.begin();
   }
 
   testenv::ScopedDataDir dataDir_;
