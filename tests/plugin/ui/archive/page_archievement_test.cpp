@@ -199,6 +199,7 @@ TEST_P(PageArchievementDays, AtMostTwelveDaysAreShownTheMostRecentOnes) {
   EXPECT_EQ(Label(shown - 2), Text(u"IDS_HARDWARE_DETECT_MAIN_YESTERDAY"));
   EXPECT_EQ(Label(shown - 1), Text(u"IDS_HARDWARE_DETECT_MAIN_TODAY"));
   EXPECT_TRUE(BarOf(shown - 1)->IsSelected());
+  EXPECT_EQ(Find(u"txtSysdiagnoseArchievementSecondTitle")->GetText(), Text(u"IDS_HARDWARE_DETECT_MAIN_LAST_NORM"));
 }
 
 INSTANTIATE_TEST_SUITE_P(TwelveAndThirteen, PageArchievementDays, ::testing::Values(12, 13));
