@@ -191,7 +191,7 @@ TEST_F(PageScanTest, EachRowGrowsInBeforeTheNextArrivesAndTheTickedItemsShowOnly
   EXPECT_EQ(ScanEvents(), (std::vector<std::string>{"620000010=" + foundFlags}));
 }
 
-TEST_F(PageScanTest, TheSelectedCountCountsTickedItemsAndNoneDisablesTheDetectButton) {
+TEST_F(PageScanTest, TheSelectedCountCountsTickedItemsNoneDisablesTheDetectButtonWhichHandsThemOverInListOrder) {
   ASSERT_TRUE(ScanToReadyLook());
 
   w.window.driver.Tick(Choose(0), false);
@@ -206,16 +206,12 @@ TEST_F(PageScanTest, TheSelectedCountCountsTickedItemsAndNoneDisablesTheDetectBu
   w.window.driver.Tick(Choose(5), true);
   EXPECT_EQ(SecondTitle(), Selected(1));
   EXPECT_TRUE(DetectButton()->IsEnabled());
-}
 
-TEST_F(PageScanTest, TheDetectButtonHandsOverTheTickedCategoriesInListOrder) {
-  ASSERT_TRUE(ScanToReadyLook());
   const std::vector<enmHardwareID> keep{HARDWARE_AUDIO, HARDWARE_MEMORY, HARDWARE_CPU};
   for (size_t i = 0; i < catalogue.size(); ++i) {
     w.window.driver.Tick(Choose(i), std::count(keep.begin(), keep.end(), catalogue[i]) > 0);
   }
   EventDataReport::Instance().ClearSentEvents();
-
   ASSERT_TRUE(w.window.driver.Click(u"btnSysdiagnoseDetect"));
 
   // The shipped catalogue lists the processor first and audio seventh.
