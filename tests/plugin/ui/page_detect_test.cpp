@@ -142,9 +142,7 @@ std::string Notebook(const std::string& checks, const std::string& repairs = "{}
          std::to_string(offer) + R"(, "items": [{"module": 4, "name": "/var/log/app.log"}]}})";
 }
 
-using DetectPageResult = DetectPageTest;
-
-TEST_F(DetectPageResult, AbnormalCategoriesStandOnTopInRunOrderUnderTheirCount) {
+TEST_F(DetectPageTest, AbnormalCategoriesStandOnTopInRunOrderUnderTheirCount) {
   struct Case {
     const char* what;
     std::string checks;
@@ -186,7 +184,7 @@ TEST_F(DetectPageResult, AbnormalCategoriesStandOnTopInRunOrderUnderTheirCount) 
   }
 }
 
-TEST_F(DetectPageResult, AFailedLineWithoutARepairNameOffersNoRepairAndShowsItsMessage) {
+TEST_F(DetectPageTest, AFailedLineWithoutARepairNameOffersNoRepairAndShowsItsMessage) {
   RunToResult(Notebook(R"({"memory": {"random": -5}})"), {HARDWARE_MEMORY});
 
   const int random = 4;
