@@ -17,7 +17,7 @@ constexpr std::u16string_view kBk = u"file='start.png'";
 
 class StatusIconTest : public ::testing::Test {
  protected:
-  // A ticked-looking, 30-pixel icon with a background, animating; the mouse as given.
+  // A 30-pixel icon with its images and a background, unticked and animating; the mouse as given.
   void Reset(bool mouse) {
     icon->SetNormalImage(u"start.png");
     icon->SetSelectedImage(u"start-sel.png");
