@@ -1,8 +1,11 @@
-// PageIndex: the page host, with the three real pages in the index layout of a host window.
+// PageIndex, the page host, with the three real pages in the index layout of a host window; and
+// CPluginSysdiagnose asked for its user interface: the host's feature switch, the UI context, and
+// the page host placed in the host's window through the add-page callable.
 #include "shell/page_index.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -13,6 +16,8 @@
 #include "DuiLib/UIMessageLoop.h"
 #include "DuiLib/UITabLayout.h"
 #include "platform/encoding.h"
+#include "shell/normal_object.h"
+#include "shell/plugin_sysdiagnose.h"
 #include "support/page_window.h"
 #include "support/test_env.h"
 
@@ -20,6 +25,76 @@ namespace zel::sysdiagnose {
 namespace {
 
 using namespace std::chrono_literals;
+
+struct AddedPage {
+  int kind;
+  std::u16string title;
+  DuiLib::CControlUI* root;
+};
+
+// The host's window. The page host lives until the process ends, so the window it is built into
+// does too.
+struct HostWindow {
+  testenv::UiWindow window{uR"(<Window size="720,560"><TabLayout name="hostTabs"/></Window>)"};
+  testenv::HostPump pump;
+  std::vector<AddedPage> added;
+  tagUIContext context;
+
+  HostWindow() {
+    window.manager.AddNotifier(&pump);
+    context.pPaintManager = &window.manager;
+    context.pOwner = &pump;
+    context.fnAddPage = [this](int kind, const std::u16string& title, DuiLib::CControlUI* root) {
+      added.push_back({kind, title, root});
+      window.Find<DuiLib::CTabLayoutUI>(u"hostTabs")->Add(root);
+    };
+  }
+};
+
+HostWindow& TheHostWindow() {
+  static HostWindow* host = new HostWindow();
+  return *host;
+}
+
+
+// The feature switch is asked first, so these run before any test builds the page host.
+TEST(CPluginSysdiagnose, WithTheFeatureSwitchedOffNothingIsBuiltAndTheAnswerIsYes) {
+  testenv::UseMachine(R"({"host": {"features": {"zel_plugin_hardware": false}}})");
+  x3::NormalObject<CPluginSysdiagnose> plugin;
+  HostWindow& host = TheHostWindow();
+
+  EXPECT_TRUE(plugin.CreateUI(&host.context));
+  EXPECT_TRUE(plugin.CreateUI(nullptr));
+  EXPECT_TRUE(host.added.empty());
+  EXPECT_EQ(PageIndex::Instance().GetRoot(), nullptr);
+}
+
+TEST(CPluginSysdiagnose, WithTheFeatureOnTheRootIsAddedWithItsTitleAndThePagesSitAtTheTabsOfTheirTypes) {
+  testenv::UseMachine(R"({"host": {"features": {"zel_plugin_hardware": true}}})");
+  testenv::ScopedDataDir data;
+  x3::NormalObject<CPluginSysdiagnose> plugin;
+  HostWindow& host = TheHostWindow();
+
+  // a null context cannot be built into
+  EXPECT_FALSE(plugin.CreateUI(nullptr));
+  EXPECT_TRUE(host.added.empty());
+
+  // the host's context
+  EXPECT_TRUE(plugin.CreateUI(&host.context));
+  ASSERT_EQ(host.added.size(), 1u);
+  EXPECT_EQ(host.added[0].kind, 1);
+  EXPECT_EQ(host.added[0].title, u"Hardware Diagnosis");
+  EXPECT_EQ(host.added[0].root, PageIndex::Instance().GetRoot());
+  EXPECT_EQ(host.added[0].root->GetName(), u"SysdiagnoseUIMain");
+  auto* tabs = host.window.Find<DuiLib::CTabLayoutUI>(u"tblSysdiagnoseContent");
+  ASSERT_NE(tabs, nullptr);
+  ASSERT_EQ(tabs->GetCount(), 3);
+  EXPECT_EQ(tabs->GetItemAt(PAGE_ARCHIEVEMENT)->GetVirtualWnd(), u"SysdiagnosePageArchievement");
+  EXPECT_EQ(tabs->GetItemAt(PAGE_SCAN)->GetVirtualWnd(), u"SysdiagnosePageScan");
+  EXPECT_EQ(tabs->GetItemAt(PAGE_DETECT)->GetVirtualWnd(), u"SysdiagnosePageDetect");
+  EXPECT_EQ(tabs->GetCurSel(), PAGE_ARCHIEVEMENT) << "the history is shown first";
+  EXPECT_TRUE(host.window.driver.IsReachable(host.window.Find(u"btnSysdiagnoseScan")));
+}
 
 // Processor and memory answer quickly and pass.
 constexpr const char* kNotebook = R"({"hardware": {
@@ -63,10 +138,8 @@ class PageIndexTest : public ::testing::Test {
     return names;
   }
 
-  size_t EventsWithId(const std::string& id) {
-    size_t count = 0;
-    for (const auto& [sent, value] : EventDataReport::Instance().SentEvents()) count += sent == id;
-    return count;
+  static size_t EventsWithId(const std::string& id) {
+    return std::ranges::count(EventDataReport::Instance().SentEvents(), id, &std::pair<std::string, std::string>::first);
   }
 
   testenv::ScopedDataDir data;
@@ -76,16 +149,6 @@ class PageIndexTest : public ::testing::Test {
   DuiLib::CTabLayoutUI* hostTabs = nullptr;
   DuiLib::CTabLayoutUI* tabs = nullptr;
 };
-
-TEST_F(PageIndexTest, ThePagesSitAtTheTabsOfTheirPageTypesAndTheHistoryIsShownFirst) {
-  ASSERT_NE(tabs, nullptr);
-  ASSERT_EQ(tabs->GetCount(), 3);
-  EXPECT_EQ(tabs->GetItemAt(PAGE_ARCHIEVEMENT)->GetVirtualWnd(), u"SysdiagnosePageArchievement");
-  EXPECT_EQ(tabs->GetItemAt(PAGE_SCAN)->GetVirtualWnd(), u"SysdiagnosePageScan");
-  EXPECT_EQ(tabs->GetItemAt(PAGE_DETECT)->GetVirtualWnd(), u"SysdiagnosePageDetect");
-  EXPECT_EQ(tabs->GetCurSel(), PAGE_ARCHIEVEMENT);
-  EXPECT_TRUE(w.driver.IsReachable(w.Find(u"btnSysdiagnoseScan")));
-}
 
 TEST_F(PageIndexTest, TheDetectPageStartsWithTheLatestSelectionInItsOrder) {
   // given the scan page reported memory and processor, then processor alone
@@ -101,19 +164,12 @@ TEST_F(PageIndexTest, TheDetectPageStartsWithTheLatestSelectionInItsOrder) {
   ASSERT_TRUE(Pump([this] { return w.Find(u"lytDetectExecute")->IsVisible(); }));
   EXPECT_EQ(DetectItemNames(), (std::vector<std::string>{"Processor", "Memory"}));
 
-  // and a selection after it replaces it rather than adding to it
+  // and an unknown page type shows nothing new, and a selection after it replaces it rather than
+  // adding to it
+  index.SwitchPage(static_cast<enumPageType>(7));
+  EXPECT_EQ(tabs->GetCurSel(), PAGE_DETECT);
   index.SetSelectedHardware({HARDWARE_MEMORY});
   EXPECT_EQ(index.SelectedHardware(), std::vector<enmHardwareID>{HARDWARE_MEMORY});
-}
-
-TEST_F(PageIndexTest, EachPageTypeShowsItsTabAndAnUnknownOneNothingNew) {
-  index.SwitchPage(PAGE_SCAN);
-  EXPECT_EQ(tabs->GetCurSel(), PAGE_SCAN);
-  EXPECT_TRUE(Pump([this] { return w.Find(u"lytScanExecute")->IsVisible(); }));
-  index.SwitchPage(static_cast<enumPageType>(7));
-  EXPECT_EQ(tabs->GetCurSel(), PAGE_SCAN);
-  index.SwitchPage(PAGE_ARCHIEVEMENT);
-  EXPECT_EQ(tabs->GetCurSel(), PAGE_ARCHIEVEMENT);
 }
 
 TEST_F(PageIndexTest, OnlyTheHostsMainControlComingInReportsAndRefreshes) {

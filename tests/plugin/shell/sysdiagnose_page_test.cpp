@@ -3,10 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "DuiLib/UIContainer.h"
-#include "DuiLib/UIOption.h"
 #include "DuiLib/UITabLayout.h"
-#include "support/ui_window.h"
+#include "support/page_window.h"
 
 namespace {
 
@@ -33,12 +31,6 @@ class RecordingPage : public SysdiagnosePage {
   }
 };
 
-// The host's window: a tab layout the pages go into, and the pump they register with.
-class HostWindow : public CNotifyPump, public INotifyUI {
- public:
-  void Notify(TNotifyUI& msg) override { NotifyPump(msg); }
-};
-
 constexpr PageInfo kScanLike{u"TestPageScan", uR"(<VerticalLayout name="scanRoot">
     <List name="list"/><Option name="pick"/><Button name="go"/>
     <Text name="title" showhtml="true" text="{a}logs{/a}"/></VerticalLayout>)"};
@@ -57,7 +49,7 @@ class SysdiagnosePageTest : public ::testing::Test {
   }
 
   testenv::UiWindow w{uR"(<Window size="400,300"><TabLayout name="tabs"/></Window>)"};
-  HostWindow host;
+  testenv::HostPump host;
   CTabLayoutUI* tabs = nullptr;
   RecordingPage scan{kScanLike};
   RecordingPage other{kOther};
@@ -80,26 +72,19 @@ TEST_F(SysdiagnosePageTest, EachPageHearsItsOwnControlsThroughItsHandlers) {
   EXPECT_EQ(host.GetVirtualWnd(u"TestPageScan"), &scan);
 }
 
-TEST(SysdiagnosePageCreate, APageWhoseLayoutCannotBeBuiltHasNoRootAndIsNotRegistered) {
-  HostWindow host;
-  CPaintManagerUI manager;
-  for (const PageInfo& info : {PageInfo{u"Broken", u"layout\\no_such_page.xml"}, PageInfo{u"Broken", u"<Unclosed>"}}) {
-    SysdiagnosePage page(info);
-    page.Create(&manager, &host);
-    EXPECT_EQ(page.GetRoot(), nullptr);
-    EXPECT_EQ(host.GetVirtualWnd(u"Broken"), nullptr);
-  }
-}
-
-TEST(SysdiagnosePageCreate, EveryPageOfThePlugInBuildsFromItsLayoutFile) {
-  for (const PageInfo& info : zel::sysdiagnose::kPageInfos) {
-    HostWindow host;
+TEST(SysdiagnosePageCreate, APageIsRegisteredUnderItsNameOnlyWhenItsLayoutBuilds) {
+  std::vector<std::pair<PageInfo, bool>> cases{{{u"Broken", u"layout\\no_such_page.xml"}, false},
+                                               {{u"Broken", u"<Unclosed>"}, false}};
+  for (const PageInfo& info : zel::sysdiagnose::kPageInfos) cases.push_back({info, true});
+  for (const auto& [info, builds] : cases) {
+    SCOPED_TRACE(platform::Utf16ToUtf8(info.layout));
+    testenv::HostPump host;
     CPaintManagerUI manager;
     SysdiagnosePage page(info);
     page.Create(&manager, &host);
-    ASSERT_NE(page.GetRoot(), nullptr) << platform::Utf16ToUtf8(info.layout);
-    EXPECT_EQ(host.GetVirtualWnd(std::u16string(info.name)), &page);
-    manager.AttachDialog(page.GetRoot());
+    ASSERT_EQ(page.GetRoot() != nullptr, builds);
+    EXPECT_EQ(host.GetVirtualWnd(std::u16string(info.name)), builds ? &page : nullptr);
+    if (builds) manager.AttachDialog(page.GetRoot());
   }
 }
 

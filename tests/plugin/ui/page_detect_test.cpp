@@ -1,16 +1,114 @@
 // PageDetect: a diagnosis run shown live, its result, the repair run and the log upload, driven
-// through the UI library alone.
+// through the UI library alone; and the whole road through the three pages that ends on it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "DataReport/EventDataReport.h"
 #include "DuiLib/UIAnimPanel.h"
 #include "DuiLib/UICulture.h"
+#include "DuiLib/UIList.h"
+#include "DuiLib/UITabLayout.h"
 #include "DuiLib/UIText.h"
+#include "app/log_service.h"
 #include "diagnose/fault_detectors.h"
-#include "plugin/ui/detect_page_fixture.h"
+#include "machine/machine.h"
+#include "platform/clock.h"
+#include "shell/page_index.h"
 #include "plugin/ui/when_modal.h"
+#include "support/full_catalogue.h"
+#include "support/page_window.h"
+#include "support/test_env.h"
+#include "support/ui_pump.h"
+#include "ui/page_archievement.h"
+#include "ui/page_detect.h"
+#include "ui/page_scan.h"
 
-namespace detecttest {
+namespace zel::sysdiagnose {
 namespace {
+
+using namespace DuiLib;
+using namespace std::chrono_literals;
+
+// What the detect page tests share: the page in a host window's tab layout on the UI loop's
+// virtual clock, the reference log service on the bus, the product's pauses returning at once,
+// and a driver that moves the clock in animation ticks while the run's real workers post to the
+// UI thread. Every test ends with no control touched off the UI thread.
+class DetectPageTest : public ::testing::Test {
+ protected:
+  DetectPageTest() {
+    platform::SetSleepForTesting([](std::chrono::milliseconds) {});
+    EventDataReport::Instance().ClearSentEvents();
+    logService.Start();
+    page.SetSwitchPageCallback([this](enumPageType to) { switches.push_back(to); });
+    violations = UIThreadViolations();
+  }
+
+  ~DetectPageTest() override {
+    EXPECT_TRUE(UIMessageLoop::Instance().RunUntil([this] { return !page.IsRunning(); }, 30s));
+    EXPECT_EQ(UIThreadViolations(), violations) << "a control was touched off the UI thread";
+    logService.Stop();
+    platform::SetSleepForTesting(nullptr);
+  }
+
+  // Runs the UI loop until `done` holds, moving the clock while the page animates and waiting for
+  // the workers' posts otherwise.
+  bool Drive(const std::function<bool()>& done) { return testenv::PumpUntil(done, [this] { return Animating(); }); }
+  bool Animating() {
+    CControlUI* list = w.manager.FindControl(u"lstSysdiagnoseDetectItems");
+    return w.manager.HasTimer(list, PageDetect::kLineGrowthTimer) || w.manager.HasTimer(list, PageDetect::kBackToTopTimer) ||
+           w.manager.HasTimer(list, PageDetect::kScrollToItemTimer);
+  }
+  bool DriveToState(int32_t state) {
+    return Drive([&] { return page.GetPageState() == state && !page.IsRunning() && !Animating(); });
+  }
+
+  // Given the machine; when the page runs the categories to their result.
+  void RunToResult(const std::string& machine, std::vector<enmHardwareID> categories) {
+    testenv::UseMachine(machine);
+    page.StartDetect(std::move(categories));
+    ASSERT_TRUE(DriveToState(PageDetect::kResult));
+  }
+
+  CListUI& List() { return *w.Find<CListUI>(u"lstSysdiagnoseDetectItems"); }
+  CControlUI* Control(std::u16string_view name) { return w.manager.FindControl(name); }
+  std::u16string TextOf(std::u16string_view name) { return Control(name)->GetText(); }
+  const CtlDetectItem& Item(enmHardwareID category) {
+    const CtlDetectItem* item = page.GetItem(category);
+    EXPECT_NE(item, nullptr) << "no item for category " << category;
+    static const CtlDetectItem none;
+    return item ? *item : none;
+  }
+  CControlUI* PartOf(enmHardwareID category, std::u16string_view name) {
+    return w.manager.FindSubControlByName(Item(category).GetRoot(), name);
+  }
+  const CtlDetectDetail& LineOf(enmHardwareID category, int index) {
+    const CtlDetectDetail* line = Item(category).GetLine(index);
+    EXPECT_NE(line, nullptr) << "no line " << index << " in category " << category;
+    static const CtlDetectDetail none;
+    return line ? *line : none;
+  }
+  CControlUI* LinePart(enmHardwareID category, int index, std::u16string_view name) {
+    return w.manager.FindSubControlByName(LineOf(category, index).GetRoot(), name);
+  }
+  bool Sent(const std::string& id) {
+    return std::ranges::count(EventDataReport::Instance().SentEvents(), std::pair<std::string, std::string>{id, ""}) > 0;
+  }
+
+  testenv::ScopedDataDir dataDir;
+  app::LogService logService;
+  testenv::PageWindow<PageDetect> detect;
+  testenv::UiWindow& w = detect.window;
+  PageDetect& page = detect.page;
+  std::vector<enumPageType> switches;
+  uint64_t violations = 0;
+};
 
 std::u16string L(std::u16string_view key) { return UICulture::GetInstance().GetString(key); }
 std::u16string Count(std::u16string_view key, int64_t n) { return UICulture::GetInstance().GetMultiVarStr(key, {n}); }
@@ -44,9 +142,7 @@ std::string Notebook(const std::string& checks, const std::string& repairs = "{}
          std::to_string(offer) + R"(, "items": [{"module": 4, "name": "/var/log/app.log"}]}})";
 }
 
-using DetectPageResult = DetectPageTest;
-
-TEST_F(DetectPageResult, AbnormalCategoriesStandOnTopInRunOrderUnderTheirCount) {
+TEST_F(DetectPageTest, AbnormalCategoriesStandOnTopInRunOrderUnderTheirCount) {
   struct Case {
     const char* what;
     std::string checks;
@@ -72,8 +168,9 @@ TEST_F(DetectPageResult, AbnormalCategoriesStandOnTopInRunOrderUnderTheirCount) 
     SCOPED_TRACE(c.what);
     RunToResult(Notebook(c.checks), c.run);
 
-    EXPECT_EQ(ListOrder(), c.shown);
+    ASSERT_EQ(List().GetCount(), static_cast<int>(c.shown.size()));
     for (size_t i = 0; i < c.shown.size(); ++i) {
+      EXPECT_EQ(List().GetItemAt(static_cast<int>(i)), Item(c.shown[i]).GetRoot()) << "category " << c.shown[i];
       EXPECT_EQ(PartOf(c.shown[i], u"ctlBigIcon")->GetBkColor(), c.colors[i]) << i;
       EXPECT_EQ(PartOf(c.shown[i], u"lytLine")->IsVisible(), i + 1 < c.shown.size()) << "only the last has no line";
     }
@@ -87,7 +184,7 @@ TEST_F(DetectPageResult, AbnormalCategoriesStandOnTopInRunOrderUnderTheirCount) 
   }
 }
 
-TEST_F(DetectPageResult, AFailedLineWithoutARepairNameOffersNoRepairAndShowsItsMessage) {
+TEST_F(DetectPageTest, AFailedLineWithoutARepairNameOffersNoRepairAndShowsItsMessage) {
   RunToResult(Notebook(R"({"memory": {"random": -5}})"), {HARDWARE_MEMORY});
 
   const int random = 4;
@@ -198,15 +295,19 @@ TEST_F(DetectPageTest, CancelWithNoRunAtWorkStillReturnsToTheHistory) {
 }
 
 TEST_F(DetectPageTest, TheRepairRunShowsEveryLinesResultAndRepairsAgainOnlyWhatFailed) {
-  // Given a Wi-Fi switched off, repaired with a restart, and a Bluetooth fault whose repair fails
+  // Given a Wi-Fi switched off, repaired with a restart, a graphics fault repaired with a shutdown,
+  // and a Bluetooth fault whose repair fails
   const std::string checks = R"({"wifi": {"switch": {"code": -3, "messageKey": "IDS_HARDWARE_DIAGNOSE_WIFI_WARN",
                                                      "passed": false, "level": 0}},
+                                 "video": {"status": {"code": 22, "passed": false, "level": 0}},
                                  "bluetooth": {"state": {"code": 12, "messageKey": "IDS_HARDWARE_DIAGNOSE_CHECK_DRIVE",
                                                          "passed": false, "level": 0}}})";
   RunToResult(Notebook(checks, R"({"RepairWifiProblem": {"succeeded": true, "needRestart": true},
+                                   "RepairVIDEOCARDProblems": {"succeeded": true, "needShutdown": true, "needRestart": true,
+                                                               "message": "IDS_HARDWARE_DIAGNOSE_REPAIR_DRIVER_DONE"},
                                    "RepairBTProblems": {"code": 12, "succeeded": false,
                                                         "message": "IDS_HARDWARE_DIAGNOSE_BLUETOOTH_DEVICE_REPAIR_FAIL"}})"),
-              {HARDWARE_NETCARD, HARDWARE_BLUETOOTH});
+              {HARDWARE_NETCARD, HARDWARE_BLUETOOTH, HARDWARE_GPU});
   const int wifiSwitch = 2;
   const int btState = 1;
   EXPECT_EQ(TextOf(u"btnSysdiagnoseDetectComplete"), L(u"IDS_HARDWARE_DIAGNOSE_REPAIR"));
@@ -224,15 +325,14 @@ TEST_F(DetectPageTest, TheRepairRunShowsEveryLinesResultAndRepairsAgainOnlyWhatF
   EXPECT_FALSE(IsBusy(LinePart(HARDWARE_BLUETOOTH, 0, u"optChoose")));
   ASSERT_TRUE(DriveToState(PageDetect::kRepairFailed));
 
-  // Then the Wi-Fi line asks for a restart, the Bluetooth line shows the failure, unfolded
+  // Then the Wi-Fi line asks for a restart, the graphics line for a shutdown with the repair's
+  // message (the looks' texts are the line tests'), the Bluetooth line shows the failure, unfolded
   EXPECT_EQ(LinePart(HARDWARE_NETCARD, wifiSwitch, u"optChoose")->GetBkImage(),
             u"file='drawable/hardware/ic_restart.png'");
-  EXPECT_EQ(LinePart(HARDWARE_NETCARD, wifiSwitch, u"txtResult")->GetText(),
-            L(u"IDS_HARDWARE_DETECT_ITEM_OPERAT_SUCCESS_NEED_RESTART"));
-  EXPECT_EQ(LinePart(HARDWARE_NETCARD, wifiSwitch, u"txtDetail")->GetText(),
-            L(u"IDS_HARDWARE_DETECT_ITEM_OPERAT_SUCCESS_NEED_RESTART_DESCRIPTION"));
   EXPECT_EQ(LinePart(HARDWARE_NETCARD, wifiSwitch + 1, u"optChoose")->GetBkImage(), kRight) << "not the next line";
   EXPECT_EQ(PartOf(HARDWARE_NETCARD, u"ctlBigIcon")->GetBkColor(), kGreen);
+  EXPECT_EQ(LinePart(HARDWARE_GPU, 1, u"optChoose")->GetBkImage(), u"file='drawable/hardware/ic_turnoff.png'");
+  EXPECT_EQ(LinePart(HARDWARE_GPU, 1, u"txtDetail")->GetText(), L(u"IDS_HARDWARE_DIAGNOSE_REPAIR_DRIVER_DONE"));
   EXPECT_EQ(LinePart(HARDWARE_BLUETOOTH, btState, u"optChoose")->GetBkImage(), kUnusual);
   EXPECT_EQ(LinePart(HARDWARE_BLUETOOTH, btState, u"txtDetail")->GetText(),
             L(u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_DEVICE_REPAIR_FAIL"));
@@ -241,8 +341,8 @@ TEST_F(DetectPageTest, TheRepairRunShowsEveryLinesResultAndRepairsAgainOnlyWhatF
   EXPECT_EQ(TextOf(u"txtSysdiagnosedDetectFirstTitle"), L(u"IDS_HARDWARE_DIAGNOSE_REPAIR_FAIL"));
   EXPECT_EQ(TextOf(u"txtSysdiagnoseDetectSecondTitle"), Count(u"IDS_HARDWARE_DIAGNOSE_REPAIR_FAIL_DESCRIPTION", 1));
   EXPECT_EQ(TextOf(u"btnSysdiagnoseDetectBack"), L(u"IDS_HARDWARE_DIAGNOSE_REPAIR_CONTINUE"));
-  EXPECT_EQ(RepairCalls(),
-            (std::vector<std::string>{"WifiFaultDetect::RepairWifiProblem", "CBluetoothDetect::RepairBTProblems"}));
+  EXPECT_EQ(RepairCalls(), (std::vector<std::string>{"WifiFaultDetect::RepairWifiProblem", "CBluetoothDetect::RepairBTProblems",
+                                                     "CVideoCardDetect::RepairVIDEOCARDProblems"}));
 
   // When the user tries again and the Bluetooth repair now succeeds
   testenv::UseMachine(Notebook(checks, R"({"RepairBTProblems": {"succeeded": true}})"));  // clears the journal
@@ -260,19 +360,6 @@ TEST_F(DetectPageTest, TheRepairRunShowsEveryLinesResultAndRepairsAgainOnlyWhatF
 
   ASSERT_TRUE(w.driver.Click(u"btnSysdiagnoseDetectComplete"));
   EXPECT_EQ(switches, (std::vector<enumPageType>{PAGE_ARCHIEVEMENT}));
-}
-
-TEST_F(DetectPageTest, ARepairThatNeedsAShutdownSaysSoOnItsLine) {
-  RunToResult(Notebook(R"({"video": {"status": {"code": 22, "passed": false, "level": 0}}})",
-                       R"({"RepairVIDEOCARDProblems": {"succeeded": true, "needShutdown": true, "needRestart": true,
-                                                       "message": "IDS_HARDWARE_DIAGNOSE_REPAIR_DRIVER_DONE"}})"),
-              {HARDWARE_GPU});
-  ASSERT_TRUE(w.driver.Click(u"btnSysdiagnoseDetectComplete"));
-  ASSERT_TRUE(DriveToState(PageDetect::kRepairSucceeded));
-
-  EXPECT_EQ(LinePart(HARDWARE_GPU, 1, u"optChoose")->GetBkImage(), u"file='drawable/hardware/ic_turnoff.png'");
-  EXPECT_EQ(LinePart(HARDWARE_GPU, 1, u"txtResult")->GetText(), L(u"IDS_HARDWARE_DETECT_ITEM_OPERAT_SUCCESS_NEED_SHUTDOWN"));
-  EXPECT_EQ(LinePart(HARDWARE_GPU, 1, u"txtDetail")->GetText(), L(u"IDS_HARDWARE_DIAGNOSE_REPAIR_DRIVER_DONE"));
 }
 
 TEST_F(DetectPageTest, TheLogUploadIsOfferedOnlyWhenTheLogServiceSaidSo) {
@@ -306,5 +393,103 @@ TEST_F(DetectPageTest, TheLogUploadIsOfferedOnlyWhenTheLogServiceSaidSo) {
   }
 }
 
+// The whole interactive road through the page host's three pages, as a user walks it.
+// The notebook: memory fails at level 0 (nothing repairs it), the Wi-Fi switch is off and its
+// repair turns it on.
+constexpr const char* kNotebook = R"({
+  "hardware": {"memory": {"totalMB": 8192, "modules": [{"capacityMB": 8192, "partNumber": "CT8G4"}]},
+               "network": {"wireless": {"hardIds": ["PCI\\VEN_168C"], "caption": "Wi-Fi"}}},
+  "checks": {"memory": {"random": 3},
+             "wifi": {"switch": {"code": -3, "messageKey": "IDS_HARDWARE_DIAGNOSE_WIFI_WARN", "passed": false}}},
+  "repairs": {"RepairWifiProblem": {"succeeded": true, "fixes": ["wifi.switch"]}}})";
+
+class PageRoad : public DetectPageTest {
+ protected:
+  PageRoad() {
+    testenv::UseMachine(kNotebook);
+    // Every reading of the clock is a second later: the run and its repair, stored at once with
+    // the pauses cut short, are still told apart in the history.
+    platform::SetClockForTesting([next = std::make_shared<std::atomic<int64_t>>(platform::SecondsSince1970())] {
+      return next->fetch_add(1);
+    });
+    road.manager.AddNotifier(&pump);
+    index.Create(&road.manager, &pump);
+    road.Find<CTabLayoutUI>(u"hostTabs")->Add(index.GetRoot());
+    index.Init();
+  }
+  ~PageRoad() override {
+    EXPECT_TRUE(UIMessageLoop::Instance().RunUntil([this] { return !Detect().IsRunning() && !Scan().IsScanRunning(); }, 30s));
+    platform::SetClockForTesting(nullptr);
+  }
+
+  template <class Page>
+  Page& Hosted(const char16_t* name) { return *dynamic_cast<Page*>(pump.GetVirtualWnd(name)); }
+  PageScan& Scan() { return Hosted<PageScan>(u"SysdiagnosePageScan"); }
+  PageDetect& Detect() { return Hosted<PageDetect>(u"SysdiagnosePageDetect"); }
+  PageArchievement& Archive() { return Hosted<PageArchievement>(u"SysdiagnosePageArchievement"); }
+
+  // Runs the loop until `done`, moving the clock while any page animates.
+  bool Walk(const std::function<bool()>& done) {
+    const auto animating = [this] {
+      for (const auto& [name, ids] : {std::pair{u"lstSysdiagnoseScanItems", std::vector<UINT>{4003, 4004}},
+                                      std::pair{u"lstSysdiagnoseDetectItems", std::vector<UINT>{4005, 4006, 4007}},
+                                      std::pair{u"lstSysdiagnoseArchieve", std::vector<UINT>{4001, 4002}}}) {
+        CControlUI* list = road.manager.FindControl(name);
+        for (UINT id : ids) {
+          if (list && road.manager.HasTimer(list, id)) return true;
+        }
+      }
+      return false;
+    };
+    return testenv::PumpUntil([&] { return done() && !animating(); }, animating);
+  }
+
+  CControlUI* ScanChoice(enmHardwareID category) {
+    auto* list = road.Find<CListUI>(u"lstSysdiagnoseScanItems");
+    const auto& order = Scan().ScanOrder();
+    const auto at = std::find(order.begin(), order.end(), category) - order.begin();
+    return road.manager.FindSubControlByName(list->GetItemAt(static_cast<int>(at)), u"optChoose");
+  }
+
+  testenv::UiWindow road{uR"(<Window size="720,560"><TabLayout name="hostTabs"/></Window>)"};
+  testenv::HostPump pump;
+  PageIndex index;
+};
+
+TEST_F(PageRoad, ScanTickTwoDiagnoseRepairAndTheHistoryShowsTheNewRun) {
+  // The user starts from the history page.
+  ASSERT_TRUE(road.driver.Click(u"btnSysdiagnoseScan"));
+  ASSERT_TRUE(Walk([&] { return road.Find(u"lytScanExecute")->IsVisible() && !Scan().IsScanRunning(); }));
+
+  // Only the network card and the memory stay ticked.
+  for (enmHardwareID category : Scan().ScanOrder()) {
+    const bool wanted = category == HARDWARE_MEMORY || category == HARDWARE_NETCARD;
+    ASSERT_TRUE(road.driver.Tick(ScanChoice(category), wanted)) << category;
+  }
+  ASSERT_TRUE(road.driver.Click(u"btnSysdiagnoseDetect"));
+  EXPECT_EQ(index.SelectedHardware(), (std::vector<enmHardwareID>{HARDWARE_MEMORY, HARDWARE_NETCARD}));
+  EXPECT_EQ(road.Find<CTabLayoutUI>(u"tblSysdiagnoseContent")->GetCurSel(), PAGE_DETECT);
+
+  ASSERT_TRUE(Walk([&] { return Detect().GetPageState() == PageDetect::kResult && !Detect().IsRunning(); }));
+  EXPECT_EQ(road.Find(u"txtSysdiagnoseDetectSecondTitle")->GetText(),
+            UICulture::GetInstance().GetMultiVarStr(u"IDS_HARDWARE_DIAGNOSE_ABNORM_RESULT_NUM", {2}));
+
+  // The user repairs: the Wi-Fi comes back, the memory fault stays.
+  ASSERT_TRUE(road.driver.Click(u"btnSysdiagnoseDetectComplete"));
+  ASSERT_TRUE(Walk([&] { return Detect().GetPageState() == PageDetect::kRepairSucceeded && !Detect().IsRunning(); }));
+  ASSERT_TRUE(road.driver.Click(u"btnSysdiagnoseDetectComplete"));
+  ASSERT_TRUE(Walk([] { return true; }));
+
+  // The history page shows the run after its repair.
+  EXPECT_EQ(road.Find<CTabLayoutUI>(u"tblSysdiagnoseContent")->GetCurSel(), PAGE_ARCHIEVEMENT);
+  const tagQueryDataItem& shown = Archive().ShownRun();
+  EXPECT_EQ(shown.memoryState, 1);
+  EXPECT_EQ(shown.netcardState, 0);
+  EXPECT_EQ(shown.cpuState, -1);
+  EXPECT_EQ(shown.normalCount, 1);
+  EXPECT_EQ(shown.abnormalCount, 1);
+  EXPECT_EQ(Archive().DayItems().size(), 1u);
+}
+
 }  // namespace
-}  // namespace detecttest
+}  // namespace zel::sysdiagnose

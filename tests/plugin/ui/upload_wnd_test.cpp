@@ -3,17 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "DuiLib/UIAnimPanel.h"
 #include "DuiLib/UIList.h"
-#include "DuiLib/UIManager.h"
 #include "app/log_service.h"
 #include "platform/encoding.h"
 #include "platform/shell_folder.h"
+#include "plugin/ui/when_modal.h"
 #include "support/log_capture.h"
 #include "support/test_env.h"
-#include "plugin/ui/when_modal.h"
 
 namespace {
 
@@ -21,13 +22,6 @@ using namespace DuiLib;
 using namespace std::chrono_literals;
 using app::LogService;
 using zel::sysdiagnose::UploadWnd;
-
-// A notebook whose log service lists `items` (JSON array) and whose host has the application-log
-// upload switched `appLog`.
-std::string Notebook(bool appLog, const std::string& items) {
-  return std::string(R"({"host": {"features": {"AppLogUpload": )") + (appLog ? "true" : "false") +
-         R"(}}, "logService": {"offerUpload": 1, "items": )" + items + "}}";
-}
 
 class UploadWndTest : public ::testing::Test {
  protected:
@@ -43,8 +37,15 @@ class UploadWndTest : public ::testing::Test {
     platform::SetOpenFolderForTesting(nullptr);
   }
 
-  // Opens the window as the detect page does and returns its modal result.
-  UINT Open(UploadWnd& window) {
+  // Given a host with the application-log upload switched `appLog` and a service that lists
+  // `items` (JSON array), when the window is opened as the detect page opens it and `act` runs
+  // once `ready` holds: the window's modal result.
+  static UINT Show(bool appLog, const std::string& items, std::function<bool(CPaintManagerUI&)> ready,
+                   std::function<void(UIDriver&, CPaintManagerUI&)> act) {
+    testenv::UseMachine(std::string(R"({"host": {"features": {"AppLogUpload": )") + (appLog ? "true" : "false") +
+                        R"(}}, "logService": {"offerUpload": 1, "items": )" + items + "}}");
+    UploadWnd window;
+    testenv::WhenModal(std::move(ready), [act = std::move(act)](UIDriver& d) { act(d, *d.Find(u"btnUpload")->GetManager()); });
     EXPECT_NE(window.Create(nullptr, u"", 0, 0x100, 9999, 0), nullptr);
     window.ShowWindow(true, true);
     window.CenterWindow();
@@ -62,139 +63,117 @@ class UploadWndTest : public ::testing::Test {
            static_cast<CAnimPanelUI*>(pm.FindSubControlByName(Row(pm, i), u"btnLoadding"))->IsPlaying();
   }
   static bool UploadEnabled(CPaintManagerUI& pm) { return pm.FindControl(u"btnUpload")->IsEnabled(); }
+  static bool Logged(const testenv::LogCapture& log, std::string_view start) {
+    for (const auto& line : log.Lines()) {
+      if (line.message.starts_with(start)) return true;
+    }
+    return false;
+  }
+  bool Decided(LogService::UploadDecision decision) {
+    return UIMessageLoop::Instance().RunUntil([&] { return logService.LastDecision() == decision; }, 10s);
+  }
 
   testenv::ScopedDataDir dataDir;
   LogService logService;
 };
 
 TEST_F(UploadWndTest, WithTheAppLogInTheUploadTheButtonWaitsForThatLog) {
-  // Given a host with the application-log upload and a service that lists another log first
-  testenv::UseMachine(Notebook(true, R"([{"module": 7, "name": "/var/log/sysdiagnose/wlan.log"},
-                                         {"module": 4, "name": "/var/log/sysdiagnose/host.log"}])"));
-  UploadWnd window;
-  testenv::WhenModal([](CPaintManagerUI& pm) { return List(pm).GetCount() == 2; },
-                     [](UIDriver& d) {
-                       // Then the application log is still being generated and the upload waits
-                       CPaintManagerUI& pm = *d.Find(u"btnUpload")->GetManager();
-                       EXPECT_TRUE(IsLoading(pm, 0));
-                       EXPECT_EQ(Shown(pm, 0, u"lblLoadding"), "Generating the application log…");
-                       EXPECT_EQ(pm.FindSubControlByName(Row(pm, 0), u"ctlContent")->GetBkImage(),
-                                 u"file='drawable/hardware/icon_corvane.png'");
-                       EXPECT_FALSE(IsLoading(pm, 1));
-                       EXPECT_EQ(Shown(pm, 1, u"lblContent"), "wlan.log");
-                       EXPECT_EQ(pm.FindSubControlByName(Row(pm, 1), u"ctlContent")->GetBkImage(),
-                                 u"file='drawable/hardware/icon_default.png'");
-                       EXPECT_FALSE(UploadEnabled(pm)) << "another kind does not free the button";
-                       EXPECT_FALSE(d.Click(u"btnUpload"));
+  // Given a service that lists another log first
+  const UINT result = Show(true, R"([{"module": 7, "name": "/var/log/sysdiagnose/wlan.log"},
+                                     {"module": 4, "name": "/var/log/sysdiagnose/host.log"}])",
+      [](CPaintManagerUI& pm) { return List(pm).GetCount() == 2; },
+      [](UIDriver& d, CPaintManagerUI& pm) {
+        // Then the application log is still being generated and the upload waits
+        EXPECT_TRUE(IsLoading(pm, 0));
+        EXPECT_EQ(Shown(pm, 0, u"lblLoadding"), "Generating the application log…");
+        EXPECT_EQ(pm.FindSubControlByName(Row(pm, 0), u"ctlContent")->GetBkImage(),
+                  u"file='drawable/hardware/icon_corvane.png'");
+        EXPECT_FALSE(IsLoading(pm, 1));
+        EXPECT_EQ(Shown(pm, 1, u"lblContent"), "wlan.log");
+        EXPECT_EQ(pm.FindSubControlByName(Row(pm, 1), u"ctlContent")->GetBkImage(),
+                  u"file='drawable/hardware/icon_default.png'");
+        EXPECT_FALSE(UploadEnabled(pm)) << "another kind does not free the button";
+        EXPECT_FALSE(d.Click(u"btnUpload"));
 
-                       // When the application log arrives, its row fills and the button frees
-                       EXPECT_TRUE(UIMessageLoop::Instance().RunUntil([&] { return UploadEnabled(pm); }, 10s));
-                       EXPECT_FALSE(IsLoading(pm, 0));
-                       EXPECT_EQ(Shown(pm, 0, u"lblContent"), "host.log");
-                       EXPECT_EQ(Row(pm, 0)->GetUserData(), u"/var/log/sysdiagnose/host.log");
-                       EXPECT_EQ(List(pm).GetCount(), 2);
-                       d.Click(u"btnUpload");
-                     });
+        // When the application log arrives, its row fills and the button frees
+        EXPECT_TRUE(UIMessageLoop::Instance().RunUntil([&] { return UploadEnabled(pm); }, 10s));
+        EXPECT_FALSE(IsLoading(pm, 0));
+        EXPECT_EQ(Shown(pm, 0, u"lblContent"), "host.log");
+        EXPECT_EQ(Row(pm, 0)->GetUserData(), u"/var/log/sysdiagnose/host.log");
+        EXPECT_EQ(List(pm).GetCount(), 2);
+        d.Click(u"btnUpload");
+      });
 
-  EXPECT_EQ(Open(window), 1u);
-  EXPECT_TRUE(UIMessageLoop::Instance().RunUntil(
-      [&] { return logService.LastDecision() == LogService::UploadDecision::Upload; }, 10s));
+  EXPECT_EQ(result, 1u);
+  EXPECT_TRUE(Decided(LogService::UploadDecision::Upload));
 }
 
-TEST_F(UploadWndTest, WithoutTheAppLogTheFirstFileFreesTheButtonAndAnAppLogIsNotOffered) {
-  testenv::UseMachine(Notebook(false, R"([{"module": 4, "name": "/var/log/sysdiagnose/host.log"},
-                                          {"module": 9, "name": "/home/zoë/日志/电池-报告.log"}])"));
-  UploadWnd window;
-  testenv::WhenModal([](CPaintManagerUI& pm) { return List(pm).GetCount() == 1 && UploadEnabled(pm); },
-                     [](UIDriver& d) {
-                       CPaintManagerUI& pm = *d.Find(u"btnUpload")->GetManager();
-                       EXPECT_EQ(Shown(pm, 0, u"lblContent"), "电池-报告.log");
-                       EXPECT_EQ(Row(pm, 0)->GetUserData(), u"/home/zoë/日志/电池-报告.log");
-                       d.Click(u"btnCancel");
-                     });
-
-  EXPECT_EQ(Open(window), 0u);
-}
-
-TEST_F(UploadWndTest, EveryButtonTellsTheServiceTheAnswerAndEndsTheWindowWithIt) {
-  struct Case {
+TEST_F(UploadWndTest, WithoutTheAppLogItIsNotOfferedAndEveryButtonTellsTheServiceTheAnswer) {
+  const struct {
     const char16_t* button;
     UINT result;
     LogService::UploadDecision decision;
-  };
-  const Case cases[] = {{u"btnClose", 0, LogService::UploadDecision::Declined},
-                        {u"btnCancel", 0, LogService::UploadDecision::Declined},
-                        {u"btnUpload", 1, LogService::UploadDecision::Upload}};
-  testenv::UseMachine(Notebook(false, R"([{"module": 7, "name": "/var/log/wlan.log"}])"));
-  for (const Case& c : cases) {
+  } cases[] = {{u"btnClose", 0, LogService::UploadDecision::Declined},
+               {u"btnCancel", 0, LogService::UploadDecision::Declined},
+               {u"btnUpload", 1, LogService::UploadDecision::Upload}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(platform::Utf16ToUtf8(c.button));
     logService.Stop();  // forgets the last answer
     logService.Start();
-    UploadWnd window;
-    testenv::WhenModal([](CPaintManagerUI& pm) { return UploadEnabled(pm); },
-                       [&](UIDriver& d) { EXPECT_TRUE(d.Click(c.button)); });
+    const UINT result = Show(false, R"([{"module": 4, "name": "/var/log/sysdiagnose/host.log"},
+                                        {"module": 9, "name": "/home/zoë/日志/电池-报告.log"}])",
+        [](CPaintManagerUI& pm) { return UploadEnabled(pm); },
+        [&](UIDriver& d, CPaintManagerUI& pm) {
+          EXPECT_EQ(List(pm).GetCount(), 1) << "the first file frees the button; no application log";
+          EXPECT_EQ(Shown(pm, 0, u"lblContent"), "电池-报告.log");
+          EXPECT_EQ(Row(pm, 0)->GetUserData(), u"/home/zoë/日志/电池-报告.log");
+          EXPECT_TRUE(d.Click(c.button));
+        });
 
-    EXPECT_EQ(Open(window), c.result) << platform::Utf16ToUtf8(c.button);
-    EXPECT_TRUE(UIMessageLoop::Instance().RunUntil([&] { return logService.LastDecision() == c.decision; }, 10s))
-        << platform::Utf16ToUtf8(c.button);
+    EXPECT_EQ(result, c.result);
+    EXPECT_TRUE(Decided(c.decision));
   }
 }
 
 TEST_F(UploadWndTest, AnEmptyListAddsNoRowAndLeavesTheUploadOff) {
   testenv::LogCapture log;
-  testenv::UseMachine(Notebook(false, "[]"));
-  const auto answered = [&log] {
-    for (const auto& line : log.Lines()) {
-      if (line.message == "OnRecvSample items.size():0(zel::sysdiagnose::UploadWnd::OnRecvSample)" &&
-          line.file == "zel_wnd_upload" && line.level == log4cplus::WARN_LOG_LEVEL) {
-        return true;
-      }
-    }
-    return false;
-  };
-  UploadWnd window;
-  testenv::WhenModal([&](CPaintManagerUI&) { return answered(); },
-                     [](UIDriver& d) {
-                       CPaintManagerUI& pm = *d.Find(u"btnUpload")->GetManager();
-                       d.RunPending();
-                       EXPECT_EQ(List(pm).GetCount(), 0);
-                       EXPECT_FALSE(UploadEnabled(pm));
-                       d.Click(u"btnClose");
-                     });
-
-  EXPECT_EQ(Open(window), 0u);
+  const UINT result = Show(false, "[]", [&](CPaintManagerUI&) { return Logged(log, "OnRecvSample items.size():0"); },
+                           [](UIDriver& d, CPaintManagerUI& pm) {
+                             d.RunPending();
+                             EXPECT_EQ(List(pm).GetCount(), 0);
+                             EXPECT_FALSE(UploadEnabled(pm));
+                             d.Click(u"btnClose");
+                           });
+  EXPECT_EQ(result, 0u);
 }
 
 TEST_F(UploadWndTest, ActivatingAFinishedRowOpensItsFolderAndSaysWhenThatFails) {
-  testenv::UseMachine(Notebook(true, R"([{"module": 7, "name": "/var/log/sysdiagnose/wlan.log"}])"));
   std::vector<std::string> opened;
   std::string answer;  // what the "file manager" answers
   platform::SetOpenFolderForTesting([&](const std::string& folder) {
     opened.push_back(folder);
     return answer;
   });
-  UploadWnd window;
-  testenv::WhenModal([](CPaintManagerUI& pm) { return List(pm).GetCount() == 2; },
-                     [&](UIDriver& d) {
-                       CPaintManagerUI& pm = *d.Find(u"btnUpload")->GetManager();
-                       EXPECT_FALSE(d.DoubleClick(Row(pm, 0))) << "the loading row takes no input";
-                       EXPECT_TRUE(d.DoubleClick(Row(pm, 1)));
-                       EXPECT_EQ(pm.FindControl(u"lblUploadMessage")->GetText(), u"");
+  Show(true, R"([{"module": 7, "name": "/var/log/sysdiagnose/wlan.log"}])",
+       [](CPaintManagerUI& pm) { return List(pm).GetCount() == 2; },
+       [&](UIDriver& d, CPaintManagerUI& pm) {
+         EXPECT_FALSE(d.DoubleClick(Row(pm, 0))) << "the loading row takes no input";
+         EXPECT_TRUE(d.DoubleClick(Row(pm, 1)));
+         EXPECT_EQ(pm.FindControl(u"lblUploadMessage")->GetText(), u"");
 
-                       answer = "xdg-open could not be started: No such file or directory";
-                       d.DoubleClick(Row(pm, 1));
-                       EXPECT_EQ(pm.FindControl(u"lblUploadMessage")->GetText(),
-                                 u"The folder could not be opened: no file manager was found.");
-                       EXPECT_EQ(pm.FindControl(u"lblUploadMessage")->GetToolTip(),
-                                 u"xdg-open could not be started: No such file or directory");
-                       d.Click(u"btnCancel");
-                     });
-
-  Open(window);
+         answer = "xdg-open could not be started: No such file or directory";
+         d.DoubleClick(Row(pm, 1));
+         EXPECT_EQ(pm.FindControl(u"lblUploadMessage")->GetText(),
+                   u"The folder could not be opened: no file manager was found.");
+         EXPECT_EQ(pm.FindControl(u"lblUploadMessage")->GetToolTip(),
+                   u"xdg-open could not be started: No such file or directory");
+         d.Click(u"btnCancel");
+       });
   EXPECT_EQ(opened, (std::vector<std::string>{"/var/log/sysdiagnose", "/var/log/sysdiagnose"}));
 }
 
 TEST_F(UploadWndTest, TheTitleBarDragsTheWindowExceptOverItsButton) {
-  testenv::UseMachine(Notebook(false, "[]"));
+  testenv::UseMachine(R"({"logService": {"items": []}})");
   UploadWnd window;
   ASSERT_NE(window.Create(nullptr, u"", 0, 0), nullptr);
   CPaintManagerUI& pm = *window.GetPaintManager();
@@ -209,19 +188,15 @@ TEST_F(UploadWndTest, TheTitleBarDragsTheWindowExceptOverItsButton) {
 TEST_F(UploadWndTest, AnAnswerThatComesAfterTheWindowIsGoneReachesNothing) {
   // Given a window whose list has come back from the service but not yet reached the UI thread
   testenv::LogCapture log;
-  testenv::UseMachine(Notebook(false, R"([{"module": 7, "name": "/var/log/wlan.log"}])"));
-  const auto received = [&log] {
-    for (const auto& line : log.Lines()) {
-      if (line.message.starts_with("OnRecvSample l.iModule:7")) return true;
-    }
-    return false;
-  };
+  testenv::UseMachine(R"({"logService": {"offerUpload": 1, "items": [{"module": 7, "name": "/var/log/wlan.log"}]}})");
   {
     UploadWnd window;
     ASSERT_NE(window.Create(nullptr, u"", 0, 0), nullptr);
     const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!received() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
-    ASSERT_TRUE(received());
+    while (!Logged(log, "OnRecvSample l.iModule:7") && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_TRUE(Logged(log, "OnRecvSample l.iModule:7"));
   }
   // When the UI thread runs what was posted for it (AddressSanitizer fails a job that touches
   // the window), and the service answers once more

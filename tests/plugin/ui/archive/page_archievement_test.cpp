@@ -114,12 +114,9 @@ class PageArchievementTest : public ::testing::Test {
     }
     return marks;
   }
-  size_t CatalogueIndex(enmHardwareID id) {
+  static size_t CatalogueIndex(enmHardwareID id) {
     const auto& items = GetHardwareCatalog().Items();
-    for (size_t i = 0; i < items.size(); ++i) {
-      if (items[i].id == id) return i;
-    }
-    return items.size();
+    return std::ranges::find_if(items, [id](const auto& item) { return item.id == id; }) - items.begin();
   }
 
   testenv::ScopedDataDir dataDir_;
@@ -129,7 +126,7 @@ class PageArchievementTest : public ::testing::Test {
   std::unique_ptr<testenv::PageWindow<PageArchievement>> w_;
 };
 
-TEST_F(PageArchievementTest, WithoutRunsOneTodayBarInvitesTheFirstDiagnosis) {
+TEST_F(PageArchievementTest, WithoutRunsOneTodayBarInvitesTheFirstDiagnosisThatTheStartButtonBegins) {
   Open();
 
   EXPECT_TRUE(Page().DayItems().empty());
@@ -146,13 +143,18 @@ TEST_F(PageArchievementTest, WithoutRunsOneTodayBarInvitesTheFirstDiagnosis) {
   EXPECT_FALSE(Find(u"lytSysdiagnoseAbnormal")->IsVisible());
   EXPECT_EQ(Find(u"txtSysdiagnoseNormalNum")->GetText(), u"0");
   EXPECT_FALSE(Find(u"txtSysdiagnoseDateItemsTips")->IsVisible());
+
+  ASSERT_TRUE(w_->window.driver.Click(u"btnSysdiagnoseScan"));
+  EXPECT_EQ(switches, (std::vector<enumPageType>{PAGE_SCAN}));
+  EXPECT_EQ(EventDataReport::Instance().SentEvents(), (std::vector<std::pair<std::string, std::string>>{{"620000001", ""}}));
 }
 
-TEST_F(PageArchievementTest, DaysWithRunsBecomeBarsOldestLeftWithHeightsByTheirNormalCount) {
-  // Given runs five days ago (none normal), two days ago (6 of 12) and today (10 of 12); no
-  // run on the days between
+TEST_F(PageArchievementTest, DaysWithRunsBecomeBarsOfTheirLatestRunOldestLeftWithHeightsByTheirNormalCount) {
+  // Given runs five days ago (none normal), two days ago (6 of 12) and today, first all normal,
+  // later 10 of 12; no run on the days between
   Seed({{kToday - 5 * kDay + 10 * 3600, "111111111111"},
         {kToday - 2 * kDay + 10 * 3600, "000000111111"},
+        {kToday + 9 * 3600, kAllNormal},
         {kToday + 10 * 3600, "000000000011"}});
 
   Open();
@@ -166,6 +168,7 @@ TEST_F(PageArchievementTest, DaysWithRunsBecomeBarsOldestLeftWithHeightsByTheirN
   EXPECT_EQ(Label(2), Text(u"IDS_HARDWARE_DETECT_MAIN_TODAY"));
   EXPECT_EQ(Label(3), u"");
   EXPECT_TRUE(BarOf(2)->IsSelected());
+  EXPECT_EQ(Page().DayItems()[2].secondTime, kToday + 10 * 3600);
   EXPECT_EQ(Page().ShownRun().secondTime, kToday + 10 * 3600);
   EXPECT_EQ(BarOf(2)->GetBkColor(), 0x677B6EF9u);
   EXPECT_EQ(BarOf(2)->GetSelectedBkColor2(), 0xB42D78FCu);
@@ -176,18 +179,6 @@ TEST_F(PageArchievementTest, DaysWithRunsBecomeBarsOldestLeftWithHeightsByTheirN
   }
   EXPECT_EQ(Find(u"txtSysdiagnoseArchievementSecondTitle")->GetText(),
             UICulture::GetInstance().GetMultiVarStr(u"IDS_HARDWARE_DETECT_MAIN_LAST_ABNORM", {2}));
-}
-
-TEST_F(PageArchievementTest, OfTwoRunsOnOneDayOnlyTheLaterIsShown) {
-  Seed({{kToday + 9 * 3600, "000011100000"}, {kToday + 14 * 3600, kAllNormal}});
-
-  Open();
-
-  ASSERT_EQ(Page().DayItems().size(), 1u);
-  EXPECT_EQ(Page().DayItems()[0].secondTime, kToday + 14 * 3600);
-  EXPECT_EQ(Page().ShownRun().abnormalCount, 0);
-  EXPECT_EQ(Marks(), std::vector<std::string>(12, "ok"));
-  EXPECT_EQ(Find(u"txtSysdiagnoseArchievementSecondTitle")->GetText(), Text(u"IDS_HARDWARE_DETECT_MAIN_LAST_NORM"));
 }
 
 // Runs at 10:00 on each of the last `days` days, today included.
@@ -208,6 +199,7 @@ TEST_P(PageArchievementDays, AtMostTwelveDaysAreShownTheMostRecentOnes) {
   EXPECT_EQ(Label(shown - 2), Text(u"IDS_HARDWARE_DETECT_MAIN_YESTERDAY"));
   EXPECT_EQ(Label(shown - 1), Text(u"IDS_HARDWARE_DETECT_MAIN_TODAY"));
   EXPECT_TRUE(BarOf(shown - 1)->IsSelected());
+  EXPECT_EQ(Find(u"txtSysdiagnoseArchievementSecondTitle")->GetText(), Text(u"IDS_HARDWARE_DETECT_MAIN_LAST_NORM"));
 }
 
 INSTANTIATE_TEST_SUITE_P(TwelveAndThirteen, PageArchievementDays, ::testing::Values(12, 13));
@@ -280,25 +272,13 @@ TEST_F(PageArchievementTest, TheLegendLabelsTakeTheWiderTextAndTheTracksTheRest)
   EXPECT_EQ(Find(u"lyt_hardware_abnorm_state")->GetFixedWidth() + label, 546);
 }
 
-TEST_F(PageArchievementTest, TheStartButtonReportsAndSwitchesToTheScanPage) {
-  Open();
-
-  ASSERT_TRUE(w_->window.driver.Click(u"btnSysdiagnoseScan"));
-
-  EXPECT_EQ(switches, (std::vector<enumPageType>{PAGE_SCAN}));
-  EXPECT_EQ(EventDataReport::Instance().SentEvents(), (std::vector<std::pair<std::string, std::string>>{{"620000001", ""}}));
-}
-
-// Day labels from the local day of now (15:00 on 2026-03-09).
-struct DayLabelCase {
-  int64_t at;
-  std::u16string expected;
-};
-
 TEST_F(PageArchievementTest, DayLabelsCountWholeDaysBackFromTheStartOfToday) {
   const std::u16string today = Text(u"IDS_HARDWARE_DETECT_MAIN_TODAY");
   const std::u16string yesterday = Text(u"IDS_HARDWARE_DETECT_MAIN_YESTERDAY");
-  const DayLabelCase cases[] = {
+  const struct {
+    int64_t at;
+    std::u16string expected;
+  } cases[] = {
       {kNow, today},
       {kToday + 1, today},
       {kToday, DaysAgo(1)},  // exactly at midnight the run counts as the day before
@@ -307,7 +287,7 @@ TEST_F(PageArchievementTest, DayLabelsCountWholeDaysBackFromTheStartOfToday) {
       {kToday - kDay - 1, DaysAgo(2)},
       {kToday - 10 * kDay + 3600, DaysAgo(10)},
   };
-  for (const DayLabelCase& c : cases) EXPECT_EQ(FormatDayLabel(c.at), c.expected) << "at " << c.at - kToday;
+  for (const auto& c : cases) EXPECT_EQ(FormatDayLabel(c.at), c.expected) << "at " << c.at - kToday;
 }
 
 TEST(FormatCount, TakesThePluralKeyAboveOneAndGivesNothingForABrokenPattern) {

@@ -1,5 +1,6 @@
 // PageScan driven as the user meets it: a described notebook, the shipped catalogue, the real
-// scan thread, and the UI loop on its virtual clock, moved only while the page animates.
+// scan thread, and the UI loop on its virtual clock, moved only while the page animates; and the
+// scan page's item on its own.
 #include "ui/page_scan.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,8 @@
 #include "support/page_window.h"
 #include "support/test_env.h"
 #include "support/ui_pump.h"
+#include "support/ui_window.h"
+#include "ui/ctl_scan_item.h"
 
 namespace zel::sysdiagnose {
 namespace {
@@ -188,7 +191,7 @@ TEST_F(PageScanTest, EachRowGrowsInBeforeTheNextArrivesAndTheTickedItemsShowOnly
   EXPECT_EQ(ScanEvents(), (std::vector<std::string>{"620000010=" + foundFlags}));
 }
 
-TEST_F(PageScanTest, TheSelectedCountCountsTickedItemsAndNoneDisablesTheDetectButton) {
+TEST_F(PageScanTest, TheSelectedCountCountsTickedItemsNoneDisablesTheDetectButtonWhichHandsThemOverInListOrder) {
   ASSERT_TRUE(ScanToReadyLook());
 
   w.window.driver.Tick(Choose(0), false);
@@ -203,16 +206,12 @@ TEST_F(PageScanTest, TheSelectedCountCountsTickedItemsAndNoneDisablesTheDetectBu
   w.window.driver.Tick(Choose(5), true);
   EXPECT_EQ(SecondTitle(), Selected(1));
   EXPECT_TRUE(DetectButton()->IsEnabled());
-}
 
-TEST_F(PageScanTest, TheDetectButtonHandsOverTheTickedCategoriesInListOrder) {
-  ASSERT_TRUE(ScanToReadyLook());
   const std::vector<enmHardwareID> keep{HARDWARE_AUDIO, HARDWARE_MEMORY, HARDWARE_CPU};
   for (size_t i = 0; i < catalogue.size(); ++i) {
     w.window.driver.Tick(Choose(i), std::count(keep.begin(), keep.end(), catalogue[i]) > 0);
   }
   EventDataReport::Instance().ClearSentEvents();
-
   ASSERT_TRUE(w.window.driver.Click(u"btnSysdiagnoseDetect"));
 
   // The shipped catalogue lists the processor first and audio seventh.
@@ -251,22 +250,16 @@ TEST_F(PageScanTest, CancelAfterTheScanThreadEndedGoesStraightToTheHistory) {
   EXPECT_TRUE(w.Find(u"btnSysdiagnoseScanCancel")->IsEnabled());
 }
 
-TEST_F(PageScanTest, BackGoesToTheHistoryAtOnce) {
+TEST_F(PageScanTest, BackGoesToTheHistoryAtOnceAndEnteringAgainStartsOverWithoutRowsOfTheScanBefore) {
   w.page.StartScan();
   ASSERT_TRUE(Pump([this] { return list->GetCount() == 2; }));
 
   ASSERT_TRUE(w.window.driver.Click(u"btnSysdiagnoseScanBack"));
-
   EXPECT_EQ(switches, (std::vector<enumPageType>{PAGE_ARCHIEVEMENT}));
   EXPECT_EQ(ScanEvents(), (std::vector<std::string>{"620000002="}));
-}
 
-TEST_F(PageScanTest, EnteringAgainMidScanStartsOverWithoutRowsOfTheScanBefore) {
-  w.page.StartScan();
-  ASSERT_TRUE(Pump([this] { return list->GetCount() == 2; }));
-
+  ASSERT_TRUE(w.page.IsScanRunning()) << "the scan before runs on";
   ASSERT_TRUE(ScanToReadyLook());
-
   EXPECT_EQ(w.page.ScanOrder(), catalogue);
   ASSERT_EQ(list->GetCount(), static_cast<int>(catalogue.size()));
   for (size_t i = 0; i < catalogue.size(); ++i) {
@@ -282,6 +275,100 @@ TEST(PageScanWithoutList, TheScanThreadIsReleasedRatherThanLeftWaiting) {
 
   EXPECT_TRUE(UIMessageLoop::Instance().RunUntil([&] { return !w.page.IsScanRunning(); }, 30s));
   EXPECT_EQ(w.Find<CContainerUI>(u"lstSysdiagnoseScanItems")->GetCount(), 0);
+}
+
+// CtlScanItem: rows, heights at every screen scale, the growth animation and folding.
+class CtlScanItemTest : public ::testing::Test {
+ protected:
+  void SetUp() override { testenv::UseEmptyMachine(); }
+  void TearDown() override { testenv::UseEmptyMachine(); }
+
+  CControlUI* Sub(std::u16string_view name, const CtlScanItem* of = nullptr) {
+    return w.manager.FindSubControlByName((of ? of : &item)->GetRoot(), name);
+  }
+  // Adds `rows` rows and grows the item to its full height: the root's height after each step.
+  static std::vector<int> Grow(CtlScanItem& grown, int rows) {
+    for (int i = 0; i < rows; ++i) grown.AddDetailRow({0, u"t", u"c"});
+    std::vector<int> heights;
+    for (bool done = false; !done && heights.size() < 20;) {
+      done = grown.GrowStep();
+      heights.push_back(grown.GetRoot()->GetFixedHeight());
+    }
+    return heights;
+  }
+
+  testenv::UiWindow w{u"<Window size='656,560'><List name='list'/></Window>"};
+  CContainerUI* list = w.Find<CContainerUI>(u"list");
+  CtlScanItem item;
+};
+
+TEST_F(CtlScanItemTest, RowsShowTheirTitleAndContentInArrivalOrderAndSeparatorsAreAThinRule) {
+  ASSERT_TRUE(item.Create(list));
+
+  item.AddDetailRow({0, u"Model", u"Core i7"});
+  item.AddSeparator();
+  item.AddDetailRow({0, u"Cores", u"8"});
+
+  auto* rows = dynamic_cast<CContainerUI*>(Sub(u"lytItems"));
+  ASSERT_EQ(rows->GetCount(), 3);
+  EXPECT_EQ(item.GetRowCount(), 3);
+  EXPECT_EQ(w.manager.FindSubControlByName(rows->GetItemAt(0), u"txtContent")->GetText(), u"Core i7");
+  EXPECT_EQ(w.manager.FindSubControlByName(rows->GetItemAt(2), u"txtTitle")->GetText(), u"Cores");
+  auto* separator = dynamic_cast<CContainerUI*>(rows->GetItemAt(1));
+  ASSERT_EQ(separator->GetCount(), 1);
+  const CControlUI* rule = separator->GetItemAt(0);
+  EXPECT_EQ(rule->GetFixedHeight(), 1);
+  EXPECT_EQ(rule->GetBkColor(), 0xFFE5E5E5u);
+  EXPECT_EQ(rule->GetPadding(), (RECT{0, 16, 0, 15}));
+}
+
+TEST_F(CtlScanItemTest, ContentFollowsTheRowsAndTheRootGrowsByStepsToExactlyItsFullHeight) {
+  // Pixels: a content of n rows is 32 per row but never under 64, and the whole item is the
+  // title (40) over the content, plus the 17 of its divider once it has grown.
+  const struct {
+    int dpi, rows, content, hardware;
+    std::vector<int> growth;  // root height after each GrowStep, the last one at full height
+  } cases[] = {{96, 1, 64, 104, {77, 97, 117, 121}},  // an empty category's one line
+               {96, 2, 64, 104, {77, 97, 117, 121}},
+               {96, 3, 96, 136, {77, 97, 117, 137, 153}},
+               // 144 DPI: 57 -> 86 px at the start, steps of 30, divider 26
+               {144, 3, 144, 204, {116, 146, 176, 206, 230}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.rows << " rows at " << c.dpi << " DPI");
+    testenv::UseMachine(R"({"host": {"dpi": )" + std::to_string(c.dpi) + "}}");
+    CtlScanItem sized;
+    ASSERT_TRUE(sized.Create(list));
+
+    EXPECT_EQ(Grow(sized, c.rows), c.growth);
+    EXPECT_EQ(Sub(u"lytContent", &sized)->GetFixedHeight(), c.content);
+    EXPECT_EQ(Sub(u"lytHardware", &sized)->GetFixedHeight(), c.hardware);
+    EXPECT_EQ(sized.GetRoot()->GetHeight(), c.growth.back()) << "the laid-out root follows its fixed height";
+    list->RemoveAll();
+  }
+}
+
+TEST_F(CtlScanItemTest, TheTitleRowShowsTheFoldArrowUnderTheMouseAndFoldsAndUnfoldsTheItem) {
+  ASSERT_TRUE(item.Create(list));
+  Grow(item, 3);
+  CControlUI* folder = Sub(u"btnFolder");
+  CControlUI* arrow = Sub(u"ctlFolder");
+  ASSERT_FALSE(arrow->IsVisible());
+  w.driver.MouseEnter(folder);
+  EXPECT_TRUE(arrow->IsVisible());
+
+  ASSERT_TRUE(w.driver.Click(folder));
+  EXPECT_TRUE(item.IsFolded());
+  EXPECT_EQ(Sub(u"lytHardware")->GetFixedHeight(), 40);
+  EXPECT_EQ(item.GetRoot()->GetFixedHeight(), 57);
+  EXPECT_EQ(arrow->GetBkImage(), u"drawable\\hardware\\ic_expansion_light.png");
+
+  ASSERT_TRUE(w.driver.Click(folder));
+  EXPECT_FALSE(item.IsFolded());
+  EXPECT_EQ(Sub(u"lytHardware")->GetFixedHeight(), 136);
+  EXPECT_EQ(item.GetRoot()->GetFixedHeight(), 153);
+  EXPECT_EQ(arrow->GetBkImage(), u"drawable\\hardware\\ic_collapse_light.png");
+  w.driver.MouseLeave(folder);
+  EXPECT_FALSE(arrow->IsVisible());
 }
 
 }  // namespace
