@@ -37,9 +37,12 @@ std::vector<std::u16string> Contents(const Collected& collected) {
   return contents;
 }
 
-TEST(CollectHardwareDetailsTest, MemoryModulesAreSeparatedAndSizedToTheNearestGigabyte) {
-  testenv::UseMachine(R"({"hardware": {"memory": {"modules": [
+TEST(CollectHardwareDetailsTest, MemoryModulesAreSeparatedAndSizedToTheNearestGigabyteAsIsTheTotal) {
+  testenv::UseMachine(R"({"hardware": {"memory": {"totalMB": 1535}}})");
+  EXPECT_EQ(QueryTotalMemoryGB(), 1u);
+  testenv::UseMachine(R"({"hardware": {"memory": {"totalMB": 1536, "modules": [
       {"partNumber": "KF3200", "capacityMB": 1536}, {"capacityMB": 1535}]}}})");
+  EXPECT_EQ(QueryTotalMemoryGB(), 2u);
 
   const auto collected = Collect(HARDWARE_MEMORY);
 

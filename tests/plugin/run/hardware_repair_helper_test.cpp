@@ -99,37 +99,32 @@ struct RepairObserver : Ending {
 
   void Start(DetectRunner& runner, HardwareRepairHelper::RepairPlan plan) {
     HardwareRepairHelper::Instance().StartRepairRun(
-        runner, std::move(plan), [this](enmHardwareID) { MaybeThrow(); },
-        [this](int32_t, enmHardwareID, tagRepairItemInfo&) { MaybeThrow(); },
-        [this] {
-          Record([&] {
-            cancelled = true;
-            ++endings;
-          });
-          MaybeThrow();
-        },
+        runner, std::move(plan), [this](enmHardwareID) { Note([] {}); },
+        [this](int32_t, enmHardwareID, tagRepairItemInfo&) { Note([] {}); }, [this] { End([&] { cancelled = true; }); },
         [this](int32_t, enmHardwareID, tagRepairItemInfo& e, Result&) {
-          Record([&] { entriesDone.push_back(e.repairName); });
-          MaybeThrow();
+          Note([&] { entriesDone.push_back(e.repairName); });
         },
-        [this](int32_t, enmHardwareID c, bool ok) {
-          Record([&] { categoriesDone.emplace_back(c, ok); });
-          MaybeThrow();
-        },
+        [this](int32_t, enmHardwareID c, bool ok) { Note([&] { categoriesDone.emplace_back(c, ok); }); },
         [this](bool ok, bool needRestart, int32_t first) {
-          Record([&] {
+          End([&] {
             finished = true;
-            ++endings;
             allOk = ok;
             restart = needRestart;
             firstFailed = first;
           });
-          MaybeThrow();
         });
   }
 
-  void MaybeThrow() const {
+  // Records the change, then throws when the page is to go wrong.
+  void Note(const std::function<void()>& change) {
+    Record(change);
     if (throwing) throw std::runtime_error("page gone");
+  }
+  void End(const std::function<void()>& change) {
+    Note([&] {
+      change();
+      ++endings;
+    });
   }
 };
 

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <ctime>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -39,22 +38,8 @@ class RunTest : public ::testing::Test {
       if (hook) hook(d);
     });
     EventDataReport::Instance().ClearSentEvents();
-    // Every reading of the clock is one second later, from noon of a fixed day: runs stored one
-    // after the other never share a second, and no test meets midnight.
-    std::tm noon{};
-    noon.tm_year = 2026 - 1900;
-    noon.tm_mon = 5;
-    noon.tm_mday = 15;
-    noon.tm_hour = 12;
-    noon.tm_isdst = -1;
-    platform::SetClockForTesting([next = std::make_shared<std::atomic<int64_t>>(std::mktime(&noon))] {
-      return next->fetch_add(1);
-    });
   }
-  void TearDown() override {
-    platform::SetSleepForTesting(nullptr);
-    platform::SetClockForTesting(nullptr);
-  }
+  void TearDown() override { platform::SetSleepForTesting(nullptr); }
 
   // Called instead of every product pause.
   void OnSleep(std::function<void(std::chrono::milliseconds)> hook) {
@@ -80,6 +65,10 @@ class RunTest : public ::testing::Test {
   testenv::ScopedDataDir dataDir_;
 
  private:
+  // Every reading of the clock is one second later, from noon of a fixed day: runs stored one
+  // after the other never share a second, and no test meets midnight.
+  testenv::ScopedClock clock_{"UTC0", [next = std::make_shared<std::atomic<int64_t>>(
+                                           testenv::Utc(2026, 6, 15, 12, 0, 0))] { return next->fetch_add(1); }};
   std::mutex sleepLock_;
   std::function<void(std::chrono::milliseconds)> onSleep_;
 };
