@@ -59,24 +59,19 @@ class IPCHelperTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(IPCHelperTest, DoctorStartNeedsExactlyOneByteAndByteZeroMeansStopOnly) {
-  RecordedCalls<bool> calls;
-  auto registration = helper.SetDoctorStartHandler([&](bool stopOnly) { calls.Add(stopOnly); });
+// A start needs exactly one byte, and byte zero means stop only; a reply passes its first byte.
+TEST_F(IPCHelperTest, DoctorStartAndDetectReplyReachTheirHandlersAsOneByte) {
+  RecordedCalls<bool> starts;
+  RecordedCalls<uint8_t> replies;
+  auto startRegistration = helper.SetDoctorStartHandler([&](bool stopOnly) { starts.Add(stopOnly); });
+  auto replyRegistration = helper.SetDetectReplyHandler([&](uint8_t offer) { replies.Add(offer); });
 
   for (const std::vector<uint8_t>& payload : {std::vector<uint8_t>{}, {1, 1}, {0}, {7}}) Send(kMsgDoctorStart, payload);
-
-  ASSERT_TRUE(calls.WaitFor(2));
-  EXPECT_EQ(calls.Values(), (std::vector<bool>{true, false}));
-}
-
-TEST_F(IPCHelperTest, DetectReplyPassesOnlyTheFirstByte) {
-  RecordedCalls<uint8_t> calls;
-  auto registration = helper.SetDetectReplyHandler([&](uint8_t offer) { calls.Add(offer); });
-
   Send(kMsgDetectReply, {5, 6, 7});
 
-  ASSERT_TRUE(calls.WaitFor(1));
-  EXPECT_EQ(calls.Values(), (std::vector<uint8_t>{5}));
+  ASSERT_TRUE(replies.WaitFor(1));
+  EXPECT_EQ(starts.Values(), (std::vector<bool>{true, false}));
+  EXPECT_EQ(replies.Values(), (std::vector<uint8_t>{5}));
 }
 
 TEST_F(IPCHelperTest, APayloadThatDoesNotDecodeCallsNoHandler) {
