@@ -45,7 +45,8 @@ TEST(ItemTest, EachKindWritesItsLineAndReturnsTheLibrarysCode) {
 }
 
 TEST(DiagnoseCpu, WritesSsse3BeforeSse3AndPassesEveryLine) {
-  RoutineRecorder rec(R"({"checks": {"cpu": {"codes": {"sse": 1, "sse2": 2, "sse3": 3, "ssse3": 4, "sse41": 5, "sse42": 6}}}})");
+  RoutineRecorder rec(R"({"checks": {"cpu": {"codes":
+      {"sse": 1, "sse2": 2, "sse3": 3, "ssse3": 4, "sse41": 5, "sse42": 6}}}})");
 
   EXPECT_TRUE(rec.Run(DiagnoseCpu).passed);
 

@@ -29,7 +29,9 @@ class CatalogueEnvironment : public ::testing::Environment {
     fs::create_directories(appDir_ / "config");
     std::ofstream xml(appDir_ / "config" / "SysdiagnoseList.xml");
     xml << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<sysdiagnose>\n";
-    for (int32_t id : kCatalogueIds) xml << "<DetectItem id=\"" << id << "\" name=\"c" << id << "\" description=\"d\"/>\n";
+    for (int32_t id : kCatalogueIds) {
+      xml << "<DetectItem id=\"" << id << "\" name=\"c" << id << "\" description=\"d\"/>\n";
+    }
     xml << "</sysdiagnose>\n";
     xml.close();
     setenv("SYSDIAGNOSE_APP_DIR", appDir_.c_str(), 1);
@@ -44,7 +46,8 @@ class CatalogueEnvironment : public ::testing::Environment {
   const fs::path appDir_ = fs::temp_directory_path() / ("sysdiagnose-history-app-" + std::to_string(::getpid()));
 };
 
-[[maybe_unused]] ::testing::Environment* const kCatalogue = ::testing::AddGlobalTestEnvironment(new CatalogueEnvironment);
+[[maybe_unused]] ::testing::Environment* const kCatalogue =
+    ::testing::AddGlobalTestEnvironment(new CatalogueEnvironment);
 
 // Local wall-clock time of the zone "CST-8" (UTC+8, no daylight saving).
 int64_t China(int year, int month, int day, int hour, int minute, int second) {

@@ -170,8 +170,9 @@ TEST_F(DoctorServiceTest, RepairFixesWhatItCanAndReportsTheRest) {
   EXPECT_EQ(wifi.clrStatus, kDoctorColorNormal);
   EXPECT_EQ(wifi.strAction, u"");  // repaired: nothing more to offer
   EXPECT_EQ(std::make_pair(wifi.clrAction, wifi.clrActionAlt), std::make_pair(0u, 0u));
-  for (const auto& [category, message] : {std::pair{HARDWARE_BLUETOOTH, u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_DEVICE_REPAIR_FAIL"},
-                                          std::pair{HARDWARE_KEYBOARD, u"IDS_HARDWARE_DIAGNOSE_REPAIR_SETTING_FAIL"}}) {
+  for (const auto& [category, message] :
+       {std::pair{HARDWARE_BLUETOOTH, u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_DEVICE_REPAIR_FAIL"},
+        std::pair{HARDWARE_KEYBOARD, u"IDS_HARDWARE_DIAGNOSE_REPAIR_SETTING_FAIL"}}) {
     SCOPED_TRACE(category);
     const tagDoctorItem item = Item(category);
     EXPECT_EQ(item.nState, 3u);
