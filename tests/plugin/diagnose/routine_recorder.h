@@ -11,6 +11,7 @@
 #include "DuiLib/UICulture.h"
 #include "diagnose/routine_callbacks.h"
 #include "machine/machine.h"
+#include "support/test_env.h"
 
 namespace zel::sysdiagnose::testing {
 
@@ -25,7 +26,9 @@ struct RoutineRecorder {
   std::vector<tagDetectResult> results;
   std::vector<std::string> order;  // "start", "line", "message", "result"
 
-  RoutineRecorder() {
+  // On the machine of `profile` when one is given.
+  explicit RoutineRecorder(std::string_view profile = {}) {
+    if (!profile.empty()) testenv::UseMachine(profile);
     EventDataReport::Instance().ClearSentEvents();
     host::machine::Machine::Instance().ClearJournal();
   }

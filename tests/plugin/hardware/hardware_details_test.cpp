@@ -1,4 +1,5 @@
-// Information rows, model names and summaries, against described machines.
+// Information rows, model names and summaries, against described machines and the recorded ones
+// read as the running machine.
 #include "hardware/hardware_details.h"
 
 #include <gtest/gtest.h>
@@ -36,18 +37,12 @@ std::vector<std::u16string> Contents(const Collected& collected) {
   return contents;
 }
 
-TEST(CollectHardwareDetailsTest, NothingFoundGivesOnePlaceholderRow) {
-  testenv::UseEmptyMachine();
-
-  const auto collected = Collect(HARDWARE_CPU);
-
-  EXPECT_FALSE(collected.found);
-  EXPECT_EQ(collected.rows, (std::vector<tagHardwareDetailInfo>{{0, u"", u""}}));
-}
-
-TEST(CollectHardwareDetailsTest, MemoryModulesAreSeparatedAndSizedToTheNearestGigabyte) {
-  testenv::UseMachine(R"({"hardware": {"memory": {"modules": [
+TEST(CollectHardwareDetailsTest, MemoryModulesAreSeparatedAndSizedToTheNearestGigabyteAsIsTheTotal) {
+  testenv::UseMachine(R"({"hardware": {"memory": {"totalMB": 1535}}})");
+  EXPECT_EQ(QueryTotalMemoryGB(), 1u);
+  testenv::UseMachine(R"({"hardware": {"memory": {"totalMB": 1536, "modules": [
       {"partNumber": "KF3200", "capacityMB": 1536}, {"capacityMB": 1535}]}}})");
+  EXPECT_EQ(QueryTotalMemoryGB(), 2u);
 
   const auto collected = Collect(HARDWARE_MEMORY);
 
@@ -155,6 +150,67 @@ TEST(QueryDiskCapacitySummaryTest, JoinsKnownCapacitiesWithPlusAndSwitchesToTera
     testenv::UseMachine(std::string(R"({"hardware": {"disks": )") + c.disks + "}}");
     EXPECT_EQ(QueryDiskCapacitySummary(), c.summary) << c.disks;
   }
+}
+
+// The collectors give the same rows whichever backend answers: a profile that describes the
+// recorded notebook, and the recorded notebook read as the running machine.
+constexpr std::string_view kNotebookProfile = R"({"hardware": {
+  "cpu": {"name": "11th Gen Intel(R) Core(TM) i7-1165G7 @ 2.80GHz", "manufacturer": "GenuineIntel",
+          "cores": 4, "threads": 8, "extClockMHz": 100, "l1KB": 320, "l2KB": 5120, "l3KB": 12288},
+  "baseboard": {"product": "20XWCTO1WW", "manufacturer": "LENOVO", "version": "SDK0J40697 WIN"},
+  "memory": {"totalMB": 16384, "modules": [
+    {"capacityMB": 8192, "speedMHz": 3200, "locator": "ChannelA-DIMM0", "partNumber": "M471A1K43DB1-CWE", "manufacturer": "Samsung"},
+    {"capacityMB": 8192, "speedMHz": 3200, "locator": "ChannelB-DIMM0", "partNumber": "MTA8ATF1G64HZ-3G2J1", "manufacturer": "Micron"}]},
+  "disks": [{"caption": "WDC PC SN730 SDBPNTY-512G-1101", "firmware": "11170101", "capacityGB": 512, "ssd": true}],
+  "video": {"internal": {"name": "TigerLake-LP GT2 [Iris Xe Graphics]", "driverVersion": "i915 6.1.0-18-amd64"},
+            "monitor": {"caption": "B140HAN04.2", "resolution": "1920*1080", "refreshRate": 60}},
+  "audio": {"name": "HDA Intel PCH", "devices": [{"name": "HDA Intel PCH", "manufacturer": "Intel Corporation"}]},
+  "network": {"internalHardIds": ["PCI\\VEN_8086&DEV_A0F0&SUBSYS_02448086"],
+              "wireless": {"hardIds": ["PCI\\VEN_8086&DEV_A0F0&SUBSYS_02448086"], "caption": "Wi-Fi 6 AX201",
+                           "manufacturer": "Intel Corporation"}},
+  "battery": {"name": "5B10W13975", "designCapacityMWh": 57000},
+  "keyboard": {"name": "AT Translated Set 2 keyboard"},
+  "bluetooth": {"name": "AX201 Bluetooth"},
+  "biometric": {"name": "Fingerprint reader", "manufacturer": "Synaptics"}}})";
+
+std::vector<std::pair<Collected, std::u16string>> CollectAllWithModelNames() {
+  std::vector<std::pair<Collected, std::u16string>> all;
+  for (int32_t category = 0; category < kHardwareCategoryCount; ++category) {
+    all.emplace_back(Collect(static_cast<enmHardwareID>(category)), QueryModelName(category));
+  }
+  return all;
+}
+
+TEST(MachineBackends, TheRecordedNotebookAndItsProfileGiveTheSameRowsInEveryCategory) {
+  testenv::UseMachine(kNotebookProfile);
+  const auto described = CollectAllWithModelNames();
+  const auto summary = QueryDiskCapacitySummary();
+  testenv::UseRecordedMachine("notebook");
+  const auto recorded = CollectAllWithModelNames();
+
+  for (int32_t category = 0; category < kHardwareCategoryCount; ++category) {
+    EXPECT_TRUE(recorded[category].first.found) << "category " << category;
+    EXPECT_EQ(recorded[category].first.found, described[category].first.found) << "category " << category;
+    EXPECT_EQ(recorded[category].first.rows, described[category].first.rows) << "category " << category;
+    EXPECT_EQ(recorded[category].second, described[category].second) << "category " << category;
+  }
+  EXPECT_EQ(QueryDiskCapacitySummary(), summary);
+  EXPECT_EQ(QueryTotalMemoryGB(), 16u);
+  EXPECT_EQ(Contents(recorded[HARDWARE_DISPLAY].first).at(0), u"B140HAN04.2");
+}
+
+// Nothing found in a category gives one placeholder row.
+TEST(MachineBackends, TheRecordedDesktopShowsItsTwoDisksBothGraphicsCardsAndNoBattery) {
+  testenv::UseRecordedMachine("desktop");
+
+  EXPECT_EQ(QueryDiskCapacitySummary(), u"2.0 TB+500 GB");
+  EXPECT_EQ(Contents(Collect(HARDWARE_GPU)),
+            (std::vector<std::u16string>{u"GA106 [GeForce RTX 3060 Lite Hash Rate]", u"nvidia 535.154.05",
+                                         u"Cezanne [Radeon Vega Series / Radeon Vega Mobile Series]",
+                                         u"amdgpu 6.1.0-18-amd64", u"512 M"}));
+  const auto battery = Collect(HARDWARE_BATTERY);
+  EXPECT_FALSE(battery.found);
+  EXPECT_EQ(battery.rows, (std::vector<tagHardwareDetailInfo>{{0, u"", u""}}));
 }
 
 }  // namespace

@@ -2,47 +2,101 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
-#include "history_fixture.h"
+#include <filesystem>
+#include <fstream>
+
+#include "model/hardware_catalog.h"
 #include "model/hardware_state.h"
+#include "support/test_env.h"
 
 namespace {
 
-using historytest::China;
-using historytest::HistoryTest;
-using zel::sysdiagnose::DiagnoseHistory;
-using zel::sysdiagnose::tagDiagnoseRecord;
-using zel::sysdiagnose::tagQueryDataItem;
+namespace fs = std::filesystem;
+using namespace zel::sysdiagnose;
 
-std::vector<tagQueryDataItem> RecentDays(int count) {
-  std::vector<tagQueryDataItem> result;
-  DiagnoseHistory::QueryRecentDays(count, [&](const std::vector<tagQueryDataItem>& days) { result = days; });
-  return result;
+// The catalogue every history test runs with: ten categories in this order (no Bluetooth, no
+// fingerprint sensor) and one entry with an id that is not a category.
+constexpr int32_t kCatalogueIds[] = {4, 1, 5, 6, 7, 8, 0, 3, 9, 10, 42};
+constexpr int32_t kCatalogueCategories = 10;
+
+// Points the application directory at that catalogue before anything builds the process-wide
+// catalogue, which reads it once.
+class CatalogueEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    fs::create_directories(appDir_ / "config");
+    std::ofstream xml(appDir_ / "config" / "SysdiagnoseList.xml");
+    xml << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<sysdiagnose>\n";
+    for (int32_t id : kCatalogueIds) {
+      xml << "<DetectItem id=\"" << id << "\" name=\"c" << id << "\" description=\"d\"/>\n";
+    }
+    xml << "</sysdiagnose>\n";
+    xml.close();
+    setenv("SYSDIAGNOSE_APP_DIR", appDir_.c_str(), 1);
+    testenv::UseEmptyMachine();
+    ASSERT_EQ(GetHardwareCatalog().Items().size(), std::size(kCatalogueIds));
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(appDir_, ec);
+  }
+
+  const fs::path appDir_ = fs::temp_directory_path() / ("sysdiagnose-history-app-" + std::to_string(::getpid()));
+};
+
+[[maybe_unused]] ::testing::Environment* const kCatalogue =
+    ::testing::AddGlobalTestEnvironment(new CatalogueEnvironment);
+
+// Local wall-clock time of the zone "CST-8" (UTC+8, no daylight saving).
+int64_t China(int year, int month, int day, int hour, int minute, int second) {
+  return testenv::Utc(year, month, day, hour, minute, second) - 8 * 3600;
 }
 
-std::vector<int32_t> SecondTimes(const std::vector<tagQueryDataItem>& days) {
-  std::vector<int32_t> seconds;
-  for (const auto& day : days) seconds.push_back(day.secondTime);
+// A private data directory, the zone "CST-8" and a clock that reads `now_`.
+class HistoryTest : public ::testing::Test {
+ protected:
+  // Stores `record` as a run made at `moment`; returns it as stamped by the store.
+  tagDiagnoseRecord SaveAt(int64_t moment, tagDiagnoseRecord record = AllNormal()) {
+    now_ = moment;
+    DiagnoseHistory::SaveDiagnoseRecord(record);
+    return record;
+  }
+  // A run record with every state 0 (all normal).
+  static tagDiagnoseRecord AllNormal() {
+    auto record = ResetDiagnoseRecord();
+    for (int32_t i = 0; i < kHardwareCategoryCount; ++i) StateAt(record, i) = 0;
+    return record;
+  }
+
+  testenv::ScopedDataDir dataDir_;
+  int64_t now_ = 0;
+  testenv::ScopedClock clock_{"CST-8", [this] { return now_; }};
+};
+
+std::vector<int64_t> RecentDays(int count) {
+  std::vector<int64_t> seconds;
+  DiagnoseHistory::QueryRecentDays(count, [&](const std::vector<tagQueryDataItem>& days) {
+    for (const auto& day : days) seconds.push_back(day.secondTime);
+  });
   return seconds;
 }
 
-using SaveDiagnoseRecordTest = HistoryTest;
-
-TEST_F(SaveDiagnoseRecordTest, OverwritesTheCallersDateTimeAndSecondsWithTheMomentOfStoring) {
+TEST_F(HistoryTest, SavingOverwritesTheCallersDateTimeAndSecondsWithTheMomentOfStoring) {
   tagDiagnoseRecord record = AllNormal();
   record.date = "1999.01.01";
   record.time = "1999.01.01.00.00.00";
   record.secondTime = 12345;
 
-  now_ = China(2026, 3, 9, 7, 5, 9);
-  DiagnoseHistory::SaveDiagnoseRecord(record);
+  record = SaveAt(China(2026, 3, 9, 7, 5, 9), record);
 
   EXPECT_EQ(record.date, "2026.03.09");
   EXPECT_EQ(record.time, "2026.03.09.07.05.09");
   EXPECT_EQ(record.secondTime, China(2026, 3, 9, 7, 5, 9));
 }
 
-TEST_F(SaveDiagnoseRecordTest, ValuesReadBackAsTheirLow32BitsSigned) {
+TEST_F(HistoryTest, ValuesReadBackAsTheirLow32BitsSigned) {
   tagDiagnoseRecord record = AllNormal();
   record.cpuState = 4294967295;
   record.diskState = 4294967296 + 5;
@@ -87,13 +141,11 @@ TEST_F(HistoryTest, RecountCountsCatalogueStatesFromZeroUpAndSkipsNegativeOnes) 
 
   DiagnoseHistory::RecountStates(item);
 
-  EXPECT_EQ(item.normalCount, historytest::kCatalogueCategories - 2);
+  EXPECT_EQ(item.normalCount, kCatalogueCategories - 2);
   EXPECT_EQ(item.abnormalCount, 1);
 }
 
-using QueryRecordTest = HistoryTest;
-
-TEST_F(QueryRecordTest, AnswersTheRunOfExactlyThatSecondRecountedOrAnAllNormalItem) {
+TEST_F(HistoryTest, QueryRecordAnswersTheRunOfExactlyThatSecondRecountedOrAnAllNormalItem) {
   tagDiagnoseRecord record = AllNormal();
   record.memoryState = 1;
   record.normalCount = 0;  // stored counts are not what the answer shows
@@ -117,48 +169,34 @@ TEST_F(QueryRecordTest, AnswersTheRunOfExactlyThatSecondRecountedOrAnAllNormalIt
   EXPECT_EQ(run.memoryState, 1);
   EXPECT_EQ(run.secondTime, second);
   EXPECT_EQ(run.abnormalCount, 1);
-  EXPECT_EQ(run.normalCount, historytest::kCatalogueCategories - 1);
+  EXPECT_EQ(run.normalCount, kCatalogueCategories - 1);
 
   for (const int32_t beside : {second - 1, second + 1}) {
     const auto [missed, blank] = ask(beside);
     EXPECT_FALSE(missed) << beside;
-    for (int32_t i = 0; i < zel::sysdiagnose::kHardwareCategoryCount; ++i) EXPECT_EQ(StateAt(blank, i), 0) << i;
-    EXPECT_EQ(blank.normalCount, historytest::kCatalogueCategories);
+    for (int32_t i = 0; i < kHardwareCategoryCount; ++i) EXPECT_EQ(StateAt(blank, i), 0) << i;
+    EXPECT_EQ(blank.normalCount, kCatalogueCategories);
     EXPECT_EQ(blank.abnormalCount, 0);
   }
 }
 
-using QueryRecentDaysTest = HistoryTest;
-
-TEST_F(QueryRecentDaysTest, TwoRunsOfOneDayGiveOnlyTheLaterOne) {
-  SaveAt(China(2026, 3, 9, 8, 0, 0), AllNormal());
-  SaveAt(China(2026, 3, 9, 9, 0, 0), AllNormal());
-  now_ = China(2026, 3, 9, 18, 0, 0);
-
-  EXPECT_EQ(SecondTimes(RecentDays(12)), (std::vector<int32_t>{static_cast<int32_t>(China(2026, 3, 9, 9, 0, 0))}));
-}
-
-TEST_F(QueryRecentDaysTest, ReturnsDaysNewestFirstAndNeverLooksBackMoreThanNinetyDays) {
-  const int64_t today = China(2026, 6, 30, 10, 0, 0);
-  SaveAt(today - 89 * 86400, AllNormal());  // the oldest day still probed
-  SaveAt(today - 90 * 86400, AllNormal());  // one day too old
-  SaveAt(today - 3 * 86400, AllNormal());
-  now_ = today;
-
-  EXPECT_EQ(SecondTimes(RecentDays(12)),
-            (std::vector<int32_t>{static_cast<int32_t>(today - 3 * 86400), static_cast<int32_t>(today - 89 * 86400)}));
-}
-
-TEST_F(QueryRecentDaysTest, MidnightBelongsToTheNewDayAndTheSecondBeforeToTheOld) {
-  SaveAt(China(2026, 3, 8, 23, 59, 59), AllNormal());
-  SaveAt(China(2026, 3, 9, 0, 0, 0), AllNormal());
+// Midnight belongs to the new day, the second before it to the old one.
+TEST_F(HistoryTest, RecentDaysGiveTheLatestRunOfEachLocalDayNewestFirst) {
+  SaveAt(China(2026, 3, 8, 8, 0, 0));
+  SaveAt(China(2026, 3, 8, 23, 59, 59));
+  SaveAt(China(2026, 3, 9, 0, 0, 0));
   now_ = China(2026, 3, 9, 0, 0, 30);
 
-  const auto days = RecentDays(12);
+  EXPECT_EQ(RecentDays(12), (std::vector{China(2026, 3, 9, 0, 0, 0), China(2026, 3, 8, 23, 59, 59)}));
+}
 
-  ASSERT_EQ(days.size(), 2u);
-  EXPECT_EQ(days[0].time, "2026.03.09.00.00.00");
-  EXPECT_EQ(days[1].time, "2026.03.08.23.59.59");
+TEST_F(HistoryTest, RecentDaysNeverLookBackMoreThanNinetyDays) {
+  const int64_t today = China(2026, 6, 30, 10, 0, 0);
+  SaveAt(today - 89 * 86400);  // the oldest day still probed
+  SaveAt(today - 90 * 86400);  // one day too old
+  now_ = today;
+
+  EXPECT_EQ(RecentDays(12), (std::vector{today - 89 * 86400}));
 }
 
 }  // namespace

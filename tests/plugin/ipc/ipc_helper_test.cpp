@@ -1,4 +1,5 @@
-// IPCHelper on the bus: what it answers, which messages reach which handler, and its receivers.
+// IPCHelper on the bus: what it answers, which messages reach which handler, its receivers, and
+// the summaries it posts to the health-check module (0x200000).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "DuiLib/UICulture.h"
 #include "IPCMessage/IPCMessageClient.h"
 #include "host/ipc/inbox.h"
 #include "ipc/doctor_module_info.h"
@@ -24,6 +26,19 @@ using testipc::RecordedCalls;
 namespace {
 
 constexpr uint32_t kPeer = 0x450000;
+
+// The record of a payload, after its version word.
+template <class Record>
+Record Decode(testipc::ReceivedMessage message) {
+  tagIPC_MESSAGE_ITEM item{};
+  item.nDataLen = static_cast<uint32_t>(message.payload.size());
+  item.pData = message.payload.data();
+  CIPCDataIO reader(&item, CIPCDataIO::kReader);
+  ReadVersion(reader);
+  Record record;
+  Unserialize(reader, record);
+  return record;
+}
 
 // The helper handles one sender's messages one after another, in the order they were posted; so
 // once a later message was handled, a call an earlier one wrongly made has been recorded too.
@@ -44,24 +59,19 @@ class IPCHelperTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(IPCHelperTest, DoctorStartNeedsExactlyOneByteAndByteZeroMeansStopOnly) {
-  RecordedCalls<bool> calls;
-  auto registration = helper.SetDoctorStartHandler([&](bool stopOnly) { calls.Add(stopOnly); });
+// A start needs exactly one byte, and byte zero means stop only; a reply passes its first byte.
+TEST_F(IPCHelperTest, DoctorStartAndDetectReplyReachTheirHandlersAsOneByte) {
+  RecordedCalls<bool> starts;
+  RecordedCalls<uint8_t> replies;
+  auto startRegistration = helper.SetDoctorStartHandler([&](bool stopOnly) { starts.Add(stopOnly); });
+  auto replyRegistration = helper.SetDetectReplyHandler([&](uint8_t offer) { replies.Add(offer); });
 
   for (const std::vector<uint8_t>& payload : {std::vector<uint8_t>{}, {1, 1}, {0}, {7}}) Send(kMsgDoctorStart, payload);
-
-  ASSERT_TRUE(calls.WaitFor(2));
-  EXPECT_EQ(calls.Values(), (std::vector<bool>{true, false}));
-}
-
-TEST_F(IPCHelperTest, DetectReplyPassesOnlyTheFirstByte) {
-  RecordedCalls<uint8_t> calls;
-  auto registration = helper.SetDetectReplyHandler([&](uint8_t offer) { calls.Add(offer); });
-
   Send(kMsgDetectReply, {5, 6, 7});
 
-  ASSERT_TRUE(calls.WaitFor(1));
-  EXPECT_EQ(calls.Values(), (std::vector<uint8_t>{5}));
+  ASSERT_TRUE(replies.WaitFor(1));
+  EXPECT_EQ(starts.Values(), (std::vector<bool>{true, false}));
+  EXPECT_EQ(replies.Values(), (std::vector<uint8_t>{5}));
 }
 
 TEST_F(IPCHelperTest, APayloadThatDoesNotDecodeCallsNoHandler) {
@@ -89,13 +99,7 @@ TEST_F(IPCHelperTest, LogItemsReachTheirHandlerDecoded) {
   Send(kMsgLogList, payload);
 
   ASSERT_TRUE(lists.WaitFor(1));
-  ASSERT_EQ(lists.Values().size(), 1u);
-  const auto items = lists.Values()[0];
-  ASSERT_EQ(items.size(), 2u);
-  EXPECT_EQ(items[0].iModule, 4);
-  EXPECT_EQ(items[0].strLogName, "a.log");
-  EXPECT_EQ(items[1].iModule, 7);
-  EXPECT_EQ(items[1].strLogName, "\xC3\xBC");
+  EXPECT_EQ(lists.Values(), (std::vector<std::vector<SYSTEM_DETECT_LOG_ITEM>>{{{4, "a.log"}, {7, "\xC3\xBC"}}}));
 }
 
 TEST_F(IPCHelperTest, ModuleInfoAnswerGoesBackToTheQuerysSource) {
@@ -104,23 +108,13 @@ TEST_F(IPCHelperTest, ModuleInfoAnswerGoesBackToTheQuerysSource) {
   peer.PostIPCMessage(testipc::Message(kDoctorModule, kMsgModuleInfoQuery));
 
   ASSERT_TRUE(peerAnswers.WaitFor(1));
-  auto answer = peerAnswers.Values()[0];
+  const auto answer = peerAnswers.Values()[0];
   EXPECT_EQ(answer.header.nDstModuleId, kPeer);
   EXPECT_EQ(answer.header.nSrcModuleId, kSysdiagnoseModule);
-  tagIPC_MESSAGE_ITEM record{};
-  record.nDataLen = static_cast<uint32_t>(answer.payload.size());
-  record.pData = answer.payload.data();
-  CIPCDataIO reader(&record, CIPCDataIO::kReader);
-  tagDoctorModuleInfo info;
-  ReadVersion(reader);
-  Unserialize(reader, info);
-  EXPECT_EQ(info.strIcon, u"file='drawable/hardware/index_hardware.png'");
-  EXPECT_EQ(info.strModuleIcon, u"file='drawable/hardware/doctor_module.png'");
-  EXPECT_EQ(info.strNameKey, u"IDS_HARDWARE_DETECT");
-  EXPECT_EQ(info.nModuleId, 0x390000u);
-  EXPECT_EQ(info.nStartMsgId, 0x390020u);
-  EXPECT_EQ(info.nRepairMsgId, 0x390021u);
-  EXPECT_EQ(info.usTime, 60000u);
+  EXPECT_EQ(Decode<tagDoctorModuleInfo>(answer),
+            (tagDoctorModuleInfo{u"file='drawable/hardware/index_hardware.png'",
+                                 u"file='drawable/hardware/doctor_module.png'", u"IDS_HARDWARE_DETECT", 0x390000,
+                                 0x390020, 0x390021, 60000}));
 }
 
 namespace {
@@ -188,4 +182,83 @@ TEST_F(IPCHelperTest, AHandlerMayDropItsOwnRegistration) {
   Send(kMsgDoctorStart, {1});
 
   EXPECT_TRUE(done.WaitFor(1));
+}
+
+// ---- The summaries posted to the health-check module --------------------------------------------
+
+namespace {
+
+tagDoctorItem ItemInState(uint32_t state) {
+  tagDoctorItem item;
+  item.strName = u"Battery";
+  item.nState = state;
+  return item;
+}
+
+class DoctorSummaryTest : public ::testing::Test {
+ protected:
+  DoctorSummaryTest() {
+    doctor.RegisterMessageCallback(kMsgDoctorResult, detectionReports.Callback());
+    doctor.RegisterMessageCallback(kMsgDoctorRunResult, runReports.Callback());
+  }
+
+  IPCHelper helper;
+  testipc::Inbox detectionReports, runReports;
+  CIPCMessageClient doctor{kDoctorModule, false, false};
+};
+
+}  // namespace
+
+TEST_F(DoctorSummaryTest, TheModuleReceivesTheRecordWithModuleIdAndTimeForced) {
+  tagDoctorResult result;
+  result.nModuleId = 0x1234;  // whatever the sender had
+  result.nTime = 77;
+  result.vecItems = {ItemInState(kDoctorStateNormal), ItemInState(kDoctorStateAbnormal)};
+
+  helper.PostDoctorSummary(result, 0);
+
+  ASSERT_TRUE(detectionReports.WaitFor(1));
+  const auto report = detectionReports.Values()[0];
+  EXPECT_EQ(report.header.nSrcModuleId, kSysdiagnoseModule);
+  EXPECT_EQ(result.nModuleId, 0x390000u);
+  EXPECT_EQ(result.nTime, 1860000u);
+  EXPECT_EQ(Decode<tagDoctorResult>(report), result);
+}
+
+TEST_F(DoctorSummaryTest, ModeTwoPosts0x20000EModesZeroAndOne0x20000BModeFiveNothing) {
+  tagDoctorResult result;
+
+  for (int32_t mode : {5, 0, 1, 2}) helper.PostDoctorSummary(result, mode);
+
+  // The plug-in's posts arrive in order: once the last one is in, every earlier one is too.
+  ASSERT_TRUE(runReports.WaitFor(1));
+  EXPECT_EQ(detectionReports.Count(), 2u);
+  EXPECT_EQ(runReports.Count(), 1u);
+}
+
+TEST_F(DoctorSummaryTest, AnAllNormalSummaryKeepsTheEarlierAbnormalCount) {
+  tagDoctorResult result;
+  result.vecItems = {ItemInState(kDoctorStateAbnormal), ItemInState(kDoctorStateAbnormal)};
+  helper.PostDoctorSummary(result, 0);
+  result.vecItems = {ItemInState(kDoctorStateNormal)};
+
+  helper.PostDoctorSummary(result, 0);
+
+  EXPECT_EQ(result.strSummaryKey, u"IDS_HARDWARE_DETECT_DOCTOR_INDEX_DESCRIPTION_OK");
+  EXPECT_EQ(result.nAbnormalCount, 2u);
+}
+
+TEST_F(DoctorSummaryTest, ModeOneSpeaksOfRepair) {
+  auto text = [](const char16_t* key) { return UICulture::GetInstance().GetMultiVarStr(key, {int64_t{2}}); };
+  tagDoctorResult result;
+  result.vecItems = {ItemInState(kDoctorStateAbnormal), ItemInState(kDoctorStateNormal), ItemInState(kDoctorStateAbnormal)};
+  const std::u16string repair = text(u"IDS_HARDWARE_DETECT_DOCTOR_ABNORMAL_NUM_REPAIR_DETAIL");
+  const std::u16string detection = text(u"IDS_HARDWARE_DETECT_DOCTOR_ABNORMAL_NUM_DETAIL");
+  ASSERT_NE(repair, detection);
+
+  for (const auto& [mode, sentence] : {std::pair{1, repair}, std::pair{0, detection}}) {
+    helper.PostDoctorSummary(result, mode);
+    EXPECT_EQ(result.strSummary, sentence) << "mode " << mode;
+    EXPECT_EQ(result.nAbnormalCount, 2u);
+  }
 }

@@ -33,14 +33,12 @@ void Read(std::vector<uint8_t> bytes, const std::function<void(IIPCDataIO&)>& re
   read(reader);
 }
 
-// The runtime error's text, or "" when the call did not throw.
-std::string ErrorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const std::runtime_error& error) {
-    return error.what();
-  }
-  return "";
+// Written and read back, the record and the bytes are one another.
+template <typename Record>
+void ExpectWireBytes(const Record& record, Record decoded, const std::vector<uint8_t>& bytes) {
+  EXPECT_EQ(Encode([&](IIPCDataIO& io) { Serialize(io, record); }), bytes);
+  Read(bytes, [&](IIPCDataIO& io) { Unserialize(io, decoded); });
+  EXPECT_EQ(decoded, record);
 }
 
 }  // namespace
@@ -64,83 +62,53 @@ TEST(PayloadEncoding, WriterGrowsInStepsOf64BytesKeepingWhatItHolds) {
   for (int i = 0; i <= 64; ++i) ASSERT_EQ(buffer.pData[i], i);
 }
 
+// A count promising more items than the bytes hold must fail before room for them is asked for:
+// that room would not be allocatable, and trying would throw something else.
 TEST(PayloadEncoding, EachMisuseFailsWithItsOwnText) {
   tagIPC_MESSAGE_ITEM buffer{};
   CIPCDataIO writer(&buffer, CIPCDataIO::kWriter);
   uint32_t value = 0;
+  std::vector<tagDoctorItem> items;
   const struct {
     const char* expected;
     std::function<void()> call;
   } cases[] = {
       {"Invalid Serialize ver", [] { Read(Le32({2}), [](IIPCDataIO& io) { ReadVersion(io); }); }},
       {"Data for unserialize too small", [&] { Read({1, 2, 3}, [&](IIPCDataIO& io) { io.ReadUInt32(value); }); }},
+      {"Data for unserialize too small",
+       [&] { Read(Le32({0xFFFFFFFF, 0}), [&](IIPCDataIO& io) { Unserialize(io, items); }); }},
       {"Invalid serialize call type", [&] { writer.ReadUInt32(value); }},
       {"Invalid buffer size", [&] { writer.Reserve(0xFFFFFFFF); }},
   };
-  for (const auto& c : cases) EXPECT_EQ(ErrorOf(c.call), c.expected);
-}
-
-TEST(PayloadEncoding, ACountPromisingMoreThanTheBytesHoldFailsWithoutAllocatingForIt) {
-  // Room for this many items would not be allocatable: trying would throw something else.
-  std::vector<tagDoctorItem> items;
-  EXPECT_EQ(ErrorOf([&] { Read(Le32({0xFFFFFFFF, 0}), [&](IIPCDataIO& io) { Unserialize(io, items); }); }),
-            "Data for unserialize too small");
+  for (const auto& c : cases) {
+    try {
+      c.call();
+      ADD_FAILURE() << "no error, expected " << c.expected;
+    } catch (const std::runtime_error& error) {
+      EXPECT_STREQ(error.what(), c.expected);
+    }
+  }
 }
 
 // The records of the hand-written wire bytes (support/golden_wire.h), which the host's reader of
 // them is held to as well.
-tagDoctorItem SampleItem() {
-  tagDoctorItem item;
-  item.strIcon = u"I";
-  item.clrStatus = 0xFF68D568;
-  item.strName = u"N\u00e4";
-  item.strHardware = u"H";
-  item.strResult = u"";
-  item.nState = 3;
-  item.nReserved1 = 0x11223344;
-  item.strAction = u"A";
-  item.clrAction = 0xFFFA2A2D;
-  item.clrActionAlt = 0x01020304;
-  item.strReserved = u"R";
-  item.bReserved1 = 7;
-  item.bReserved2 = 1;
-  item.nReserved3 = 5;
-  return item;
-}
-
-// Written and read back, the record and the bytes are one another.
-template <typename Record>
-void ExpectWireBytes(const Record& record, Record decoded, const std::vector<uint8_t>& bytes) {
-  EXPECT_EQ(Encode([&](IIPCDataIO& io) { Serialize(io, record); }), bytes);
-  Read(bytes, [&](IIPCDataIO& io) { Unserialize(io, decoded); });
-  EXPECT_EQ(decoded, record);
-}
-
 TEST(PayloadEncoding, EachHealthCheckRecordIsItsWireBytes) {
+  const tagDoctorItem item{u"I", 0xFF68D568, u"N\u00e4", u"H", u"", 3, 0x11223344,
+                           u"A", 0xFFFA2A2D, 0x01020304, u"R", 7,     1,          5};
   {
     SCOPED_TRACE("tagDoctorItem");
-    ExpectWireBytes(SampleItem(), tagDoctorItem{}, golden::kRowBytes);
+    ExpectWireBytes(item, tagDoctorItem{}, golden::kRowBytes);
   }
   {
     SCOPED_TRACE("tagDoctorResult");
-    tagDoctorResult result;
-    result.nModuleId = 0x390000;
-    result.strSummaryKey = u"K";
-    result.nAbnormalCount = 2;
-    result.strSummary = u"S";
-    result.strDetail = u"D";
-    result.vecItems = {SampleItem()};
-    result.nTime = 1860000;
-    result.bFinished = 0;
-    result.bReserved = 9;
-    const std::vector<uint8_t> bytes = golden::ReportBytes();
     tagDoctorResult decoded;
     decoded.vecItems.resize(3);  // replaced, not appended to
-    ExpectWireBytes(result, decoded, bytes);
+    ExpectWireBytes(tagDoctorResult{0x390000, u"K", 2, u"S", u"D", {item}, 1860000, 0, 9}, decoded,
+                    golden::ReportBytes());
   }
   {
     SCOPED_TRACE("tagDoctorModuleInfo");
-    tagDoctorModuleInfo info{u"i", u"m", u"k", 0x390000, 0x390020, 0x390021, 60000};
-    ExpectWireBytes(info, tagDoctorModuleInfo{}, golden::kModuleInfoBytes);
+    ExpectWireBytes(tagDoctorModuleInfo{u"i", u"m", u"k", 0x390000, 0x390020, 0x390021, 60000}, tagDoctorModuleInfo{},
+                    golden::kModuleInfoBytes);
   }
 }

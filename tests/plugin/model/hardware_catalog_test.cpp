@@ -87,9 +87,10 @@ TEST(HardwareCatalogTest, ReadersSeeWholeEntriesWhileRefreshesRun) {
   EXPECT_EQ(memory.summary, u"8GB");
 }
 
-// Runs in the child: builds the singleton from a catalogue of its own and checks it. Exits with
-// the number of failed checks, naming each on stderr.
-[[noreturn]] void BuildAndCheckOwnCatalogue() {
+// Runs in the child: builds the singleton from a catalogue of its own and prints what it holds:
+// whether it has a fingerprint entry and one beyond the twelve categories, how often the
+// callback ran and the ids it was shown.
+[[noreturn]] void ListOwnCatalogue() {
   const fs::path appDir = fs::temp_directory_path() / ("catalogue-own-" + std::to_string(std::random_device()()));
   fs::create_directories(appDir / "config");
   std::ofstream(appDir / "config" / "SysdiagnoseList.xml") << R"(<sysdiagnose>
@@ -106,35 +107,27 @@ TEST(HardwareCatalogTest, ReadersSeeWholeEntriesWhileRefreshesRun) {
   setenv("SYSDIAGNOSE_APP_DIR", appDir.c_str(), 1);
   testenv::UseMachine(R"({"hardware": {"cpu": {"name": "Own CPU"}}})");  // no fingerprint sensor
 
-  int failures = 0;
-  auto check = [&failures](bool ok, const char* what) {
-    if (!ok) {
-      std::fprintf(stderr, "FAILED: %s\n", what);
-      ++failures;
-    }
-  };
-  HardwareCatalog& catalog = GetHardwareCatalog();
   tagXmlUIInfo info;
-  check(catalog.GetUIInfo(HARDWARE_FINGERPRINT, info), "the fingerprint entry exists although the file left it out");
-  check(!catalog.GetUIInfo(12, info), "no entry beyond the twelve categories");
-
-  std::vector<int32_t> shown;
+  const bool fingerprint = GetHardwareCatalog().GetUIInfo(HARDWARE_FINGERPRINT, info);
+  const bool beyond = GetHardwareCatalog().GetUIInfo(12, info);
   int calls = 0;
-  catalog.GetCatalogUIInfos([&](const std::vector<tagXmlUIInfo>& infos) {
+  std::string shown;
+  GetHardwareCatalog().GetCatalogUIInfos([&](const std::vector<tagXmlUIInfo>& infos) {
     ++calls;
-    for (const auto& entry : infos) shown.push_back(entry.id);
+    for (const auto& entry : infos) shown += " " + std::to_string(entry.id);
   });
-  check(calls == 1, "the callback runs once");
-  check(shown == std::vector<int32_t>{4, 5, 4}, "catalogue order, duplicates twice, unknown ids left out");
-
+  std::fprintf(stderr, "[fingerprint %d, beyond %d, calls %d, shown%s]\n", fingerprint, beyond, calls, shown.c_str());
   fs::remove_all(appDir);
   std::fflush(stderr);
-  std::_Exit(failures);
+  std::_Exit(0);
 }
 
+// Every category keeps its entry although the file left it out; the list shows the file's order,
+// duplicates twice, and leaves unknown ids out.
 TEST(HardwareCatalogOwnProcessTest, ListsTheFilesEntriesInOrderAndKeepsEveryCategory) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(BuildAndCheckOwnCatalogue(), ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(ListOwnCatalogue(), ::testing::ExitedWithCode(0),
+              "\\[fingerprint 1, beyond 0, calls 1, shown 4 5 4\\]");
 }
 
 }  // namespace

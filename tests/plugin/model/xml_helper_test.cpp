@@ -52,29 +52,21 @@ class XmlHelperTest : public ::testing::Test {
   std::string previousAppDir_;
 };
 
+// Ids are read the way atoi reads them; duplicates are kept.
 TEST_F(XmlHelperTest, ReadsFromTheFirstDetectItemEveryFollowingSiblingWhateverItsName) {
   WriteCatalogue(R"(<sysdiagnose>
   <Other id="1" name="before" description="x"/>
-  <DetectItem id="4" name="first" description="x"/>
+  <DetectItem id="4abc" name="first" description="x"/>
   <Other id="7" name="interleaved" description="y"/>
-  <DetectItem id="5" name="last" description="x"/>
+  <DetectItem id="42" name="b" description=""/>
+  <DetectItem id="4" name="c" description=""/>
+  <DetectItem id="memory" name="last" description="x"/>
 </sysdiagnose>)");
 
   const auto items = Read();
 
-  EXPECT_EQ(Ids(items), (std::vector<int32_t>{4, 7, 5}));
+  EXPECT_EQ(Ids(items), (std::vector<int32_t>{4, 7, 42, 4, 0}));
   EXPECT_EQ(items.at(1), (tagDetectItem{7, u"interleaved", u"y"}));
-}
-
-TEST_F(XmlHelperTest, KeepsDuplicateIdsAndReadsIdsTheWayAtoiDoes) {
-  WriteCatalogue(R"(<sysdiagnose>
-  <DetectItem id="4abc" name="a" description=""/>
-  <DetectItem id="42" name="b" description=""/>
-  <DetectItem id="4" name="c" description=""/>
-  <DetectItem id="memory" name="d" description=""/>
-</sysdiagnose>)");
-
-  EXPECT_EQ(Ids(Read()), (std::vector<int32_t>{4, 42, 4, 0}));
 }
 
 TEST_F(XmlHelperTest, DecodesUtf8NamesAfterAByteOrderMark) {
@@ -102,13 +94,15 @@ TEST_F(XmlHelperTest, TreatsTruncatedXmlAsAnEmptyCatalogueWithOneError) {
       << errors[0].message;
 }
 
-TEST_F(XmlHelperTest, DropsAbsentBluetoothWithOneWarningAndAbsentFingerprintSilently) {
-  testenv::UseEmptyMachine();
+// Without the device, Bluetooth is dropped with one warning and the fingerprint sensor silently.
+TEST_F(XmlHelperTest, KeepsBluetoothAndFingerprintOnlyWhenTheMachineHasThem) {
   WriteCatalogue(R"(<sysdiagnose>
   <DetectItem id="4" name="a" description=""/>
   <DetectItem id="2" name="Bluetooth" description=""/>
   <DetectItem id="11" name="Fingerprint" description=""/>
 </sysdiagnose>)");
+  EXPECT_EQ(Ids(Read()), (std::vector<int32_t>{4, 2, 11}));
+  testenv::UseEmptyMachine();
   testenv::LogCapture capture;
 
   EXPECT_EQ(Ids(Read()), (std::vector<int32_t>{4}));
@@ -116,15 +110,6 @@ TEST_F(XmlHelperTest, DropsAbsentBluetoothWithOneWarningAndAbsentFingerprintSile
   const auto warnings = capture.LinesAtLeast(log4cplus::WARN_LOG_LEVEL);
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_EQ(warnings[0].message, "is not support BT, ignore bt item(zel::sysdiagnose::XmlHelper::GetDetectItems)");
-}
-
-TEST_F(XmlHelperTest, KeepsBluetoothAndFingerprintWhenPresent) {
-  WriteCatalogue(R"(<sysdiagnose>
-  <DetectItem id="2" name="Bluetooth" description=""/>
-  <DetectItem id="11" name="Fingerprint" description=""/>
-</sysdiagnose>)");
-
-  EXPECT_EQ(Ids(Read()), (std::vector<int32_t>{2, 11}));
 }
 
 }  // namespace

@@ -3,12 +3,10 @@
 #include <future>
 #include <stdexcept>
 
-#include "diagnose/hardware_repair_helper.h"
-#include "machine/machine.h"
 #include "model/hardware_catalog.h"
-#include "model/hardware_state.h"
 #include "run_fixture.h"
 #include "support/doctor_listener.h"
+#include "support/full_catalogue.h"
 
 namespace runtest {
 namespace {
@@ -16,148 +14,100 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-class DetectRunnerTest : public RunTest {};
+class DetectRunnerTest : public RunTest {
+ protected:
+  // Runs the categories to their end on the profile.
+  void Run(RunObserver& run, const char* profile, std::vector<enmHardwareID> categories) {
+    testenv::UseMachine(profile);
+    run.Start(runner_, std::move(categories));
+    ASSERT_TRUE(run.Wait(runner_));
+  }
 
-int32_t StoredState(const tagQueryDataItem& item, enmHardwareID id) { return StateAt(item, *StateIndexOf(id)); }
+  DetectRunner runner_;
+};
 
-TEST_F(DetectRunnerTest, MemoryFaultThenPassingAudioCountsOneOfEach) {
-  testenv::UseMachine(R"({"checks": {"memory": {"stuckAddr": 3}}})");
-  DetectRunner runner;
+// A level-1 failure counts as abnormal but is stored normal and is no level-0 finding.
+TEST_F(DetectRunnerTest, EachVerdictIsCountedStoredAndReportedToTheHealthCheck) {
+  testenv::DoctorListener doctor;
   RunObserver run;
-  run.Start(runner, {HARDWARE_MEMORY, HARDWARE_AUDIO});
-  ASSERT_TRUE(run.Wait(runner));
+  Run(run, R"({"checks": {"memory": {"stuckAddr": 3},
+                          "keyboard": {"filterKey": {"code": 4294967290, "passed": false, "level": 1}}}})",
+      {HARDWARE_MEMORY, HARDWARE_KEYBOARD, HARDWARE_AUDIO});
 
   EXPECT_TRUE(run.finished);
   EXPECT_EQ(run.abnormalLevel0, 1);
-  EXPECT_THAT(run.failed, ElementsAre(HARDWARE_MEMORY));
-  const tagDiagnoseRecord& record = runner.Record();
-  EXPECT_EQ(record.memoryState, 1);
-  EXPECT_EQ(record.audioState, 0);
-  EXPECT_EQ(record.normalCount, 1);
-  EXPECT_EQ(record.abnormalCount, 1);
-  for (int32_t id : {0, 1, 2, 3, 4, 6, 7, 8, 9, 10, 11}) {
-    if (id == HARDWARE_AUDIO) continue;
-    EXPECT_EQ(StateAt(record, *StateIndexOf(id)), -1) << id;
+  EXPECT_THAT(run.failed, ElementsAre(HARDWARE_MEMORY, HARDWARE_KEYBOARD));
+  const tagDiagnoseRecord& record = runner_.Record();
+  EXPECT_EQ(StatesOf(record, {HARDWARE_MEMORY, HARDWARE_KEYBOARD, HARDWARE_AUDIO}), (std::vector<int64_t>{1, 0, 0}));
+  EXPECT_EQ(std::make_pair(record.normalCount, record.abnormalCount), std::make_pair(int64_t{1}, int64_t{2}));
+  for (int32_t id = 0; id < kHardwareCategoryCount; ++id) {
+    if (id != HARDWARE_MEMORY && id != HARDWARE_KEYBOARD && id != HARDWARE_AUDIO) {
+      EXPECT_EQ(StateAt(record, *StateIndexOf(id)), -1) << id;
+    }
   }
-  const tagQueryDataItem stored = LatestStoredRun();
-  EXPECT_EQ(StoredState(stored, HARDWARE_MEMORY), 1);
-  EXPECT_EQ(StoredState(stored, HARDWARE_AUDIO), 0);
+  EXPECT_EQ(StatesOf(LatestStoredRun(), {HARDWARE_MEMORY, HARDWARE_KEYBOARD, HARDWARE_AUDIO}),
+            (std::vector<int64_t>{1, 0, 0}));
+
+  ASSERT_TRUE(doctor.WaitForReports(1, 2s));
+  const auto report = doctor.Reports().front();
+  EXPECT_EQ(report.messageId, 0x20000Eu);
+  EXPECT_EQ(report.result.bFinished, 1);
+  const auto& catalogue = GetHardwareCatalog().Items();
+  ASSERT_EQ(report.result.vecItems.size(), catalogue.size());
+  for (size_t i = 0; i < catalogue.size(); ++i) {
+    const int32_t id = catalogue[i].id;
+    const uint32_t expected = id == HARDWARE_AUDIO ? 2u : id == HARDWARE_MEMORY || id == HARDWARE_KEYBOARD ? 3u : 0u;
+    EXPECT_EQ(report.result.vecItems[i].nState, expected) << "catalogue entry " << i;
+  }
 }
 
-TEST_F(DetectRunnerTest, LevelOneFailureIsAbnormalInCountsButNormalInState) {
-  testenv::UseMachine(
-      R"({"checks": {"keyboard": {"filterKey": {"code": 4294967290, "passed": false, "level": 1}}}})");
-  DetectRunner runner;
+TEST_F(DetectRunnerTest, UnknownCategoryCallsNothingCountsAsNormalAndTheRunIsStillStored) {
   RunObserver run;
-  run.Start(runner, {HARDWARE_KEYBOARD});
-  ASSERT_TRUE(run.Wait(runner));
-
-  EXPECT_EQ(run.abnormalLevel0, 0);
-  EXPECT_THAT(run.failed, ElementsAre(HARDWARE_KEYBOARD));
-  EXPECT_EQ(runner.Record().keyboardState, 0);
-  EXPECT_EQ(runner.Record().abnormalCount, 1);
-  EXPECT_EQ(runner.Record().normalCount, 0);
-}
-
-TEST_F(DetectRunnerTest, CancelDuringSecondCategoryFinishesItAndSavesTwoStates) {
-  testenv::UseMachine(R"({})");
-  testenv::DoctorListener doctor;
-  DetectRunner runner;
-  RunObserver run;
-  run.onCheckStart = [&](int32_t category, const tagDetectItemDetail&) {
-    if (category == HARDWARE_MAINBOARD) runner.RequestCancel();
-  };
-  run.Start(runner, {HARDWARE_CPU, HARDWARE_MAINBOARD, HARDWARE_MEMORY});
-  ASSERT_TRUE(run.Wait(runner));
-
-  EXPECT_TRUE(run.cancelled);
-  EXPECT_FALSE(run.finished);
-  ASSERT_EQ(run.verdicts.size(), 2u);  // the mainboard ran to its end
-  const tagQueryDataItem stored = LatestStoredRun();
-  EXPECT_EQ(StoredState(stored, HARDWARE_CPU), 0);
-  EXPECT_EQ(StoredState(stored, HARDWARE_MAINBOARD), 0);
-  EXPECT_EQ(StoredState(stored, HARDWARE_MEMORY), -1);
-  std::this_thread::sleep_for(100ms);  // a report would have been delivered by now
-  EXPECT_THAT(doctor.Reports(), IsEmpty());
-}
-
-TEST_F(DetectRunnerTest, CancelDuringTheLastCategoryDoesNotLeakIntoTheNextRun) {
-  testenv::UseMachine(R"({})");
-  DetectRunner runner;
-  RunObserver first;
-  first.onCheckStart = [&](int32_t category, const tagDetectItemDetail&) {
-    if (category == HARDWARE_DISPLAY) runner.RequestCancel();
-  };
-  first.Start(runner, {HARDWARE_MAINBOARD, HARDWARE_DISPLAY});
-  ASSERT_TRUE(first.Wait(runner));
-  ASSERT_TRUE(first.finished);  // too late to act on
-
-  RunObserver second;
-  second.Start(runner, {HARDWARE_MAINBOARD, HARDWARE_DISPLAY});
-  ASSERT_TRUE(second.Wait(runner));
-  EXPECT_TRUE(second.finished);
-  EXPECT_EQ(second.verdicts.size(), 2u);
-}
-
-TEST_F(DetectRunnerTest, UnknownCategoryCallsNothingAndCountsAsNormal) {
-  testenv::UseMachine(R"({})");
-  DetectRunner runner;
-  RunObserver run;
-  run.Start(runner, {static_cast<enmHardwareID>(12)});
-  ASSERT_TRUE(run.Wait(runner));
-
-  EXPECT_THAT(run.announced, IsEmpty());
-  EXPECT_THAT(run.verdicts, IsEmpty());
-  EXPECT_EQ(runner.Record().normalCount, 1);
-  EXPECT_EQ(runner.Record().abnormalCount, 0);
-  EXPECT_THAT(run.failed, IsEmpty());
-}
-
-TEST_F(DetectRunnerTest, EmptySelectionStoresAnEmptyRunAndReportsToTheHealthCheck) {
-  testenv::UseMachine(R"({})");
-  testenv::DoctorListener doctor;
-  DetectRunner runner;
-  RunObserver run;
-  run.Start(runner, {});
-  ASSERT_TRUE(run.Wait(runner));
+  Run(run, R"({})", {static_cast<enmHardwareID>(12)});
 
   EXPECT_TRUE(run.finished);
-  EXPECT_EQ(run.abnormalLevel0, 0);
+  EXPECT_THAT(run.announced, IsEmpty());
+  EXPECT_THAT(run.verdicts, IsEmpty());
   EXPECT_THAT(run.failed, IsEmpty());
+  EXPECT_EQ(run.abnormalLevel0, 0);
+  EXPECT_EQ(runner_.Record().normalCount, 1);
+  EXPECT_EQ(runner_.Record().abnormalCount, 0);
   const tagQueryDataItem stored = LatestStoredRun();
   EXPECT_FALSE(stored.time.empty());
   for (int32_t i = 0; i < kHardwareCategoryCount; ++i) EXPECT_EQ(StateAt(stored, i), -1);
-  ASSERT_TRUE(doctor.WaitForReports(1, 2s));
-  EXPECT_EQ(doctor.Reports().front().messageId, 0x20000Eu);
-  EXPECT_EQ(doctor.Reports().front().result.bFinished, 1);
 }
 
-TEST_F(DetectRunnerTest, DoctorReportMarksEachCatalogueEntryOfTheRun) {
-  testenv::UseMachine(R"({"checks": {"memory": {"board": 9}}})");
+// A cancel too late for its run (during the last category) must not stop the next run before it
+// begins; a cancel during a category lets that category end, stores the run and reports nothing.
+TEST_F(DetectRunnerTest, ACancelIsTakenAfterTheCategoryInProgressAndNeverLeaksIntoTheNextRun) {
   testenv::DoctorListener doctor;
-  DetectRunner runner;
-  RunObserver run;
-  run.Start(runner, {HARDWARE_MEMORY, HARDWARE_DISPLAY});
-  ASSERT_TRUE(run.Wait(runner));
+  RunObserver tooLate, cancelled;
+  tooLate.onCheckStart = [&](int32_t category, const tagDetectItemDetail&) {
+    if (category == HARDWARE_DISPLAY) runner_.RequestCancel();
+  };
+  Run(tooLate, R"({})", {HARDWARE_MAINBOARD, HARDWARE_DISPLAY});
+  ASSERT_TRUE(tooLate.finished);
   ASSERT_TRUE(doctor.WaitForReports(1, 2s));
+  doctor.Clear();
+  cancelled.onCheckStart = [&](int32_t category, const tagDetectItemDetail&) {
+    if (category == HARDWARE_MAINBOARD) runner_.RequestCancel();
+  };
 
-  const auto& catalogue = GetHardwareCatalog().Items();
-  const auto reports = doctor.Reports();
-  const auto& items = reports.front().result.vecItems;
-  ASSERT_EQ(items.size(), catalogue.size());
-  for (size_t i = 0; i < catalogue.size(); ++i) {
-    const uint32_t expected = catalogue[i].id == HARDWARE_MEMORY    ? 3u
-                              : catalogue[i].id == HARDWARE_DISPLAY ? 2u
-                                                                    : 0u;
-    EXPECT_EQ(items[i].nState, expected) << "catalogue entry " << i;
-  }
+  Run(cancelled, R"({})", {HARDWARE_CPU, HARDWARE_MAINBOARD, HARDWARE_MEMORY});
+
+  EXPECT_TRUE(cancelled.cancelled);
+  EXPECT_FALSE(cancelled.finished);
+  EXPECT_EQ(cancelled.verdicts.size(), 2u);  // the processor, and the mainboard ran to its end
+  EXPECT_EQ(StatesOf(LatestStoredRun(), {HARDWARE_CPU, HARDWARE_MAINBOARD, HARDWARE_MEMORY}),
+            (std::vector<int64_t>{0, 0, -1}));
+  std::this_thread::sleep_for(100ms);  // a report would have been delivered by now
+  EXPECT_THAT(doctor.Reports(), IsEmpty());
 }
 
 // The page shows each line, then releases the worker; until then the worker must neither go
 // on from the line nor announce the next check. The first line is held for a while to show it.
 TEST_F(DetectRunnerTest, TheWorkerWaitsForEachLineToBeShownBeforeItGoesOn) {
   testenv::UseMachine(R"({})");
-  DetectRunner runner;
   std::mutex lock;
   std::condition_variable changed;
   int announced = 0, linesPosted = 0, linesShown = 0, aheadOfThePage = 0;
@@ -168,12 +118,12 @@ TEST_F(DetectRunnerTest, TheWorkerWaitsForEachLineToBeShownBeforeItGoesOn) {
     if (count) ++*count;
     changed.notify_all();
   };
-  runner.Start(
+  runner_.Start(
       {HARDWARE_MEMORY, HARDWARE_DISPLAY}, [&](int32_t, const tagDetectItemDetail&) { note(&announced); },
       [&](int32_t, const tagHardwareDetectInfo&) {
-        runner.ClearRowConsumed();
+        runner_.ClearRowConsumed();
         note(&linesPosted);
-        runner.WaitRowConsumed();
+        runner_.WaitRowConsumed();
         note(nullptr);
       },
       [](int32_t, const std::u16string&) {}, [](int32_t, const tagDetectResult&) {},
@@ -194,9 +144,9 @@ TEST_F(DetectRunnerTest, TheWorkerWaitsForEachLineToBeShownBeforeItGoesOn) {
     }
     ++linesShown;  // the line is on the page
     guard.unlock();
-    runner.SignalRowConsumed();
+    runner_.SignalRowConsumed();
   }
-  while (runner.IsRunning()) std::this_thread::yield();
+  while (runner_.IsRunning()) std::this_thread::yield();
 
   EXPECT_EQ(linesShown, 9 + 1);
   EXPECT_EQ(aheadOfThePage, 0);
@@ -217,23 +167,22 @@ void StartHeldRepair(DetectRunner& runner, std::shared_future<void> held, std::p
 // first callable until it has been looked at.
 TEST_F(DetectRunnerTest, RunsFromTheMomentItIsStarted) {
   testenv::UseMachine(R"({})");
-  DetectRunner runner;
   for (int i = 0; i < 10; ++i) {
     std::promise<void> looked;
     const std::shared_future<void> held = looked.get_future().share();
     RunObserver diagnosis;
     diagnosis.onCheckStart = [held](int32_t, const tagDetectItemDetail&) { held.wait(); };
-    diagnosis.Start(runner, {HARDWARE_KEYBOARD});
-    EXPECT_TRUE(runner.IsRunning()) << "diagnosis " << i;
+    diagnosis.Start(runner_, {HARDWARE_KEYBOARD});
+    EXPECT_TRUE(runner_.IsRunning()) << "diagnosis " << i;
     looked.set_value();
-    ASSERT_TRUE(diagnosis.Wait(runner));
+    ASSERT_TRUE(diagnosis.Wait(runner_));
 
     std::promise<void> lookedAgain, repaired;
-    StartHeldRepair(runner, lookedAgain.get_future().share(), repaired);
-    EXPECT_TRUE(runner.IsRunning()) << "repair " << i;
+    StartHeldRepair(runner_, lookedAgain.get_future().share(), repaired);
+    EXPECT_TRUE(runner_.IsRunning()) << "repair " << i;
     lookedAgain.set_value();
     ASSERT_EQ(repaired.get_future().wait_for(10s), std::future_status::ready);
-    while (runner.IsRunning()) std::this_thread::yield();
+    while (runner_.IsRunning()) std::this_thread::yield();
   }
 }
 
@@ -241,38 +190,34 @@ TEST_F(DetectRunnerTest, RunsFromTheMomentItIsStarted) {
 // has not quite ended: the old worker's end must not end the new run.
 TEST_F(DetectRunnerTest, ARunStartedAsThePageHearsTheLastOneEndKeepsRunning) {
   testenv::UseMachine(R"({})");
-  DetectRunner runner;
   std::promise<void> repairStarted, release, repaired;
   RunObserver diagnosis;
   diagnosis.atEnd = [&] {
-    StartHeldRepair(runner, release.get_future().share(), repaired);
+    StartHeldRepair(runner_, release.get_future().share(), repaired);
     repairStarted.set_value();
   };
-  diagnosis.Start(runner, {HARDWARE_KEYBOARD});
+  diagnosis.Start(runner_, {HARDWARE_KEYBOARD});
   ASSERT_EQ(repairStarted.get_future().wait_for(10s), std::future_status::ready);
 
   // The diagnosis worker ends meanwhile; the repair, held, is still running all along.
   const auto until = std::chrono::steady_clock::now() + 200ms;
   bool runningThroughout = true;
   while (std::chrono::steady_clock::now() < until) {
-    runningThroughout = runningThroughout && runner.IsRunning();
+    runningThroughout = runningThroughout && runner_.IsRunning();
     std::this_thread::yield();
   }
   EXPECT_TRUE(runningThroughout);
 
   release.set_value();
   ASSERT_EQ(repaired.get_future().wait_for(10s), std::future_status::ready);
-  while (runner.IsRunning()) std::this_thread::yield();
+  while (runner_.IsRunning()) std::this_thread::yield();
 }
 
 TEST_F(DetectRunnerTest, ThrowingCallablesOfThePageNeitherCancelTheRunNorStoreItTwice) {
-  testenv::UseMachine(R"({})");
-  DetectRunner runner;
   RunObserver run;
   run.onCheckStart = [](int32_t, const tagDetectItemDetail&) { throw std::runtime_error("item control gone"); };
   run.atEnd = [] { throw std::runtime_error("page gone"); };
-  run.Start(runner, {HARDWARE_MAINBOARD, HARDWARE_DISPLAY});
-  ASSERT_TRUE(run.Wait(runner));
+  Run(run, R"({})", {HARDWARE_MAINBOARD, HARDWARE_DISPLAY});
 
   EXPECT_TRUE(run.finished);
   EXPECT_EQ(run.endings, 1);
@@ -281,19 +226,15 @@ TEST_F(DetectRunnerTest, ThrowingCallablesOfThePageNeitherCancelTheRunNorStoreIt
 }
 
 TEST_F(DetectRunnerTest, ALibraryCallThatThrowsEndsTheRunAsCancelled) {
-  testenv::UseMachine(R"({"checks": {"memory": {"board": {"throws": "memory controller gone"}}}})");
-  DetectRunner runner;
   RunObserver run;
-  run.Start(runner, {HARDWARE_MAINBOARD, HARDWARE_MEMORY, HARDWARE_DISPLAY});
-  ASSERT_TRUE(run.Wait(runner));
+  Run(run, R"({"checks": {"memory": {"board": {"throws": "memory controller gone"}}}})",
+      {HARDWARE_MAINBOARD, HARDWARE_MEMORY, HARDWARE_DISPLAY});
 
   EXPECT_TRUE(run.cancelled);
   EXPECT_EQ(run.endings, 1);
   EXPECT_EQ(StoredRuns(), 1u);
-  const tagQueryDataItem stored = LatestStoredRun();
-  EXPECT_EQ(StoredState(stored, HARDWARE_MAINBOARD), 0);
-  EXPECT_EQ(StoredState(stored, HARDWARE_MEMORY), -1);
-  EXPECT_EQ(StoredState(stored, HARDWARE_DISPLAY), -1);
+  EXPECT_EQ(StatesOf(LatestStoredRun(), {HARDWARE_MAINBOARD, HARDWARE_MEMORY, HARDWARE_DISPLAY}),
+            (std::vector<int64_t>{0, -1, -1}));
 }
 
 }  // namespace

@@ -1,11 +1,10 @@
 #include <gmock/gmock.h>
 
 #include <future>
+#include <tuple>
 
-#include "diagnose/hardware_repair_helper.h"
 #include "machine/machine.h"
 #include "run_fixture.h"
-#include "utility/Registry.h"
 
 namespace runtest {
 namespace {
@@ -14,8 +13,6 @@ using ::testing::ElementsAre;
 using ::testing::Pair;
 using Result = HardwareRepairHelper::RepairResult;
 using host::machine::JournalEntry;
-
-constexpr const char* kKey = HardwareRepairHelper::kRepairCountKey;
 
 std::vector<JournalEntry> CallsOf(const std::string& call) {
   std::vector<JournalEntry> out;
@@ -27,11 +24,7 @@ std::vector<JournalEntry> CallsOf(const std::string& call) {
 
 bool Overlap(const JournalEntry& a, const JournalEntry& b) { return a.begin < b.end && b.begin < a.end; }
 
-std::optional<uint32_t> RepairCount() {
-  uint32_t value = 0;
-  if (!DE::Registry::GetValue(HKEY_CURRENT_USER, kKey, "Numbers", value, KEY_ALL_ACCESS)) return std::nullopt;
-  return value;
-}
+auto Fields(const Result& r) { return std::tie(r.code, r.needRestart, r.needShutdown, r.succeeded, r.message); }
 
 class RepairTest : public RunTest {};
 
@@ -43,34 +36,26 @@ TEST_F(RepairTest, RepairPassesTheCodeTextAsANumber) {
   HardwareRepairHelper::Instance().Repair(u"RepairVideoCard", u"4294967295", result);
 
   const auto bluetooth = CallsOf("CBluetoothDetect::RepairBTProblems");
+  const auto video = CallsOf("CVideoCardDetect::RepairVIDEOCARDProblems");
   ASSERT_EQ(bluetooth.size(), 2u);
   EXPECT_EQ(bluetooth[0].args, "12");
   EXPECT_EQ(bluetooth[1].args, "0");
-  ASSERT_EQ(CallsOf("CVideoCardDetect::RepairVIDEOCARDProblems").size(), 1u);
-  EXPECT_EQ(CallsOf("CVideoCardDetect::RepairVIDEOCARDProblems")[0].args, "4294967295");
+  ASSERT_EQ(video.size(), 1u);
+  EXPECT_EQ(video[0].args, "4294967295");
 }
 
-TEST_F(RepairTest, RepairCopiesEveryFieldOfTheLibraryResult) {
+TEST_F(RepairTest, RepairTakesEveryFieldOfTheLibraryResultAndAnUnknownNameLeavesItAsItWas) {
   testenv::UseMachine(R"({"repairs": {"RepairHotkey": {"code": 7, "needRestart": true, "needShutdown": true,
                           "succeeded": false, "message": "IDS_HARDWARE_DIAGNOSE_ERROR_HOTKEY"}}})");
-  Result result{0, false, false, true, u""};
-  HardwareRepairHelper::Instance().Repair(u"RepairHotkey", u"", result);
-  EXPECT_EQ(result.code, 7u);
-  EXPECT_TRUE(result.needRestart);
-  EXPECT_TRUE(result.needShutdown);
-  EXPECT_FALSE(result.succeeded);
-  EXPECT_EQ(result.message, u"IDS_HARDWARE_DIAGNOSE_ERROR_HOTKEY");
-}
+  const Result before{42, false, false, true, u"kept"};
+  Result unknown = before, known = before;
 
-TEST_F(RepairTest, NamesAreCaseSensitiveAndUnknownOnesLeaveTheResult) {
-  testenv::UseMachine(R"({})");
-  Result result{42, true, false, false, u"kept"};
-  HardwareRepairHelper::Instance().Repair(u"repairbluetooth", u"12", result);
+  HardwareRepairHelper::Instance().Repair(u"repairhotkey", u"", unknown);  // names are case-sensitive
   EXPECT_TRUE(host::machine::Machine::Instance().Journal().empty());
-  EXPECT_EQ(result.code, 42u);
-  EXPECT_TRUE(result.needRestart);
-  EXPECT_FALSE(result.succeeded);
-  EXPECT_EQ(result.message, u"kept");
+  HardwareRepairHelper::Instance().Repair(u"RepairHotkey", u"", known);
+
+  EXPECT_EQ(Fields(unknown), Fields(before));
+  EXPECT_EQ(Fields(known), Fields(Result{7, true, true, false, u"IDS_HARDWARE_DIAGNOSE_ERROR_HOTKEY"}));
 }
 
 TEST_F(RepairTest, KeyboardRepairsNeverOverlapWhileAudioRunsBesideThem) {
@@ -85,125 +70,101 @@ TEST_F(RepairTest, KeyboardRepairsNeverOverlapWhileAudioRunsBesideThem) {
   const auto hotkey = CallsOf("CKeyBoardDetect::RepairHotkey");
   const auto filter = CallsOf("CKeyBoardDetect::CloseFilterKey");
   const auto audio = CallsOf("CAudioDetect::RepairAudioProblem");
-  ASSERT_EQ(hotkey.size(), 1u);
-  ASSERT_EQ(filter.size(), 1u);
-  ASSERT_EQ(audio.size(), 1u);
+  ASSERT_EQ((std::vector{hotkey.size(), filter.size(), audio.size()}), (std::vector<size_t>{1, 1, 1}));
   EXPECT_FALSE(Overlap(hotkey[0], filter[0]));
   EXPECT_TRUE(Overlap(audio[0], hotkey[0]) || Overlap(audio[0], filter[0]));
 }
 
-TEST_F(RepairTest, RepairCountSaturatesAtTheLargestNumber) {
-  ASSERT_TRUE(DE::Registry::SetValue(HKEY_CURRENT_USER, kKey, "Numbers", 4294967290u, KEY_ALL_ACCESS));
-  HardwareRepairHelper::AddRepairCount(9);
-  EXPECT_EQ(RepairCount(), 4294967295u);
-}
-
-TEST_F(RepairTest, RepairCountOfZeroStillCreatesTheValue) {
+TEST_F(RepairTest, RepairCountIsCreatedAtZeroAddsUpAndSaturatesAtTheLargestNumber) {
   ASSERT_FALSE(RepairCount());
   HardwareRepairHelper::AddRepairCount(0);
   EXPECT_EQ(RepairCount(), 0u);
   HardwareRepairHelper::AddRepairCount(2);
   HardwareRepairHelper::AddRepairCount(3);
   EXPECT_EQ(RepairCount(), 5u);
+
+  ASSERT_TRUE(DE::Registry::SetValue(HKEY_CURRENT_USER, HardwareRepairHelper::kRepairCountKey, "Numbers", 4294967290u,
+                                     KEY_ALL_ACCESS));
+  HardwareRepairHelper::AddRepairCount(9);
+  EXPECT_EQ(RepairCount(), 4294967295u);
 }
 
 // The page's side of a repair run.
-struct RepairObserver {
-  std::mutex lock;
-  std::condition_variable ended;
+struct RepairObserver : Ending {
   std::vector<std::pair<enmHardwareID, bool>> categoriesDone;
   std::vector<std::u16string> entriesDone;
-  bool finished = false, cancelled = false, allOk = false, restart = false;
-  int endings = 0;
+  bool allOk = false, restart = false;
   int32_t firstFailed = -2;
   bool throwing = false;  // every callable throws after it has recorded, as a page gone wrong would
 
   void Start(DetectRunner& runner, HardwareRepairHelper::RepairPlan plan) {
     HardwareRepairHelper::Instance().StartRepairRun(
-        runner, std::move(plan), [this](enmHardwareID) { MaybeThrow(); },
-        [this](int32_t, enmHardwareID, tagRepairItemInfo&) { MaybeThrow(); },
-        [this] {
-          Record([&] {
-            cancelled = true;
-            ++endings;
-          });
-          MaybeThrow();
-        },
+        runner, std::move(plan), [this](enmHardwareID) { Note([] {}); },
+        [this](int32_t, enmHardwareID, tagRepairItemInfo&) { Note([] {}); }, [this] { End([&] { cancelled = true; }); },
         [this](int32_t, enmHardwareID, tagRepairItemInfo& e, Result&) {
-          Record([&] { entriesDone.push_back(e.repairName); });
-          MaybeThrow();
+          Note([&] { entriesDone.push_back(e.repairName); });
         },
-        [this](int32_t, enmHardwareID c, bool ok) {
-          Record([&] { categoriesDone.emplace_back(c, ok); });
-          MaybeThrow();
-        },
+        [this](int32_t, enmHardwareID c, bool ok) { Note([&] { categoriesDone.emplace_back(c, ok); }); },
         [this](bool ok, bool needRestart, int32_t first) {
-          Record([&] {
+          End([&] {
             finished = true;
-            ++endings;
             allOk = ok;
             restart = needRestart;
             firstFailed = first;
           });
-          MaybeThrow();
         });
   }
 
-  void Record(const std::function<void()>& change) {
-    std::lock_guard guard(lock);
-    change();
-    ended.notify_all();
-  }
-  void MaybeThrow() const {
+  // Records the change, then throws when the page is to go wrong.
+  void Note(const std::function<void()>& change) {
+    Record(change);
     if (throwing) throw std::runtime_error("page gone");
   }
-
-  bool Wait(const DetectRunner& runner) {
-    std::unique_lock guard(lock);
-    if (!ended.wait_for(guard, 10s, [this] { return finished || cancelled; })) return false;
-    guard.unlock();
-    for (int i = 0; i < 1000 && runner.IsRunning(); ++i) std::this_thread::sleep_for(1ms);
-    return !runner.IsRunning();
+  void End(const std::function<void()>& change) {
+    Note([&] {
+      change();
+      ++endings;
+    });
   }
 };
 
-constexpr const char* kBluetoothAndAudioFaults = R"({
-  "hardware": {"bluetooth": {"name": "BT"}, "audio": {"name": "Speakers"}},
-  "checks": {"bluetooth": {"state": {"code": 12, "passed": false}},
-             "audio": {"loopBack": {"code": 3, "passed": false}}},
-  "repairs": {"RepairAudioProblem": {"succeeded": false, "code": 3}}})";
-
-// Given: the notebook above, diagnosed in these categories; its Bluetooth is abnormal.
+// Given: this notebook, diagnosed in these categories; its Bluetooth is abnormal.
 void DiagnoseFaults(DetectRunner& runner, std::vector<enmHardwareID> categories) {
-  testenv::UseMachine(kBluetoothAndAudioFaults);
+  testenv::UseMachine(R"({
+    "hardware": {"bluetooth": {"name": "BT"}, "audio": {"name": "Speakers"}},
+    "checks": {"bluetooth": {"state": {"code": 12, "passed": false}},
+               "audio": {"loopBack": {"code": 3, "passed": false}},
+               "keyboard": {"filterKey": {"code": 6, "passed": false}, "hotKey": {"code": 7, "passed": false}}},
+    "repairs": {"RepairAudioProblem": {"succeeded": false, "code": 3}, "CloseFilterKey": {"succeeded": false}}})");
   RunObserver diagnosis;
   diagnosis.Start(runner, std::move(categories));
   ASSERT_TRUE(diagnosis.Wait(runner));
   ASSERT_EQ(runner.Record().bluetoothState, 1);
 }
 
+// The keyboard's Filter Keys repair fails and its hotkey repair, the last, succeeds: the keyboard
+// is still abnormal.
 TEST_F(RepairTest, RunRepairsCategoryByCategoryAndCountsTheFullyRepairedOnes) {
   DetectRunner runner;
-  DiagnoseFaults(runner, {HARDWARE_BLUETOOTH, HARDWARE_AUDIO});
+  DiagnoseFaults(runner, {HARDWARE_BLUETOOTH, HARDWARE_KEYBOARD});
 
-  HardwareRepairHelper::RepairPlan plan;
-  plan[HARDWARE_BLUETOOTH] = {{1, u"Device", u"RepairBluetooth", u"12"}, {2, u"State", u"RepairBluetooth", u"12"}};
-  plan[HARDWARE_AUDIO] = {{3, u"Loop-back", u"RepairAudio", u"3"}};
   RepairObserver repair;
-  repair.Start(runner, plan);
+  repair.Start(runner, {{HARDWARE_BLUETOOTH, {{1, u"Device", u"RepairBluetooth", u"12"},
+                                              {2, u"State", u"RepairBluetooth", u"12"}}},
+                        {HARDWARE_KEYBOARD, {{3, u"Filter Keys", u"RepairFilterKey", u"6"},
+                                             {4, u"Hotkeys", u"RepairHotkey", u"7"}}}});
   ASSERT_TRUE(repair.Wait(runner));
 
-  EXPECT_THAT(repair.categoriesDone, ElementsAre(Pair(HARDWARE_BLUETOOTH, true), Pair(HARDWARE_AUDIO, false)));
+  EXPECT_THAT(repair.categoriesDone, ElementsAre(Pair(HARDWARE_BLUETOOTH, true), Pair(HARDWARE_KEYBOARD, false)));
   EXPECT_TRUE(repair.finished);
   EXPECT_FALSE(repair.allOk);
   EXPECT_FALSE(repair.restart);
-  EXPECT_EQ(repair.firstFailed, HARDWARE_AUDIO);
+  EXPECT_EQ(repair.firstFailed, HARDWARE_KEYBOARD);
   EXPECT_EQ(RepairCount(), 1u);
-  EXPECT_EQ(runner.Record().bluetoothState, 0);
-  EXPECT_EQ(runner.Record().audioState, 1);
+  EXPECT_EQ(StatesOf(runner.Record(), {HARDWARE_BLUETOOTH, HARDWARE_KEYBOARD}), (std::vector<int64_t>{0, 1}));
   EXPECT_EQ(runner.Record().normalCount, 1);
   EXPECT_EQ(runner.Record().abnormalCount, 1);
-  EXPECT_EQ(LatestStoredRun().bluetoothState, 0);
+  EXPECT_EQ(StatesOf(LatestStoredRun(), {HARDWARE_BLUETOOTH, HARDWARE_KEYBOARD}), (std::vector<int64_t>{0, 1}));
 }
 
 TEST_F(RepairTest, ThrowingCallablesOfThePageNeitherStopTheRunNorStoreItTwice) {
@@ -246,9 +207,7 @@ TEST_F(RepairTest, CancelDuringThePauseSkipsTheEntryStoresTheRunSoFarAndLeavesTh
   EXPECT_EQ(CallsOf("CBluetoothDetect::RepairBTProblems").size(), 1u);
   EXPECT_TRUE(CallsOf("CAudioDetect::RepairAudioProblem").empty());
   EXPECT_FALSE(RepairCount());
-  const tagQueryDataItem stored = LatestStoredRun();
-  EXPECT_EQ(stored.bluetoothState, 0);
-  EXPECT_EQ(stored.audioState, 1);
+  EXPECT_EQ(StatesOf(LatestStoredRun(), {HARDWARE_BLUETOOTH, HARDWARE_AUDIO}), (std::vector<int64_t>{0, 1}));
 }
 
 }  // namespace

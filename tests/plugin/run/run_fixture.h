@@ -1,23 +1,26 @@
 #pragma once
-// What the run tests share: a private data directory, pauses that return at once, and an observer
-// that plays the detect page's callables and waits for the worker to end.
+// What the run tests share: a private data directory, pauses that return at once, and the page's
+// side of a run, which waits for the worker to end.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
-#include <ctime>
-#include <memory>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "DataReport/EventDataReport.h"
 #include "diagnose/detect_runner.h"
+#include "diagnose/hardware_repair_helper.h"
 #include "history/diagnose_history.h"
+#include "model/hardware_state.h"
 #include "platform/clock.h"
 #include "support/test_env.h"
 #include "utility/DataManager.h"
+#include "utility/Registry.h"
 
 namespace runtest {
 
@@ -36,22 +39,8 @@ class RunTest : public ::testing::Test {
       if (hook) hook(d);
     });
     EventDataReport::Instance().ClearSentEvents();
-    // Every reading of the clock is one second later, from noon of a fixed day: runs stored one
-    // after the other never share a second, and no test meets midnight.
-    std::tm noon{};
-    noon.tm_year = 2026 - 1900;
-    noon.tm_mon = 5;
-    noon.tm_mday = 15;
-    noon.tm_hour = 12;
-    noon.tm_isdst = -1;
-    platform::SetClockForTesting([next = std::make_shared<std::atomic<int64_t>>(std::mktime(&noon))] {
-      return next->fetch_add(1);
-    });
   }
-  void TearDown() override {
-    platform::SetSleepForTesting(nullptr);
-    platform::SetClockForTesting(nullptr);
-  }
+  void TearDown() override { platform::SetSleepForTesting(nullptr); }
 
   // Called instead of every product pause.
   void OnSleep(std::function<void(std::chrono::milliseconds)> hook) {
@@ -59,7 +48,6 @@ class RunTest : public ::testing::Test {
     onSleep_ = std::move(hook);
   }
 
-  // The latest stored run of today.
   static tagQueryDataItem LatestStoredRun() {
     tagQueryDataItem latest;
     DiagnoseHistory::QueryRecentDays(1, [&](const std::vector<tagQueryDataItem>& items) {
@@ -78,74 +66,96 @@ class RunTest : public ::testing::Test {
   testenv::ScopedDataDir dataDir_;
 
  private:
+  // Every reading of the clock is one second later, from noon of a fixed day: runs stored one
+  // after the other never share a second, and no test meets midnight.
+  testenv::ScopedClock clock_{"UTC0", [next = std::make_shared<std::atomic<int64_t>>(
+                                           testenv::Utc(2026, 6, 15, 12, 0, 0))] { return next->fetch_add(1); }};
   std::mutex sleepLock_;
   std::function<void(std::chrono::milliseconds)> onSleep_;
 };
 
+// The states of `categories` in a run record or a stored run, in that order.
+template <class Record>
+std::vector<int64_t> StatesOf(const Record& record, std::initializer_list<enmHardwareID> categories) {
+  std::vector<int64_t> states;
+  for (const enmHardwareID category : categories) states.push_back(StateAt(record, *StateIndexOf(category)));
+  return states;
+}
+
+// The registry's count of fully repaired categories; nothing before the first count.
+inline std::optional<uint32_t> RepairCount() {
+  uint32_t value = 0;
+  if (!DE::Registry::GetValue(HKEY_CURRENT_USER, HardwareRepairHelper::kRepairCountKey, "Numbers", value,
+                              KEY_ALL_ACCESS)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// How a run ended, as the page heard it.
+class Ending {
+ public:
+  bool finished = false, cancelled = false;
+  int endings = 0;  // finished and cancelled calls together
+
+  // Waits for the ending, then for the worker to clear its running flag.
+  bool Wait(const DetectRunner& runner) {
+    std::unique_lock guard(lock_);
+    if (!ended_.wait_for(guard, 10s, [this] { return finished || cancelled; })) return false;
+    guard.unlock();
+    for (int i = 0; i < 1000 && runner.IsRunning(); ++i) std::this_thread::sleep_for(1ms);
+    return !runner.IsRunning();
+  }
+
+ protected:
+  void Record(const std::function<void()>& change) {
+    std::lock_guard guard(lock_);
+    change();
+    ended_.notify_all();
+  }
+
+ private:
+  std::mutex lock_;
+  std::condition_variable ended_;
+};
+
 // The page's side of one diagnosis run.
-class RunObserver {
+class RunObserver : public Ending {
  public:
   std::function<void(int32_t, const tagDetectItemDetail&)> onCheckStart;  // optional extra hook
-  std::function<void()> atEnd;  // optional: runs after onFinished or onCancelled has been recorded
+  std::function<void()> atEnd;  // optional: runs after the ending has been recorded
 
   void Start(DetectRunner& runner, std::vector<enmHardwareID> categories) {
     runner.Start(
         std::move(categories),
         [this](int32_t c, const tagDetectItemDetail& d) {
-          {
-            std::lock_guard lock(lock_);
-            announced.emplace_back(c, d);
-          }
+          Record([&] { announced.emplace_back(c, d); });
           if (onCheckStart) onCheckStart(c, d);
         },
-        [](int32_t, const tagHardwareDetectInfo&) {},
-        [](int32_t, const std::u16string&) {},
-        [this](int32_t c, const tagDetectResult& v) {
-          std::lock_guard lock(lock_);
-          verdicts.emplace_back(c, v);
-        },
+        [](int32_t, const tagHardwareDetectInfo&) {}, [](int32_t, const std::u16string&) {},
+        [this](int32_t c, const tagDetectResult& v) { Record([&] { verdicts.emplace_back(c, v); }); },
         [this](int32_t n, std::vector<enmHardwareID> f) {
-          {
-            std::lock_guard lock(lock_);
-            ++endings;
+          Record([&] {
             finished = true;
+            ++endings;
             abnormalLevel0 = n;
             failed = std::move(f);
-            ended_.notify_all();
-          }
+          });
           if (atEnd) atEnd();
         },
         [this] {
-          {
-            std::lock_guard lock(lock_);
-            ++endings;
+          Record([&] {
             cancelled = true;
-            ended_.notify_all();
-          }
+            ++endings;
+          });
           if (atEnd) atEnd();
         });
   }
 
-  // Waits for onFinished or onCancelled, then for the worker to clear its running flag.
-  bool Wait(const DetectRunner& runner) {
-    std::unique_lock lock(lock_);
-    if (!ended_.wait_for(lock, 10s, [this] { return finished || cancelled; })) return false;
-    lock.unlock();
-    for (int i = 0; i < 1000 && runner.IsRunning(); ++i) std::this_thread::sleep_for(1ms);
-    return !runner.IsRunning();
-  }
-
   std::vector<std::pair<int32_t, tagDetectItemDetail>> announced;
   std::vector<std::pair<int32_t, tagDetectResult>> verdicts;
-  bool finished = false;
-  bool cancelled = false;
-  int endings = 0;  // onFinished and onCancelled calls together
   int32_t abnormalLevel0 = -1;
   std::vector<enmHardwareID> failed;
-
- private:
-  std::mutex lock_;
-  std::condition_variable ended_;
 };
 
 }  // namespace runtest

@@ -92,18 +92,12 @@ TEST(DiagnoseAudio, SamplesEveryTwoHundredMillisecondsWhileTheLoopBackCheckRuns)
   ASSERT_EQ(events.size(), 2u);
   ASSERT_EQ(events[0].first, "624000009");
   const auto json = nlohmann::json::parse(events[0].second);
-  const auto usage = Split(json.at("CpuUsage")), clock = Split(json.at("CpuClock"));
-  const auto temper = Split(json.at("DeviceTemper"));
+  const auto usage = Split(json.at("CpuUsage"));
   EXPECT_GE(usage.size(), 3u);
   EXPECT_LE(usage.size(), 7u);
-  EXPECT_EQ(clock.size(), usage.size());
-  EXPECT_EQ(temper.size(), usage.size());
-  for (const auto& load : usage) {
-    EXPECT_GE(std::stoi(load), 0);
-    EXPECT_LE(std::stoi(load), 100);
-  }
-  for (const auto& mhz : clock) EXPECT_EQ(mhz, "2400");
-  for (const auto& degrees : temper) EXPECT_EQ(degrees, "0");
+  for (const auto& load : usage) EXPECT_LE(std::stoul(load), 100u) << load;  // a negative one reads as huge
+  EXPECT_EQ(Split(json.at("CpuClock")), std::vector<std::string>(usage.size(), "2400"));
+  EXPECT_EQ(Split(json.at("DeviceTemper")), std::vector<std::string>(usage.size(), "0"));
 }
 
 }  // namespace
