@@ -83,41 +83,6 @@ TEST(MessageBus, KeepsEverySendersMessagesInOrder) {
   EXPECT_EQ(next.size(), kSenders);
 }
 
-namespace {
-
-// Keeps posting to the receiver, so that deliveries are under way while the test tears down.
-class BackgroundPoster {
- public:
-  BackgroundPoster() {
-    witness_.RegisterMessageCallback(kListener | 1, heard_.Callback());
-    thread_ = std::thread([this] {
-      CIPCMessageClient sender(kSender, false, false);
-      while (!stop_) {
-        sender.PostIPCMessage(Message(kReceiver, kReceiver | 1));
-        std::this_thread::sleep_for(20us);
-      }
-      sender.PostIPCMessage(Message(kListener, kListener | 1));
-    });
-  }
-  ~BackgroundPoster() { Finish(); }
-
-  // Stops posting and returns once all that was posted has been delivered.
-  void Finish() {
-    if (!thread_.joinable()) return;
-    stop_ = true;
-    thread_.join();
-    EXPECT_TRUE(heard_.WaitFor(1));
-  }
-
- private:
-  Inbox heard_;
-  CIPCMessageClient witness_{kListener, false, false};
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
-
-}  // namespace
-
 TEST(MessageBus, NoCallbackRunsOnceUnregistrationOrTheDestructorHasReturned) {
   const std::pair<const char*, std::function<void(std::unique_ptr<CIPCMessageClient>&)>> ways[] = {
       {"unregister", [](auto& client) { client->UnRegisterMessageCallback(kReceiver | 1); }},
@@ -133,12 +98,18 @@ TEST(MessageBus, NoCallbackRunsOnceUnregistrationOrTheDestructorHasReturned) {
         std::this_thread::sleep_for(200us);  // still inside when the drop starts
         if (dropped) ++lateCalls;
       });
-      BackgroundPoster poster;
+      Inbox heard;
+      CIPCMessageClient witness(kListener, false, false);
+      witness.RegisterMessageCallback(kListener | 1, heard.Callback());
+      CIPCMessageClient sender(kSender, false, false);
+      for (int i = 0; i < 20; ++i) sender.PostIPCMessage(Message(kReceiver, kReceiver | 1));
       while (calls == 0) std::this_thread::yield();
 
       drop(receiver);
       dropped = true;
-      poster.Finish();
+      // One sender's messages arrive in order: once the witness hears this, all before it are through.
+      sender.PostIPCMessage(Message(kListener, kListener | 1));
+      ASSERT_TRUE(heard.WaitFor(1));
       EXPECT_EQ(lateCalls, 0) << way << ", round " << round;
     }
   }
