@@ -21,27 +21,18 @@ std::vector<uint8_t> RecordFile(std::string_view name) {
 
 // Both panels carry a serial-number descriptor before the name; the notebook's also an
 // alphanumeric one ("AUO"). Only the display-name descriptor names the monitor.
-TEST(BinaryParsers, EdidNamesTheMonitorFromItsNameDescriptorAndTheFirstTiming) {
+TEST(BinaryParsers, EdidNamesTheMonitorFromItsNameDescriptorAndRefusesAShortOrHeaderlessBlock) {
   struct Case {
-    const char* machine;
-    const char* connector;
-    const char* name;
-    const char* maker;
+    const char *machine, *connector, *name, *maker;
     uint32_t width, height, refresh;
   };
   for (const Case& c : {Case{"notebook", "/sys/class/drm/card0-eDP-1/edid", "B140HAN04.2", "AUO", 1920, 1080, 60},
                         Case{"desktop", "/sys/class/drm/card1-DP-1/edid", "DELL U2720Q", "DEL", 3840, 2160, 60}}) {
     const auto edid = ParseEdid(Recorded(c.machine, c.connector));
     ASSERT_TRUE(edid) << c.machine;
-    EXPECT_EQ(edid->monitorName, c.name) << c.machine;
-    EXPECT_EQ(edid->manufacturer, c.maker) << c.machine;
-    EXPECT_EQ(edid->width, c.width) << c.machine;
-    EXPECT_EQ(edid->height, c.height) << c.machine;
-    EXPECT_EQ(edid->refreshHz, c.refresh) << c.machine;
+    EXPECT_EQ(std::tie(edid->monitorName, edid->manufacturer, edid->width, edid->height, edid->refreshHz),
+              std::tie(c.name, c.maker, c.width, c.height, c.refresh));
   }
-}
-
-TEST(BinaryParsers, EdidThatIsShortOrHasNoHeaderIsRefused) {
   auto edid = Recorded("notebook", "/sys/class/drm/card0-eDP-1/edid");
   EXPECT_FALSE(ParseEdid(std::span(edid).first(127)));
   edid[0] = 0x01;
@@ -49,7 +40,7 @@ TEST(BinaryParsers, EdidThatIsShortOrHasNoHeaderIsRefused) {
   EXPECT_FALSE(ParseEdid({}));
 }
 
-TEST(BinaryParsers, DmiMemoryDevicesReadSizeSpeedAndStringsAndSkipEmptySlots) {
+TEST(BinaryParsers, DmiMemoryDevicesReadSizeSpeedAndStringsSkipEmptySlotsAndRefuseABadLength) {
   const auto first = ParseDmiStructure(Recorded("notebook", "/sys/firmware/dmi/entries/17-0/raw"));
   const auto empty = ParseDmiStructure(Recorded("notebook", "/sys/firmware/dmi/entries/17-1/raw"));
   const auto extended = ParseDmiStructure(Recorded("notebook", "/sys/firmware/dmi/entries/17-2/raw"));
@@ -66,13 +57,8 @@ TEST(BinaryParsers, DmiMemoryDevicesReadSizeSpeedAndStringsAndSkipEmptySlots) {
   EXPECT_EQ(MemoryDeviceOf(*extended)->sizeMB, 8192u);  // size 0x7FFF: the extended size field
   EXPECT_EQ(ExternalClockOf(*first), 0u);
   EXPECT_EQ(ExternalClockOf(*ParseDmiStructure(Recorded("notebook", "/sys/firmware/dmi/entries/4-0/raw"))), 100u);
-}
-
-TEST(BinaryParsers, DmiStructureWithABadLengthIsRefused) {
-  const std::vector<uint8_t> tooLong = {17, 0x28, 0, 0};
-  const std::vector<uint8_t> tooShort = {17, 2, 0, 0};
-  EXPECT_FALSE(ParseDmiStructure(tooLong));
-  EXPECT_FALSE(ParseDmiStructure(tooShort));
+  EXPECT_FALSE(ParseDmiStructure(std::vector<uint8_t>{17, 0x28, 0, 0})) << "longer than its bytes";
+  EXPECT_FALSE(ParseDmiStructure(std::vector<uint8_t>{17, 2, 0, 0})) << "shorter than a header";
 }
 
 TEST(BinaryParsers, NvmeHealthLogGivesWarningSpareWearAndErrors) {
