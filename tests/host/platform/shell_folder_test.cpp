@@ -50,19 +50,14 @@ TEST(OpenContainingFolder, HandsTheParentFolderToXdgOpen) {
 }
 
 TEST(OpenContainingFolder, TheTestHookGetsTheFolderOfEveryKindOfName) {
-  struct Case {
-    const char* file;
-    const char* folder;
-  };
-  const Case cases[] = {{"/var/log/app.log", "/var/log"}, {"logs/app.log", "logs"}, {"app.log", "."}};
   std::string seen;
   platform::SetOpenFolderForTesting([&](const std::string& folder) {
     seen = folder;
     return std::string("refused");
   });
-  for (const Case& c : cases) {
-    EXPECT_EQ(platform::OpenContainingFolder(c.file), "refused");
-    EXPECT_EQ(seen, c.folder) << c.file;
+  for (const auto& [file, folder] : {std::pair{"/var/log/app.log", "/var/log"}, {"logs/app.log", "logs"}, {"app.log", "."}}) {
+    EXPECT_EQ(platform::OpenContainingFolder(file), "refused");
+    EXPECT_EQ(seen, folder) << file;
   }
   platform::SetOpenFolderForTesting(nullptr);
 }
