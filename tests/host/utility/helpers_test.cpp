@@ -1,3 +1,4 @@
+// Small helpers of the utility library: text trimming, Windows-style paths, JSON of pairs.
 #include "utility/DE.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 #include <fstream>
 
 #include "support/test_env.h"
+#include "utility/JsonSdk.h"
 
 namespace {
 
@@ -25,6 +27,12 @@ TEST(DE, FileExistsTakesAWindowsStylePathAndIgnoresDirectories) {
 
   std::ofstream(dir.path() / "config" / "SysdiagnoseList.xml") << "<root/>";
   EXPECT_TRUE(DE::FileExists(windowsPath));
+}
+
+TEST(JsonSdk, VectorToJsonKeepsThePairsInTheirOrderAndEscapes) {
+  std::string out;
+  ASSERT_TRUE(JsonSdk::VectorToJson(out, {{"zeta", "1"}, {"alpha", "say \"hi\""}, {"mid", "3"}}));
+  EXPECT_EQ(out, R"({"zeta":"1","alpha":"say \"hi\"","mid":"3"})");
 }
 
 }  // namespace
