@@ -12,8 +12,7 @@ namespace {
 
 TEST(ModuleLoader, WindowsModuleNamesMapToTheFilesOfThisSystem) {
   const struct {
-    const char* name;
-    const char* file;
+    const char *name, *file;
   } cases[] = {
       {"PluginsManager.dll", "libPluginsManager.so"},
       {"pluginsmanager.DLL", "libPluginsManager.so"},
