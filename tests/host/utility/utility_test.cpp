@@ -1,4 +1,4 @@
-// The utility library: text trimming, Windows-style paths, JSON of pairs, and the host facts
+// The utility library: the logger, text trimming, Windows-style paths, JSON of pairs, and the host facts
 // (SystemInfo, CPKTSoftShelf, ProductFeature) from the machine profile's "host" section.
 #include "utility/DE.h"
 
@@ -6,16 +6,52 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <string>
 
+#include "platform/paths.h"
+#include "support/log_capture.h"
 #include "support/test_env.h"
 #include "utility/CPKTSoftShelf.h"
 #include "utility/JsonSdk.h"
+#include "utility/Logger.h"
 #include "utility/ProductFeature.h"
 #include "utility/SystemInfo.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// The logger opens its file once per process, in the data directory of that moment: configure it
+// before any test moves the data directory, and remember where it went.
+class LoggerFirst : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    logDirectory = platform::DataDirectory();
+    GetLogger();
+  }
+  static inline std::string logDirectory;
+};
+[[maybe_unused]] const auto* const kLoggerFirst = ::testing::AddGlobalTestEnvironment(new LoggerFirst);
+
+TEST(Logger, WarnWritesTheQualifiedNameWithTheSourcePlaceToTheLogFile) {
+  testenv::LogCapture log;
+  hostlog::Warn("OnRecvSample enter 5f3a", "zel::sysdiagnose::UploadWnd::OnRecvSample", "zel_wnd_upload", 42,
+                "void zel::sysdiagnose::UploadWnd::OnRecvSample()");
+
+  const auto lines = log.Lines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].level, log4cplus::WARN_LOG_LEVEL);
+  EXPECT_EQ(lines[0].message, "OnRecvSample enter 5f3a(zel::sysdiagnose::UploadWnd::OnRecvSample)");
+  EXPECT_EQ(lines[0].function, "void zel::sysdiagnose::UploadWnd::OnRecvSample()");
+
+  std::ifstream in(LoggerFirst::logDirectory + "/sysdiagnose.log");
+  std::ostringstream file;
+  file << in.rdbuf();
+  EXPECT_NE(file.str().find("zel_wnd_upload:42 OnRecvSample enter 5f3a(zel::sysdiagnose::UploadWnd::OnRecvSample)"),
+            std::string::npos)
+      << file.str();
+}
 
 TEST(DE, TrimSPRemovesBlanksAtBothEndsOnly) {
   EXPECT_EQ(DE::TrimSP(u"  Intel(R) Core(TM) i7 \t\r\n"), u"Intel(R) Core(TM) i7");
