@@ -46,16 +46,19 @@ TEST(DataManager, StoredRowReadsBackInColumnOrderWithItsTypes) {
   EXPECT_FALSE(other[0][1].has_value());
 }
 
-TEST(DataManager, BadSqlAndRowsThatDoNotFitReturnFalseAndAreLogged) {
+TEST(DataManager, BadSqlAndRowsThatDoNotFitTheStrictTableReturnFalseAndAreLogged) {
   testenv::ScopedDataDir dir;
   testenv::LogCapture log;
   Rows rows;
 
   EXPECT_FALSE(DataManager::Instance().Get("select * from NO_SUCH_TABLE", DataManager::RETURN_ORDER_COLUMNS, rows));
   EXPECT_FALSE(DataManager::Instance().Put(kTable, {linb::any(int64_t{1})}));
+  DataManager::Row wrongType = HistoryRow(1);
+  wrongType[1] = std::string("seven");  // a strict table keeps a text out of an integer column
+  EXPECT_FALSE(DataManager::Instance().Put(kTable, wrongType));
 
   const auto errors = log.LinesAtLeast(log4cplus::ERROR_LOG_LEVEL);
-  ASSERT_EQ(errors.size(), 2u);
+  ASSERT_EQ(errors.size(), 3u);
   EXPECT_NE(errors[0].message.find("NO_SUCH_TABLE"), std::string::npos) << errors[0].message;
 }
 

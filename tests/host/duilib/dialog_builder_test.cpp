@@ -57,15 +57,6 @@ TEST(DialogBuilder, ReadsWindowsStyleNamesUnderTheApplicationDirectory) {
   EXPECT_EQ(root->GetManager(), nullptr);  // built for a window, not in one yet
 }
 
-TEST(DialogBuilder, AddsTheRootToTheParentItIsGiven) {
-  CVerticalLayoutUI parent;
-  CDialogBuilder builder;
-  CControlUI* row = builder.Create(u"<Label name='row'/>", {}, nullptr, nullptr, &parent);
-  ASSERT_NE(row, nullptr);
-  EXPECT_EQ(parent.GetItemAt(0), row);
-  EXPECT_EQ(row->GetParent(), &parent);
-}
-
 class CustomControl : public CControlUI {
  public:
   std::u16string_view GetClass() const override { return u"Custom"; }
@@ -76,12 +67,15 @@ class CustomClasses : public IDialogBuilderCallback {
   CControlUI* CreateControl(std::u16string_view name) override { return name == u"Custom" ? new CustomControl : nullptr; }
 };
 
-TEST(DialogBuilder, AsksTheCallbackForClassesItDoesNotKnow) {
+TEST(DialogBuilder, AsksTheCallbackForClassesItDoesNotKnowAndAddsTheRootToTheParentItIsGiven) {
   CustomClasses callback;
+  CVerticalLayoutUI parent;
   CDialogBuilder builder;
-  std::unique_ptr<CControlUI> root(builder.Create(u"<HorizontalLayout><Custom name='c'/></HorizontalLayout>", {}, &callback));
-  ASSERT_NE(root, nullptr) << builder.GetLastErrorMessage();
-  EXPECT_EQ(dynamic_cast<CContainerUI&>(*root).GetItemAt(0)->GetClass(), u"Custom");
+  CControlUI* row = builder.Create(u"<HorizontalLayout><Custom name='c'/></HorizontalLayout>", {}, &callback, nullptr, &parent);
+  ASSERT_NE(row, nullptr) << builder.GetLastErrorMessage();
+  EXPECT_EQ(dynamic_cast<CContainerUI&>(*row).GetItemAt(0)->GetClass(), u"Custom");
+  EXPECT_EQ(parent.GetItemAt(0), row);
+  EXPECT_EQ(row->GetParent(), &parent);
 }
 
 TEST(DialogBuilder, ABrokenLayoutGivesNullWithItsReasonLogged) {

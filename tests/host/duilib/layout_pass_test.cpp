@@ -5,7 +5,6 @@
 #include "DuiLib/UIList.h"
 #include "DuiLib/UIRender.h"
 #include "DuiLib/UIResourceManager.h"
-#include "DuiLib/UITabLayout.h"
 #include "DuiLib/UIVerticalLayout.h"
 #include "support/test_env.h"
 #include "support/ui_window.h"
@@ -73,17 +72,6 @@ TEST(LayoutPass, AHigherDpiScalesSizesTheWindowIncludedButNotPixelSizes) {
   EXPECT_EQ(w.manager.GetInitSize(), (SIZE{900, 600}));
   EXPECT_EQ(Pos(w, u"pixels"), (RECT{0, 45, 900, 65}));
   testenv::UseEmptyMachine();
-}
-
-TEST(LayoutPass, ATabLayoutShowsOnlyItsSelectedPage) {
-  UiWindow w(uR"(<Window size="300,200"><TabLayout name="tabs" inset="4,4,4,4">
-      <VerticalLayout name="p0"/><VerticalLayout name="p1"/></TabLayout></Window>)");
-  auto* tabs = w.Find<CTabLayoutUI>(u"tabs");
-  EXPECT_EQ(tabs->GetCurSel(), 0);
-  EXPECT_FALSE(w.Find(u"p1")->IsVisible());
-  tabs->SelectItem(1);
-  EXPECT_FALSE(w.Find(u"p0")->IsVisible());
-  EXPECT_EQ(Pos(w, u"p1"), (RECT{4, 4, 296, 196}));
 }
 
 TEST(LayoutPass, AListScrollsWithinItsContent) {

@@ -131,10 +131,12 @@ TEST_F(NotificationsTest, SubscribersOfTheSenderHearItBeforeTheWindow) {
   EXPECT_EQ(w.recorder.seen, (std::vector<std::string>{"mouseenter:go", "click:go"}));
 }
 
-TEST(TabSelection, TheIncomingPageAnnouncesItselfOnce) {
-  UiWindow w(uR"(<Window size="300,200"><TabLayout name="tabs">
+TEST(TabSelection, OnlyTheSelectedPageShowsAndTheIncomingPageAnnouncesItselfOnce) {
+  UiWindow w(uR"(<Window size="300,200"><TabLayout name="tabs" inset="4,4,4,4">
       <Control name="p0"/><Control name="p1"/><Control name="p2"/></TabLayout></Window>)");
   auto* tabs = w.Find<CTabLayoutUI>(u"tabs");
+  EXPECT_EQ(tabs->GetCurSel(), 0);
+  EXPECT_FALSE(w.Find(u"p1")->IsVisible());
   tabs->SelectItem(2);
   tabs->SelectItem(2);
   tabs->SelectItem(0, false);
@@ -143,6 +145,8 @@ TEST(TabSelection, TheIncomingPageAnnouncesItselfOnce) {
 
   EXPECT_EQ(w.recorder.seen, (std::vector<std::string>{"tabselectin:p2:2", "tabselectin:p1:1"}));
   EXPECT_EQ(tabs->GetCurSel(), 1);
+  EXPECT_FALSE(w.Find(u"p0")->IsVisible());
+  EXPECT_EQ(w.Find(u"p1")->GetPos(), (RECT{4, 4, 296, 196}));
 }
 
 TEST(OptionGroups, SelectingOneDeselectsTheOthersOfItsGroupFirst) {

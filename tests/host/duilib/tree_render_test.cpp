@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "DuiLib/UIOption.h"
 #include "DuiLib/UIRender.h"
 #include "DuiLib/UITreeHtml.h"
 #include "DuiLib/UITreeJson.h"

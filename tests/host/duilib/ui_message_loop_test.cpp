@@ -1,7 +1,10 @@
+// The UI loop: tasks from any thread, quitting, failing tasks, and timers on its virtual clock
+// (the loop's own, the controls' and the frame animation's).
 #include "DuiLib/UIMessageLoop.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
@@ -9,12 +12,17 @@
 #include <thread>
 #include <vector>
 
+#include "DuiLib/UIAnimPanel.h"
+#include "DuiLib/UIList.h"
 #include "DuiLib/UIMainQueue.h"
 #include "support/log_capture.h"
+#include "support/ui_window.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using namespace DuiLib;
+using testenv::UiWindow;
 
 class UIMessageLoopTest : public ::testing::Test {
  protected:
@@ -24,19 +32,7 @@ class UIMessageLoopTest : public ::testing::Test {
     loop.UseVirtualClock(false);
   }
 
-  // Milliseconds of loop time since the test switched to the virtual clock.
-  int64_t Elapsed() const {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(loop.Now() - start_).count();
-  }
-  void StartVirtualClock() {
-    loop.UseVirtualClock(true);
-    start_ = loop.Now();
-  }
-
   UIMessageLoop& loop = UIMessageLoop::Instance();
-
- private:
-  UIMessageLoop::Clock::time_point start_;
 };
 
 TEST_F(UIMessageLoopTest, TasksFromSeveralThreadsKeepEachThreadsOrder) {
@@ -109,41 +105,97 @@ TEST_F(UIMessageLoopTest, FailingTaskIsLoggedAndTheLoopGoesOn) {
   EXPECT_NE(errors[0].message.find("boom"), std::string::npos);
 }
 
-TEST_F(UIMessageLoopTest, TimerTicksEveryElapseOfTheVirtualClock) {
-  StartVirtualClock();
-  std::vector<int64_t> ticks;
-  loop.SetTimer(20ms, [&] { ticks.push_back(Elapsed()); });
+TEST_F(UIMessageLoopTest, TimersFireInTimeOrderAndTiesInScheduleOrder) {
+  loop.UseVirtualClock(true);
+  const auto start = loop.Now();
+  std::vector<std::string> fired;
+  const auto note = [&](const char* timer) { fired.push_back(timer + std::to_string((loop.Now() - start) / 1ms)); };
+  loop.SetTimer(20ms, [&] { note("A"); });
+  loop.SetTimer(30ms, [&] { note("B"); });
 
   loop.AdvanceBy(19ms);
-  EXPECT_TRUE(ticks.empty());
-  loop.AdvanceBy(1ms);
-  EXPECT_EQ(ticks, (std::vector<int64_t>{20}));
-  loop.AdvanceBy(100ms);
-  EXPECT_EQ(ticks, (std::vector<int64_t>{20, 40, 60, 80, 100, 120}));
-  EXPECT_EQ(Elapsed(), 120);
-}
-
-TEST_F(UIMessageLoopTest, TimersFireInTimeOrderAndTiesInScheduleOrder) {
-  StartVirtualClock();
-  std::vector<std::string> fired;
-  loop.SetTimer(20ms, [&] { fired.push_back("A" + std::to_string(Elapsed())); });
-  loop.SetTimer(30ms, [&] { fired.push_back("B" + std::to_string(Elapsed())); });
-
-  loop.AdvanceBy(60ms);
+  EXPECT_TRUE(fired.empty());
+  loop.AdvanceBy(41ms);
   // At 60 both are due; B was scheduled for 60 (at 30) before A was (at 40).
   EXPECT_EQ(fired, (std::vector<std::string>{"A20", "B30", "A40", "B60", "A60"}));
 }
 
-TEST_F(UIMessageLoopTest, TimerKilledInItsOwnTickStops) {
-  StartVirtualClock();
-  int ticks = 0;
-  uint64_t id = 0;
-  id = loop.SetTimer(20ms, [&] {
-    if (++ticks == 3) loop.KillTimer(id);
-  });
+size_t Count(const std::vector<std::string>& seen, const std::string& what) {
+  return static_cast<size_t>(std::count(seen.begin(), seen.end(), what));
+}
 
-  loop.AdvanceBy(200ms);
+TEST(UiTimers, ATwentyMillisecondTimerTicksOnTheVirtualClockUntilKilledOrItsControlGoes) {
+  UiWindow w(uR"(<Window size="200,200"><VerticalLayout name="box"><List name="list"/></VerticalLayout></Window>)");
+  CControlUI* list = w.Find(u"list");
+  ASSERT_TRUE(w.manager.SetTimer(list, 4003, 20));
+  ASSERT_TRUE(w.manager.SetTimer(list, 4004, 50));
+
+  w.driver.Advance(19ms);
+  EXPECT_TRUE(w.recorder.seen.empty());
+  w.driver.Advance(81ms);
+  EXPECT_EQ(Count(w.recorder.seen, "timer:list:4003"), 5u);
+  EXPECT_EQ(Count(w.recorder.seen, "timer:list:4004"), 2u);
+
+  EXPECT_TRUE(w.manager.KillTimer(list, 4003));
+  w.recorder.seen.clear();
+  w.driver.Advance(200ms);
+  EXPECT_EQ(Count(w.recorder.seen, "timer:list:4003"), 0u);
+  EXPECT_EQ(Count(w.recorder.seen, "timer:list:4004"), 4u);
+  EXPECT_FALSE(w.manager.KillTimer(list, 4003));
+
+  w.Find<CContainerUI>(u"box")->RemoveAll();  // the 50 ms timer ends with its control
+  w.recorder.seen.clear();
+  w.driver.Advance(100ms);
+  EXPECT_TRUE(w.recorder.seen.empty());
+}
+
+TEST(UiTimers, AHandlerThatKillsItsTimerHearsNoFurtherTick) {
+  UiWindow w(uR"(<Window size="200,200"><List name="list"/></Window>)");
+  CControlUI* list = w.Find(u"list");
+  int ticks = 0;
+  list->OnNotify += CDelegate(&ticks, "kill", 4, [&](TNotifyUI& msg) {
+    if (msg.sType == DUI_MSGTYPE_TIMER && ++ticks == 3) w.manager.KillTimer(list, 4006);
+    return true;
+  });
+  w.manager.SetTimer(list, 4006, 20);
+  w.driver.Advance(1s);
   EXPECT_EQ(ticks, 3);
+}
+
+TEST(FrameAnimation, PlaysFramesOnItsOwnTimerWithoutNotifyingThePage) {
+  UiWindow w(uR"(<Window size="200,200"><VerticalLayout><AnimPanel name="busy"
+      frameimage="file='drawable/hardware/Loading/loading_.png'" firstframe="1" lastframe="30" elapse="20"/>
+      </VerticalLayout></Window>)");
+  auto* busy = w.Find<CAnimPanelUI>(u"busy");
+  busy->Play();
+  EXPECT_EQ(busy->GetCurrentFrameImage(), u"file='drawable/hardware/Loading/loading_1.png'");
+  w.driver.Advance(120ms);
+  EXPECT_EQ(busy->GetCurrentFrame(), 7);
+  EXPECT_EQ(busy->GetCurrentFrameImage(), u"file='drawable/hardware/Loading/loading_7.png'");
+  w.driver.Advance(24 * 20ms);
+  EXPECT_EQ(busy->GetCurrentFrame(), 1) << "after frame 30 the loop starts again";
+  EXPECT_TRUE(w.recorder.seen.empty());
+
+  busy->SetLoop(false);
+  w.driver.Advance(2s);
+  EXPECT_FALSE(busy->IsPlaying());
+  EXPECT_EQ(busy->GetCurrentFrame(), 30);
+  busy->Stop();
+  EXPECT_EQ(busy->GetCurrentFrameImage(), u"");
+}
+
+TEST(FrameAnimation, StartsWhenThePanelJoinsAWindow) {
+  UiWindow w(uR"(<Window size="200,200"><VerticalLayout name="box"/></Window>)");
+  auto* busy = new CAnimPanelUI;
+  busy->SetFrameImage(u"drawable/hardware/Loading/loading_.png");
+  busy->SetLastFrame(30);
+  busy->SetElapse(20);
+  busy->Play();
+  w.driver.Advance(100ms);
+  EXPECT_EQ(busy->GetCurrentFrame(), 1);
+  w.Find<CContainerUI>(u"box")->Add(busy);
+  w.driver.Advance(100ms);
+  EXPECT_EQ(busy->GetCurrentFrameImage(), u"drawable/hardware/Loading/loading_6.png");
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The in-process message bus behind CIPCMessageClient.
+// The in-process message bus behind CIPCMessageClient, and the reference host's log service on it.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,12 +7,15 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "IPCMessage/IPCMessageClient.h"
+#include "app/log_service.h"
 #include "host/ipc/inbox.h"
+#include "support/test_env.h"
 
 using namespace std::chrono_literals;
 using testipc::Inbox;
@@ -83,41 +86,6 @@ TEST(MessageBus, KeepsEverySendersMessagesInOrder) {
   EXPECT_EQ(next.size(), kSenders);
 }
 
-namespace {
-
-// Keeps posting to the receiver, so that deliveries are under way while the test tears down.
-class BackgroundPoster {
- public:
-  BackgroundPoster() {
-    witness_.RegisterMessageCallback(kListener | 1, heard_.Callback());
-    thread_ = std::thread([this] {
-      CIPCMessageClient sender(kSender, false, false);
-      while (!stop_) {
-        sender.PostIPCMessage(Message(kReceiver, kReceiver | 1));
-        std::this_thread::sleep_for(20us);
-      }
-      sender.PostIPCMessage(Message(kListener, kListener | 1));
-    });
-  }
-  ~BackgroundPoster() { Finish(); }
-
-  // Stops posting and returns once all that was posted has been delivered.
-  void Finish() {
-    if (!thread_.joinable()) return;
-    stop_ = true;
-    thread_.join();
-    EXPECT_TRUE(heard_.WaitFor(1));
-  }
-
- private:
-  Inbox heard_;
-  CIPCMessageClient witness_{kListener, false, false};
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
-
-}  // namespace
-
 TEST(MessageBus, NoCallbackRunsOnceUnregistrationOrTheDestructorHasReturned) {
   const std::pair<const char*, std::function<void(std::unique_ptr<CIPCMessageClient>&)>> ways[] = {
       {"unregister", [](auto& client) { client->UnRegisterMessageCallback(kReceiver | 1); }},
@@ -133,12 +101,18 @@ TEST(MessageBus, NoCallbackRunsOnceUnregistrationOrTheDestructorHasReturned) {
         std::this_thread::sleep_for(200us);  // still inside when the drop starts
         if (dropped) ++lateCalls;
       });
-      BackgroundPoster poster;
+      Inbox heard;
+      CIPCMessageClient witness(kListener, false, false);
+      witness.RegisterMessageCallback(kListener | 1, heard.Callback());
+      CIPCMessageClient sender(kSender, false, false);
+      for (int i = 0; i < 20; ++i) sender.PostIPCMessage(Message(kReceiver, kReceiver | 1));
       while (calls == 0) std::this_thread::yield();
 
       drop(receiver);
       dropped = true;
-      poster.Finish();
+      // One sender's messages arrive in order: once the witness hears this, all before it are through.
+      sender.PostIPCMessage(Message(kListener, kListener | 1));
+      ASSERT_TRUE(heard.WaitFor(1));
       EXPECT_EQ(lateCalls, 0) << way << ", round " << round;
     }
   }
@@ -159,4 +133,32 @@ TEST(MessageBus, ACallbackMayUnregisterItselfAndDestroyItsClient) {
   sender.PostIPCMessage(Message(kReceiver, kReceiver | 1));
 
   EXPECT_TRUE(done.WaitFor(1));
+}
+
+TEST(LogService, AnswersTheAskingModuleWithTheProfilesOfferAndItems) {
+  testenv::UseMachine(R"({"logService": {"offerUpload": 1, "items": [{"module": 4, "name": "app.log"}]}})");
+  constexpr uint32_t kAsker = 0x460000;
+  testipc::Inbox answers;
+  CIPCMessageClient asker(kAsker, false, false);
+  asker.RegisterMessageCallback(0x3C0001, answers.Callback());
+  asker.RegisterMessageCallback(0x3C0002, answers.Callback());
+  app::LogService service;
+  service.Start();
+  // Version 1, one item: module 4 and its narrow name.
+  std::vector<uint8_t> items = testipc::Le32({1, 1, 4, 7});
+  for (char c : std::string("app.log")) items.push_back(static_cast<uint8_t>(c));
+  const struct {
+    uint32_t request, answer;
+    std::vector<uint8_t> payload;
+  } cases[] = {{0x3B0001, 0x3C0001, {1}}, {0x3B0002, 0x3C0002, items}};
+
+  for (const auto& c : cases) asker.PostIPCMessage(testipc::Message(0x3B0000, c.request));
+
+  ASSERT_TRUE(answers.WaitFor(2));  // one answerer: they arrive in order
+  for (size_t i = 0; i < 2; ++i) {
+    const auto answer = answers.Values()[i];
+    EXPECT_EQ(answer.header.nMessageId, cases[i].answer);
+    EXPECT_EQ(answer.header.nDstModuleId, kAsker);
+    EXPECT_EQ(answer.payload, cases[i].payload);
+  }
 }

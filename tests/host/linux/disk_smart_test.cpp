@@ -1,4 +1,4 @@
-// SMART readings laid onto the library's verdict bytes.
+// SMART readings and the NVMe health log laid onto the library's verdict bytes.
 #include "machine/linux/disk_smart.h"
 
 #include <gtest/gtest.h>
@@ -28,10 +28,16 @@ TEST(DiskSmart, AnAtaAttributeFailsAtOrBelowANonzeroThreshold) {
   }
 }
 
-TEST(DiskSmart, AWornNvmeDriveFailsSpareAndWearOnTheSolidStateRecord) {
+TEST(DiskSmart, AWornNvmeHealthLogReadsAndFailsSpareAndWearOnTheSolidStateRecord) {
   const auto bytes = SysfsRoot(testenv::TestDataPath("records")).Read("/nvme-health-worn.bin").value_or("");
   const auto health = ParseNvmeHealthLog(std::vector<uint8_t>(bytes.begin(), bytes.end()));
   ASSERT_TRUE(health);
+  EXPECT_EQ(health->criticalWarning, 0x01);
+  EXPECT_EQ(health->availableSpare, 5);
+  EXPECT_EQ(health->spareThreshold, 10);
+  EXPECT_EQ(health->percentageUsed, 103);
+  EXPECT_EQ(health->mediaErrors, 2u);
+  EXPECT_FALSE(ParseNvmeHealthLog(std::vector<uint8_t>(511))) << "shorter than a log page";
 
   const auto verdicts = VerdictsOfNvme(*health, kSsdRecord);
   std::vector<uint8_t> expected(22, 0);

@@ -27,11 +27,10 @@ std::vector<DiskSeen> DisksOf(const Inventory& inventory) {
 // Partitions (nvme0n1p1, sda1), loop, zram and optical devices are no disks; the rotational
 // flag alone tells a solid-state disk from a hard disk.
 TEST(HardwareReader, DisksAreTheWholeDisksWithTheirKind) {
-  EXPECT_EQ(DisksOf(Read("notebook")),
-            (std::vector<DiskSeen>{{u"WDC PC SN730 SDBPNTY-512G-1101", u"11170101", 512, true}}));
+  const Inventory notebook = Read("notebook");
+  EXPECT_EQ(DisksOf(notebook), (std::vector<DiskSeen>{{u"WDC PC SN730 SDBPNTY-512G-1101", u"11170101", 512, true}}));
   EXPECT_EQ(DisksOf(Read("desktop")), (std::vector<DiskSeen>{{u"ST2000DM008-2FR1", u"0001", 2000, false},
                                                               {u"Samsung SSD 870", u"SVT0", 500, true}}));
-  const Inventory notebook = Read("notebook");
   ASSERT_EQ(notebook.disks.size(), 1u);
   EXPECT_EQ(notebook.disks[0].name, "nvme0n1");
   EXPECT_TRUE(notebook.disks[0].nvme);
@@ -44,10 +43,9 @@ TEST(HardwareReader, ProcessorCachesCountEachCacheOnceAndClocksComeFromCpufreq) 
   };
   for (const Case& c : {Case{"notebook", 320, 5120, 12288, 2800, 1197, 100}, Case{"desktop", 384, 3072, 16384, 0, 3900, 0}}) {
     const Cpu cpu = Read(c.machine).facts->hardware.cpu;
-    EXPECT_EQ((std::vector<uint32_t>{cpu.l1KB, cpu.l2KB, cpu.l3KB}), (std::vector<uint32_t>{c.l1, c.l2, c.l3})) << c.machine;
-    EXPECT_EQ(cpu.baseMHz, c.base) << c.machine;
-    EXPECT_EQ(cpu.currentMHz, c.current) << c.machine;
-    EXPECT_EQ(cpu.extClockMHz, c.external) << c.machine;
+    EXPECT_EQ(std::tie(cpu.l1KB, cpu.l2KB, cpu.l3KB, cpu.baseMHz, cpu.currentMHz, cpu.extClockMHz),
+              std::tie(c.l1, c.l2, c.l3, c.base, c.current, c.external))
+        << c.machine;
   }
 }
 

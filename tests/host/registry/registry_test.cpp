@@ -25,12 +25,6 @@ std::string ReadFile(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::set<std::string> FileNames(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
-  return names;
-}
-
 TEST(Registry, ValuesSurviveAndNoTemporaryFileIsLeft) {
   testenv::ScopedDataDir dir;
   DE::Registry writer;
@@ -43,7 +37,9 @@ TEST(Registry, ValuesSurviveAndNoTemporaryFileIsLeft) {
   EXPECT_TRUE(DE::Registry::GetValue(HKEY_CURRENT_USER, kKey, "Numbers", numbers, KEY_READ));
   EXPECT_EQ(numbers, 4294967295u);
   EXPECT_FALSE(DE::Registry::GetValue(HKEY_CURRENT_USER, kKey, "Missing", numbers, KEY_READ));
-  EXPECT_EQ(FileNames(dir.path()), (std::set<std::string>{"registry.json", "registry.json.lock"}));
+  std::set<std::string> files;
+  for (const auto& entry : fs::directory_iterator(dir.path())) files.insert(entry.path().filename().string());
+  EXPECT_EQ(files, (std::set<std::string>{"registry.json", "registry.json.lock"}));
 }
 
 TEST(Registry, CorruptFileIsKeptAsideAndTheRegistryStartsEmpty) {
@@ -76,30 +72,20 @@ TEST(Registry, ConcurrentWritersLoseNothing) {
       DE::Registry::SetValue(HKEY_CURRENT_USER, kKey, name, 1, KEY_ALL_ACCESS);
     }
   };
-  // Children write their series one after the other (a forked child of a threaded process must not
-  // start threads); this process writes its series from threads at the same time.
-  const auto write = [&](int process, bool threaded) {
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-      if (threaded) {
-        threads.emplace_back(writeSeries, process, t);
-      } else {
-        writeSeries(process, t);
-      }
-    }
-    for (auto& thread : threads) thread.join();
-  };
   std::vector<pid_t> children;
   for (int p = 1; p < kProcesses; ++p) {
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-      write(p, false);
+      // A forked child of a threaded process must not start threads: it writes its series in turn.
+      for (int t = 0; t < kThreads; ++t) writeSeries(p, t);
       _exit(0);
     }
     children.push_back(pid);
   }
-  write(0, true);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) threads.emplace_back(writeSeries, 0, t);
+  for (auto& thread : threads) thread.join();
   for (pid_t pid : children) {
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);

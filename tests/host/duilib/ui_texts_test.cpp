@@ -1,5 +1,7 @@
-// The shipped string tables: the same keys in every language, every key the code names, and
-// every pattern formattable by ICU.
+// UICulture's texts by language, and the shipped string tables: the same keys in every language,
+// every key the code names, and every pattern formattable by ICU.
+#include "DuiLib/UICulture.h"
+
 #include <gtest/gtest.h>
 #include <unicode/fmtable.h>
 #include <unicode/locid.h>
@@ -8,13 +10,15 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 
+#include "host/scoped_env.h"
+#include "support/log_capture.h"
 #include "support/test_env.h"
 
 namespace {
@@ -26,9 +30,7 @@ const char* const kLanguages[] = {"en-US", "zh-CN"};
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // Every entry must be a text; a table that is not JSON fails the whole suite.
@@ -53,25 +55,19 @@ class StringTables : public ::testing::Test {
 };
 std::map<std::string, Table> StringTables::tables_;
 
-TEST_F(StringTables, EveryLanguageHoldsTheSameKeysAndPlaceholders) {
+// Every pattern takes the count (or preformatted number) the code passes as its one argument.
+TEST_F(StringTables, EveryLanguageHoldsTheSameKeysAndPlaceholdersAndEveryPatternFormatsThroughIcu) {
   const Table& english = Get("en-US");
   ASSERT_GT(english.size(), 150u);
   for (const char* language : kLanguages) {
     EXPECT_EQ(Get(language).size(), english.size()) << language;
-    for (const auto& [key, text] : english) {
+    for (const auto& [key, englishText] : english) {
       const auto it = Get(language).find(key);
       ASSERT_NE(it, Get(language).end()) << language << " lacks " << key;
-      EXPECT_EQ(it->second.find("{0") != std::string::npos, text.find("{0") != std::string::npos)
-          << language << " " << key << ": " << it->second;
-    }
-  }
-}
-
-// Every pattern takes the count (or preformatted number) the code passes as its one argument.
-TEST_F(StringTables, EveryPatternFormatsThroughIcu) {
-  for (const char* language : kLanguages) {
-    for (const auto& [key, text] : Get(language)) {
-      if (text.find("{0") == std::string::npos) continue;
+      const std::string& text = it->second;
+      const bool pattern = text.find("{0") != std::string::npos;
+      EXPECT_EQ(pattern, englishText.find("{0") != std::string::npos) << language << " " << key << ": " << text;
+      if (!pattern) continue;
       UErrorCode status = U_ZERO_ERROR;
       icu::MessageFormat format(icu::UnicodeString::fromUTF8(text), icu::Locale(language), status);
       ASSERT_TRUE(U_SUCCESS(status)) << language << " " << key << ": " << u_errorName(status);
@@ -116,6 +112,73 @@ TEST_F(StringTables, EveryKeyNamedInTheSourcesHasAText) {
     }
   }
   EXPECT_GT(filesWithKeys, 0u) << "no source under " << root << " names a key: wrong root?";
+}
+
+std::string Profile(const std::string& language) { return R"({"host": {"userLanguage": ")" + language + R"("}})"; }
+
+// An application directory of the test's own, holding the string tables the test writes.
+class UICultureTest : public ::testing::Test {
+ protected:
+  UICultureTest() : appDir_("SYSDIAGNOSE_APP_DIR", scratch_.path().string()) {
+    fs::create_directories(scratch_.path() / "lang");
+    WriteTable("en-US", R"({"GREETING": "Hello", "ONLY_EN": "English only",
+                            "FILES": "{0, plural, one {# file} other {# files}}"})");
+    WriteTable("zh-CN", R"({"GREETING": "你好", "FILES": "{0} 个文件"})");
+  }
+  ~UICultureTest() override { testenv::UseEmptyMachine(); }
+
+  void WriteTable(const std::string& language, const std::string& json) {
+    std::ofstream(scratch_.path() / "lang" / (language + ".json"), std::ios::binary) << json;
+  }
+
+  UICulture& culture = UICulture::GetInstance();
+
+ private:
+  testenv::ScopedDataDir scratch_;
+  testenv::ScopedEnv appDir_;
+};
+
+TEST_F(UICultureTest, TextFollowsTheLanguageFallingBackToEnglishThenToTheKey) {
+  testenv::UseMachine(Profile("zh-CN"));
+  EXPECT_EQ(culture.GetString(u"GREETING"), u"你好");
+  EXPECT_EQ(culture.GetString(u"ONLY_EN"), u"English only");
+  EXPECT_EQ(culture.GetString(u"IDS_NOWHERE"), u"IDS_NOWHERE");
+
+  testenv::UseMachine(Profile("fr-FR"));
+  EXPECT_EQ(culture.GetString(u"GREETING"), u"Hello");
+  testenv::UseEmptyMachine();
+  EXPECT_EQ(culture.GetString(u"GREETING"), u"Hello");
+}
+
+TEST_F(UICultureTest, MultiVarStrFormatsAnIntegerWithTheLanguagesRules) {
+  testenv::UseMachine(Profile("en-US"));
+  EXPECT_EQ(culture.GetMultiVarStr(u"FILES", {1}), u"1 file");
+  EXPECT_EQ(culture.GetMultiVarStr(u"FILES", {3}), u"3 files");
+  EXPECT_EQ(culture.GetMultiVarStr(u"IDS_NOWHERE", {2}), u"IDS_NOWHERE");
+
+  testenv::UseMachine(Profile("zh-CN"));
+  EXPECT_EQ(culture.GetMultiVarStr(u"FILES", {3}), u"3 个文件");
+}
+
+TEST_F(UICultureTest, ParseBindResolvesOnlyTheBindForm) {
+  EXPECT_EQ(culture.ParseBind(u"bind='GREETING'"), u"Hello");
+  EXPECT_EQ(culture.ParseBind(u"bind='IDS_NOWHERE'"), u"IDS_NOWHERE");
+  for (const char16_t* plain : {u"GREETING", u"bind='GREETING", u"bind=''", u" bind='GREETING'"}) {
+    EXPECT_EQ(culture.ParseBind(plain), plain);
+  }
+}
+
+TEST_F(UICultureTest, MalformedTableIsLoggedOnceAndReadsAsEmpty) {
+  WriteTable("zh-CN", R"({"GREETING": "你好",)");
+  testenv::UseMachine(Profile("zh-CN"));
+  testenv::LogCapture log;
+
+  EXPECT_EQ(culture.GetString(u"GREETING"), u"Hello");
+  culture.GetString(u"GREETING");
+
+  const auto errors = log.LinesAtLeast(log4cplus::ERROR_LOG_LEVEL);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].message.find("zh-CN.json"), std::string::npos) << errors[0].message;
 }
 
 }  // namespace

@@ -1,11 +1,10 @@
-// The kernel's text files, read from the recorded machines and from a few lines next to the test.
-#include "machine/linux/proc_parsers.h"
+// The kernel's text files (read from the recorded machines and from a few lines next to the test),
+// and its binary ones: EDID and DMI.
+#include "machine/linux/binary_parsers.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
+#include "machine/linux/proc_parsers.h"
 #include "machine/linux/sysfs_root.h"
 #include "support/test_env.h"
 
@@ -16,25 +15,22 @@ std::string Recorded(std::string_view machine, std::string_view path) {
   return SysfsRoot(testenv::RecordedMachinePath(machine)).Read(path).value_or("");
 }
 
-TEST(ProcParsers, CpuInfoCountsThreadsAndDistinctCoresOfTheRecordedMachines) {
+std::vector<uint8_t> RecordedBytes(std::string_view machine, std::string_view path) {
+  const std::string text = Recorded(machine, path);
+  return {text.begin(), text.end()};
+}
+
+TEST(ProcParsers, CpuInfoCountsThreadsAndDistinctCoresOrACorePerThreadWithoutTopology) {
   struct Case {
-    const char* machine;
-    const char* model;
-    const char* vendor;
+    const char *machine, *model, *vendor;
     uint32_t cores, threads;
   };
   for (const Case& c : {Case{"notebook", "11th Gen Intel(R) Core(TM) i7-1165G7 @ 2.80GHz", "GenuineIntel", 4, 8},
                         Case{"desktop", "AMD Ryzen 5 5600G with Radeon Graphics", "AuthenticAMD", 6, 12}}) {
     const CpuInfo info = ParseCpuInfo(Recorded(c.machine, "/proc/cpuinfo"));
-    EXPECT_EQ(info.model, c.model) << c.machine;
-    EXPECT_EQ(info.vendor, c.vendor) << c.machine;
-    EXPECT_EQ(info.cores, c.cores) << c.machine;
-    EXPECT_EQ(info.threads, c.threads) << c.machine;
+    EXPECT_EQ(std::tie(info.model, info.vendor, info.cores, info.threads), std::tie(c.model, c.vendor, c.cores, c.threads));
     EXPECT_TRUE(info.flags.contains("sse4_2")) << c.machine;
   }
-}
-
-TEST(ProcParsers, CpuInfoWithoutTopologyCountsACorePerThread) {
   const CpuInfo info = ParseCpuInfo("processor\t: 0\nmodel name\t: Virtual CPU\n\nprocessor\t: 1\nmodel name\t: Virtual CPU\n");
   EXPECT_EQ(info.threads, 2u);
   EXPECT_EQ(info.cores, 2u);
@@ -82,6 +78,48 @@ TEST(ProcParsers, SmallFormats) {
     EXPECT_EQ(ParseNumber(text), value) << text;
   }
   EXPECT_EQ(ParseNumber("8000000", 16), 0x8000000u);
+}
+
+// Both panels carry a serial-number descriptor before the name; the notebook's also an
+// alphanumeric one ("AUO"). Only the display-name descriptor names the monitor.
+TEST(BinaryParsers, EdidNamesTheMonitorFromItsNameDescriptorAndRefusesAShortOrHeaderlessBlock) {
+  struct Case {
+    const char *machine, *connector, *name, *maker;
+    uint32_t width, height, refresh;
+  };
+  for (const Case& c : {Case{"notebook", "/sys/class/drm/card0-eDP-1/edid", "B140HAN04.2", "AUO", 1920, 1080, 60},
+                        Case{"desktop", "/sys/class/drm/card1-DP-1/edid", "DELL U2720Q", "DEL", 3840, 2160, 60}}) {
+    const auto edid = ParseEdid(RecordedBytes(c.machine, c.connector));
+    ASSERT_TRUE(edid) << c.machine;
+    EXPECT_EQ(std::tie(edid->monitorName, edid->manufacturer, edid->width, edid->height, edid->refreshHz),
+              std::tie(c.name, c.maker, c.width, c.height, c.refresh));
+  }
+  auto edid = RecordedBytes("notebook", "/sys/class/drm/card0-eDP-1/edid");
+  EXPECT_FALSE(ParseEdid(std::span(edid).first(127)));
+  edid[0] = 0x01;
+  EXPECT_FALSE(ParseEdid(edid));
+  EXPECT_FALSE(ParseEdid({}));
+}
+
+TEST(BinaryParsers, DmiMemoryDevicesReadSizeSpeedAndStringsSkipEmptySlotsAndRefuseABadLength) {
+  const auto first = ParseDmiStructure(RecordedBytes("notebook", "/sys/firmware/dmi/entries/17-0/raw"));
+  const auto empty = ParseDmiStructure(RecordedBytes("notebook", "/sys/firmware/dmi/entries/17-1/raw"));
+  const auto extended = ParseDmiStructure(RecordedBytes("notebook", "/sys/firmware/dmi/entries/17-2/raw"));
+  ASSERT_TRUE(first && empty && extended);
+
+  const auto module = MemoryDeviceOf(*first);
+  ASSERT_TRUE(module);
+  EXPECT_EQ(module->sizeMB, 8192u);
+  EXPECT_EQ(module->speedMHz, 3200u);
+  EXPECT_EQ(module->locator, "ChannelA-DIMM0");
+  EXPECT_EQ(module->manufacturer, "Samsung");
+  EXPECT_EQ(module->partNumber, "M471A1K43DB1-CWE");
+  EXPECT_FALSE(MemoryDeviceOf(*empty));
+  EXPECT_EQ(MemoryDeviceOf(*extended)->sizeMB, 8192u);  // size 0x7FFF: the extended size field
+  EXPECT_EQ(ExternalClockOf(*first), 0u);
+  EXPECT_EQ(ExternalClockOf(*ParseDmiStructure(RecordedBytes("notebook", "/sys/firmware/dmi/entries/4-0/raw"))), 100u);
+  EXPECT_FALSE(ParseDmiStructure(std::vector<uint8_t>{17, 0x28, 0, 0})) << "longer than its bytes";
+  EXPECT_FALSE(ParseDmiStructure(std::vector<uint8_t>{17, 2, 0, 0})) << "shorter than a header";
 }
 
 }  // namespace

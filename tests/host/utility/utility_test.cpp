@@ -1,0 +1,109 @@
+// The utility library: the logger, text trimming, Windows-style paths, JSON of pairs, and the host facts
+// (SystemInfo, CPKTSoftShelf, ProductFeature) from the machine profile's "host" section.
+#include "utility/DE.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/paths.h"
+#include "support/log_capture.h"
+#include "support/test_env.h"
+#include "utility/CPKTSoftShelf.h"
+#include "utility/JsonSdk.h"
+#include "utility/Logger.h"
+#include "utility/ProductFeature.h"
+#include "utility/SystemInfo.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The logger opens its file once per process, in the data directory of that moment: configure it
+// before any test moves the data directory, and remember where it went.
+class LoggerFirst : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    logDirectory = platform::DataDirectory();
+    GetLogger();
+  }
+  static inline std::string logDirectory;
+};
+[[maybe_unused]] const auto* const kLoggerFirst = ::testing::AddGlobalTestEnvironment(new LoggerFirst);
+
+TEST(Logger, WarnWritesTheQualifiedNameWithTheSourcePlaceToTheLogFile) {
+  testenv::LogCapture log;
+  hostlog::Warn("OnRecvSample enter 5f3a", "zel::sysdiagnose::UploadWnd::OnRecvSample", "zel_wnd_upload", 42,
+                "void zel::sysdiagnose::UploadWnd::OnRecvSample()");
+
+  const auto lines = log.Lines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].level, log4cplus::WARN_LOG_LEVEL);
+  EXPECT_EQ(lines[0].message, "OnRecvSample enter 5f3a(zel::sysdiagnose::UploadWnd::OnRecvSample)");
+  EXPECT_EQ(lines[0].function, "void zel::sysdiagnose::UploadWnd::OnRecvSample()");
+
+  std::ifstream in(LoggerFirst::logDirectory + "/sysdiagnose.log");
+  std::ostringstream file;
+  file << in.rdbuf();
+  EXPECT_NE(file.str().find("zel_wnd_upload:42 OnRecvSample enter 5f3a(zel::sysdiagnose::UploadWnd::OnRecvSample)"),
+            std::string::npos)
+      << file.str();
+}
+
+TEST(DE, TrimSPRemovesBlanksAtBothEndsOnly) {
+  EXPECT_EQ(DE::TrimSP(u"  Intel(R) Core(TM) i7 \t\r\n"), u"Intel(R) Core(TM) i7");
+  EXPECT_EQ(DE::TrimSP(u" \t\r\n "), u"");
+}
+
+TEST(DE, FileExistsTakesAWindowsStylePathAndIgnoresDirectories) {
+  testenv::ScopedDataDir dir;
+  fs::create_directories(dir.path() / "config");
+  const std::string windowsPath = dir.path().string() + "\\config\\SysdiagnoseList.xml";
+  EXPECT_FALSE(DE::FileExists(windowsPath));
+  EXPECT_FALSE(DE::FileExists(dir.path().string() + "\\config"));
+
+  std::ofstream(dir.path() / "config" / "SysdiagnoseList.xml") << "<root/>";
+  EXPECT_TRUE(DE::FileExists(windowsPath));
+}
+
+TEST(JsonSdk, VectorToJsonKeepsThePairsInTheirOrderAndEscapes) {
+  std::string out;
+  ASSERT_TRUE(JsonSdk::VectorToJson(out, {{"zeta", "1"}, {"alpha", "say \"hi\""}, {"mid", "3"}}));
+  EXPECT_EQ(out, R"({"zeta":"1","alpha":"say \"hi\"","mid":"3"})");
+}
+
+class HostFactsTest : public ::testing::Test {
+ protected:
+  ~HostFactsTest() override { testenv::UseEmptyMachine(); }
+};
+
+TEST_F(HostFactsTest, LanguageFeaturesAndFingerprintComeFromTheProfile) {
+  testenv::UseMachine(R"({"host": {"userLanguage": "zh-CN", "features": {"AppLogUpload": false},
+                                   "fingerprint": {"status": 3, "present": false}},
+                          "hardware": {"biometric": {"name": "Goodix"}}})");
+  EXPECT_EQ(SystemInfo::getCurrentUserLanguage(), u"zh-CN");
+  auto& shelf = CPKTSoftShelf::GetInstance();
+  EXPECT_FALSE(shelf.IsSupportPlugin("AppLogUpload"));
+  EXPECT_TRUE(shelf.IsSupportPlugin("never_listed"));
+  bool present = true;
+  EXPECT_EQ(ProductAdapt::ProductFeature::GetInstance().GetFingerprintStatus(present), 3);
+  EXPECT_FALSE(present);
+}
+
+TEST_F(HostFactsTest, WithoutAHostSectionEnglishAllFeaturesAndTheHardwaresFingerprint) {
+  testenv::UseMachine(R"({"hardware": {"biometric": {"name": "Goodix", "manufacturer": "Goodix"}}})");
+  EXPECT_EQ(SystemInfo::getCurrentUserLanguage(), u"en-US");
+  EXPECT_TRUE(CPKTSoftShelf::GetInstance().IsSupportPlugin("AppLogUpload"));
+  bool present = false;
+  EXPECT_EQ(ProductAdapt::ProductFeature::GetInstance().GetFingerprintStatus(present), 0);
+  EXPECT_TRUE(present);
+
+  testenv::UseMachine(R"({"hardware": {"cpu": {"name": "x"}}})");
+  ProductAdapt::ProductFeature::GetInstance().GetFingerprintStatus(present);
+  EXPECT_FALSE(present);
+}
+
+}  // namespace
