@@ -55,8 +55,11 @@ TEST(CommandLine, WarningsGoToTheLogFileAndToStderrOnlyWhenVerbose) {
 
 TEST(CommandLine, UsageAndProfileErrorsAreOneLineAndExitTwo) {
   testenv::ScopedDataDir data;
-  const std::string misspelt = (data.path() / "bad.json").string();
+  const std::string misspelt = (data.path() / "bad.json").string(), notJson = (data.path() / "not.json").string();
+  const std::string brokenLayout = (data.path() / "broken.xml").string();
   std::ofstream(misspelt) << R"({"hardware": {"cpu": {"nmae": "x"}}})";
+  std::ofstream(notJson) << "{\n  \"host\": nope\n}\n";
+  std::ofstream(brokenLayout) << "<Window><VerticalLayout></Window>";
   const struct {
     std::vector<std::string> args;
     std::string says;
@@ -70,6 +73,12 @@ TEST(CommandLine, UsageAndProfileErrorsAreOneLineAndExitTwo) {
       {{"scan", "--days", "1"}, "unknown argument '--days'"},
       {{"machine", "a.json", "b.json"}, "one machine profile FILE, not several"},
       {{"machine", "--data-dir", "/tmp", "a.json"}, "unknown argument '--data-dir'"},
+      {{"machine", notJson}, notJson + ":2:12: malformed JSON"},
+      {{"machine", "/nonexistent/machine.json"}, "/nonexistent/machine.json: cannot open"},
+      {{"layout", "/nonexistent/layout.xml"}, "cannot read /nonexistent/layout.xml"},
+      {{"layout", brokenLayout, "--json"}, "malformed XML"},
+      {{"layout"}, "a layout FILE is needed"},
+      {{"layout", brokenLayout, "--json", "--html"}, "--html or --json, not both"},
   };
   for (const auto& c : cases) {
     const auto run = testenv::RunHostProgram(c.args);
