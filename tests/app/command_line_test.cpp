@@ -1,5 +1,6 @@
-// What every command of `sysdiagnose-host` does alike: a quiet stderr unless --verbose, a data
-// directory checked before anything runs, private data files, and --json documents.
+// `sysdiagnose-host` run as the built program: what every command does alike (a quiet stderr unless
+// --verbose, a data directory checked before anything runs, private data files, --json documents)
+// and the doctor's and diagnosis's results on the sample notebooks.
 #include <gmock/gmock.h>
 #include <sys/stat.h>
 
@@ -19,6 +20,13 @@ using ::testing::Not;
 using json = nlohmann::json;
 
 std::string Machine(const char* name) { return testenv::ResourcePath(std::string("machines/") + name); }
+
+// Each category's state in a health-check report: 2 normal, 3 abnormal.
+std::map<std::string, int> StatesIn(const json& report) {
+  std::map<std::string, int> states;
+  for (const json& item : report["vecItems"]) states[item["strName"]] = item["nState"];
+  return states;
+}
 
 size_t Lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
 
@@ -120,6 +128,7 @@ TEST(CommandLine, AnUnusableDataDirectoryIsOneLineAndExitTwoBeforeAnythingRuns) 
     std::string directory;
   } cases[] = {
       {{"history", "--data-dir", "/proc/self"}, "/proc/self"},
+      {{"diagnose", "--data-dir", "/proc/self", "--machine", Machine("faulty-notebook.json")}, "/proc/self"},
       {{"diagnose", "--data-dir", file + "/data", "--machine", Machine("faulty-notebook.json")}, file + "/data"},
       {{"doctor", "--data-dir", file}, file},
       {{"scan", "--data-dir", file + "/data"}, file + "/data"},
@@ -133,15 +142,36 @@ TEST(CommandLine, AnUnusableDataDirectoryIsOneLineAndExitTwoBeforeAnythingRuns) 
   }
 }
 
-TEST(CommandLine, TheDataDirectoryAndEveryFileInItArePrivateWhateverTheUmask) {
+TEST(CommandLine, DiagnoseShowsTheDetectPageAsItAppearsAndKeepsItsDataPrivateWhateverTheUmask) {
   testenv::ScopedDataDir scratch;
   const fs::path data = scratch.path() / "fresh";
   const mode_t previous = umask(022);
   const auto run = [&] {
     return testenv::RunHostProgram({"diagnose", "--repair", "--data-dir", data.string(), "--machine",
-                                    Machine("faulty-notebook.json"), "network", "bluetooth"});
+                                    Machine("faulty-notebook.json"), "memory", "audio", "network", "bluetooth"});
   };
-  ASSERT_EQ(run().status, 0);
+  const auto first = run();
+  ASSERT_EQ(first.status, 0) << first.err;
+  // the page's texts, in the order the page shows them
+  const std::vector<std::string> inOrder = {
+      "Diagnosing your hardware\u2026\n",
+      "  FAIL Pseudo-random data test\n",
+      "  => Memory: abnormal\n",
+      "  => Audio: normal\n",
+      "  FAIL Wireless switch: The wireless network adapter is not working properly.\n",
+      "Diagnosis complete\n3 categories need attention. Send the diagnosis logs\n",
+      "Repairing\u2026\n",
+      "  ok   Wireless switch\n",
+      "  => Network Adapter: normal\n",
+      "Some problems could not be repaired\n1 category still has problems.\n",
+  };
+  size_t at = 0;
+  for (const std::string& text : inOrder) {
+    const size_t found = first.out.find(text, at);
+    ASSERT_NE(found, std::string::npos) << "no '" << text << "' after offset " << at << " of:\n" << first.out;
+    at = found + text.size();
+  }
+
   // Files another program left readable, kept aside as unreadable on the next run.
   for (const char* name : {"history.db", "registry.json"}) {
     fs::remove(data / name);
@@ -162,6 +192,39 @@ TEST(CommandLine, TheDataDirectoryAndEveryFileInItArePrivateWhateverTheUmask) {
     EXPECT_TRUE(std::any_of(names.begin(), names.end(), [&](const std::string& n) { return n.starts_with(expected); }))
         << expected;
   }
+}
+
+TEST(DoctorCommand, ReportsEveryCategoryThenRepairsWhatTheNotebookCanAndConfirmsIt) {
+  testenv::ScopedDataDir data;
+  const auto run = testenv::RunHostProgram({"doctor", "--repair", "--json", "--machine", Machine("faulty-notebook.json")});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const json reports = json::parse(run.out);
+
+  // the detection: one report before and one after each of the twelve categories, the last finished
+  ASSERT_GT(reports.size(), 48u);
+  for (size_t i = 0; i < 24; ++i) {
+    EXPECT_EQ(reports[i]["bFinished"], i == 23 ? 1 : 0) << i;
+    EXPECT_EQ(reports[i]["nModuleId"], 0x390000);
+    EXPECT_EQ(reports[i]["nTime"], 1860000);
+  }
+  std::map<std::string, int> states = {{"Processor", 2}, {"Mainboard", 2}, {"Memory", 3}, {"Storage", 2},
+                                       {"Graphics", 2}, {"Display", 2}, {"Audio", 2}, {"Battery", 3}, {"Keyboard", 3},
+                                       {"Network Adapter", 3}, {"Bluetooth", 3}, {"Fingerprint Reader", 2}};
+  EXPECT_EQ(StatesIn(reports[23]), states);
+  EXPECT_THAT(Find(reports[23]["vecItems"], "strName", "Graphics")["strHardware"].get<std::string>(),
+              HasSubstr("Intel(R) UHD Graphics 620"));
+  EXPECT_EQ(reports[23]["strSummaryKey"], "IDS_HARDWARE_DETECT_DOCTOR_ABNORMAL_NUM");
+
+  // the confirming detection: Wi-Fi's and the keyboard's repairs fix them, Bluetooth's fails, memory has none
+  states["Network Adapter"] = states["Keyboard"] = 2;
+  EXPECT_EQ(reports.back()["bFinished"], 1);
+  EXPECT_EQ(StatesIn(reports.back()), states);
+
+  std::ifstream registry(data.path() / "registry.json");
+  EXPECT_EQ(json::parse(registry)["HKEY_CURRENT_USER"]["\\SOFTWARE\\Nexwarden\\HardareDetectRepair"]["Numbers"], 2);
+  const auto history = testenv::RunHostProgram({"history", "--machine", Machine("faulty-notebook.json")});
+  EXPECT_EQ(history.status, 0) << history.err;
+  EXPECT_THAT(history.out, HasSubstr("abnormal"));
 }
 
 // ---- --json: one document on stdout, nothing else there ---------------------------------------
