@@ -73,8 +73,10 @@ TEST(CommandLine, CommandsPrintTheirResultAndWarnInTheLogFileAndOnStderrOnlyWhen
   }
 }
 
-TEST(CommandLine, UsageAndProfileErrorsAreOneLineAndExitTwo) {
+TEST(CommandLine, UsageProfileAndDataDirectoryErrorsAreOneLineAndExitTwoBeforeAnythingRuns) {
   testenv::ScopedDataDir data;
+  const std::string file = (data.path() / "a-file").string();
+  std::ofstream(file) << "not a directory";
   const std::string misspelt = (data.path() / "bad.json").string(), notJson = (data.path() / "not.json").string();
   const std::string brokenLayout = (data.path() / "broken.xml").string();
   std::ofstream(misspelt) << R"({"hardware": {"cpu": {"nmae": "x"}}})";
@@ -99,6 +101,13 @@ TEST(CommandLine, UsageAndProfileErrorsAreOneLineAndExitTwo) {
       {{"layout", brokenLayout, "--json"}, "malformed XML"},
       {{"layout"}, "a layout FILE is needed"},
       {{"layout", brokenLayout, "--json", "--html"}, "--html or --json, not both"},
+      {{"history", "--data-dir", "/proc/self"}, "data directory /proc/self: cannot create a file in it"},
+      {{"diagnose", "--data-dir", "/proc/self", "--machine", Machine("faulty-notebook.json")},
+       "data directory /proc/self: cannot create a file in it"},
+      {{"diagnose", "--data-dir", file + "/data", "--machine", Machine("faulty-notebook.json")},
+       "data directory " + file + "/data: cannot be created"},
+      {{"doctor", "--data-dir", file}, "data directory " + file + ": is not a directory"},
+      {{"scan", "--data-dir", file + "/data"}, "data directory " + file + "/data: cannot be created"},
   };
   for (const auto& c : cases) {
     const auto run = testenv::RunHostProgram(c.args);
@@ -117,29 +126,6 @@ TEST(CommandLine, UsageAndProfileErrorsAreOneLineAndExitTwo) {
   const auto help = testenv::RunHostProgram({"machine", "--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("usage: sysdiagnose-host machine [--verbose] [--json] [FILE|DIR]\n", 0), 0u) << help.out;
-}
-
-TEST(CommandLine, AnUnusableDataDirectoryIsOneLineAndExitTwoBeforeAnythingRuns) {
-  testenv::ScopedDataDir data;
-  const std::string file = (data.path() / "a-file").string();
-  std::ofstream(file) << "not a directory";
-  const struct {
-    std::vector<std::string> args;
-    std::string directory;
-  } cases[] = {
-      {{"history", "--data-dir", "/proc/self"}, "/proc/self"},
-      {{"diagnose", "--data-dir", "/proc/self", "--machine", Machine("faulty-notebook.json")}, "/proc/self"},
-      {{"diagnose", "--data-dir", file + "/data", "--machine", Machine("faulty-notebook.json")}, file + "/data"},
-      {{"doctor", "--data-dir", file}, file},
-      {{"scan", "--data-dir", file + "/data"}, file + "/data"},
-  };
-  for (const auto& c : cases) {
-    const auto run = testenv::RunHostProgram(c.args);
-    EXPECT_EQ(run.status, 2) << c.args[0];
-    EXPECT_EQ(run.out, "") << c.args[0];
-    EXPECT_EQ(Lines(run.err), 1u) << run.err;
-    EXPECT_THAT(run.err, HasSubstr("data directory " + c.directory + ": ")) << c.args[0];
-  }
 }
 
 TEST(CommandLine, DiagnoseShowsTheDetectPageAsItAppearsAndKeepsItsDataPrivateWhateverTheUmask) {
@@ -233,13 +219,12 @@ json JsonOf(const std::vector<std::string>& args) {
   const auto run = testenv::RunHostProgram(args);
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
-  return json::parse(run.out, nullptr, /*allow_exceptions=*/false);
+  return json::parse(run.out);  // throws, failing the test, unless stdout is one JSON document
 }
 
 TEST(CommandLine, ScanJsonIsWhatTheScanPageShows) {
   testenv::ScopedDataDir data;
   const json scan = JsonOf({"scan", "--json", "--machine", Machine("faulty-notebook.json")});
-  ASSERT_FALSE(scan.is_discarded());
 
   EXPECT_EQ(scan["title"], "Scan complete. Choose the hardware to diagnose.");
   EXPECT_EQ(scan["subtitle"], "12 categories selected");
@@ -263,7 +248,6 @@ TEST(CommandLine, DiagnoseJsonIsWhatTheDetectPageShowsAndTheHistoryJsonThenShows
 
   const json run = JsonOf({"diagnose", "--json", "--repair", "--machine", Machine("faulty-notebook.json"), "memory",
                            "network"});
-  ASSERT_FALSE(run.is_discarded());
 
   EXPECT_EQ(run["ending"], "finished");
   const json& detect = run["detect"];
@@ -285,7 +269,6 @@ TEST(CommandLine, DiagnoseJsonIsWhatTheDetectPageShowsAndTheHistoryJsonThenShows
   EXPECT_EQ(Find(network["checks"], "name", "Wireless switch")["look"], "passed");
 
   const json history = JsonOf({"history", "--json", "--days", "1"});
-  ASSERT_FALSE(history.is_discarded());
   EXPECT_EQ(history["subtitle"], "The last diagnosis found a problem in 1 category.");
   ASSERT_EQ(history["runs"].size(), 1u);
   const json& latest = history["runs"][0];  // the repair's run
