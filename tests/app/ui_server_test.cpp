@@ -61,7 +61,7 @@ class UiServerTest : public ::testing::Test {
   std::unique_ptr<httplib::Client> client;
 };
 
-TEST_F(UiServerTest, ARequestWithoutTheTokenIsRefused) {
+TEST_F(UiServerTest, OnlyARequestWithTheTokenIsServedAndOnlyOnLoopback) {
   const struct {
     std::string target;
     int status;
@@ -83,16 +83,13 @@ TEST_F(UiServerTest, ARequestWithoutTheTokenIsRefused) {
   EXPECT_EQ(server.Url(), "http://127.0.0.1:" + std::to_string(server.Port()) + "/?token=" + server.Token());
   EXPECT_EQ(server.Token().size(), 32u);
   EXPECT_NE(server.Token(), app::NewToken());
-}
 
-TEST_F(UiServerTest, TheServerListensOnLoopbackOnly) {
   // /proc/net/tcp lists listening sockets (state 0A) by local address, in hexadecimal.
   std::ifstream table("/proc/net/tcp");
-  std::string line;
   std::vector<std::string> addresses;
   char port[8];
   std::snprintf(port, sizeof port, ":%04X", server.Port());
-  while (std::getline(table, line)) {
+  for (std::string line; std::getline(table, line);) {
     std::istringstream fields(line);
     std::string slot, local, remote, state;
     fields >> slot >> local >> remote >> state;
