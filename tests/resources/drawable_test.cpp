@@ -58,24 +58,22 @@ uint32_t BigEndian32(const std::string& bytes, size_t at) {
   return value;
 }
 
-Png Broken(std::string why) {
-  Png png;
-  png.error = std::move(why);
-  return png;
-}
-
 // Signature, then the chunks walked end to end: IHDR first, image data, IEND last.
 Png ReadPng(const std::string& relative) {
   Png png;
+  const auto broken = [&png](std::string why) {
+    png.error = std::move(why);
+    return png;
+  };
   const fs::path file = fs::path(platform::AppDirectory()) / "drawable" / "hardware" / relative;
   std::ifstream in(file, std::ios::binary);
-  if (!in.is_open()) return Broken("cannot read " + file.string());
+  if (!in.is_open()) return broken("cannot read " + file.string());
   png.bytes.assign(std::istreambuf_iterator<char>(in), {});
-  if (png.bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return Broken("no PNG signature");
+  if (png.bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return broken("no PNG signature");
   std::vector<std::string> chunks;
   for (size_t at = 8; at + 12 <= png.bytes.size();) {
     const uint32_t length = BigEndian32(png.bytes, at);
-    if (length > png.bytes.size() - at - 12) return Broken("chunk runs past the end");
+    if (length > png.bytes.size() - at - 12) return broken("chunk runs past the end");
     chunks.push_back(png.bytes.substr(at + 4, 4));
     if (chunks.size() == 1 && chunks[0] == "IHDR" && length == 13) {
       png.width = BigEndian32(png.bytes, at + 8);
@@ -85,9 +83,9 @@ Png ReadPng(const std::string& relative) {
     }
     at += 12 + length;
   }
-  if (chunks.empty() || chunks.front() != "IHDR" || png.width == 0) return Broken("no IHDR first");
-  if (std::find(chunks.begin(), chunks.end(), "IDAT") == chunks.end()) return Broken("no image data");
-  if (chunks.back() != "IEND") return Broken("truncated: no IEND last");
+  if (chunks.empty() || chunks.front() != "IHDR" || png.width == 0) return broken("no IHDR first");
+  if (std::find(chunks.begin(), chunks.end(), "IDAT") == chunks.end()) return broken("no image data");
+  if (chunks.back() != "IEND") return broken("truncated: no IEND last");
   return png;
 }
 
