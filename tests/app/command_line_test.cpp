@@ -1,12 +1,15 @@
 // `sysdiagnose-host` run as the built program: what every command does alike (a quiet stderr unless
-// --verbose, a data directory checked before anything runs, private data files, --json documents)
-// and the doctor's and diagnosis's results on the sample notebooks.
+// --verbose, a data directory checked before anything runs, private data files, --json documents),
+// the doctor's and diagnosis's results, and `machine` and `scan` on sample, recorded and running machines.
 #include <gmock/gmock.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "host/scoped_env.h"
 #include "support/host_program.h"
@@ -16,6 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using ::testing::MatchesRegex;
 using ::testing::Not;
 using json = nlohmann::json;
 
@@ -29,6 +33,40 @@ std::map<std::string, int> StatesIn(const json& report) {
 }
 
 size_t Lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+
+// The value of the first report line whose label is `label`.
+std::string ValueOf(const std::string& report, std::string_view label) {
+  std::istringstream lines(report);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t start = line.find_first_not_of(' ');
+    if (start == std::string::npos || line.compare(start, label.size(), label) != 0) continue;
+    const size_t value = line.find_first_not_of(' ', start + label.size());
+    if (value != std::string::npos && value > start + label.size()) return line.substr(value);
+  }
+  return "<no line " + std::string(label) + ">";
+}
+
+// What `lsblk` says the disks are: name and size in bytes, zram (compressed memory) left out.
+std::vector<std::pair<std::string, uint64_t>> LsblkDisks() {
+  std::vector<std::pair<std::string, uint64_t>> disks;
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen("lsblk -d -n -b -o NAME,SIZE,TYPE 2>/dev/null", "r"), pclose);
+  for (char line[256], name[128], type[32]; pipe && fgets(line, sizeof line, pipe.get());) {
+    unsigned long long size = 0;
+    if (std::sscanf(line, "%127s %llu %31s", name, &size, type) == 3 && std::string(type) == "disk" && size != 0 &&
+        std::string(name).rfind("zram", 0) != 0) {
+      disks.emplace_back(name, size);
+    }
+  }
+  return disks;
+}
+
+// What a command run with --json prints: one document on stdout, nothing else there.
+json JsonOf(const std::vector<std::string>& args) {
+  const auto run = testenv::RunHostProgram(args);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  return json::parse(run.out);  // throws, failing the test, unless stdout is one JSON document
+}
 
 // The one element of `list` whose `key` is `value`.
 const json& Find(const json& list, const char* key, const json& value) {
@@ -182,9 +220,7 @@ TEST(CommandLine, DiagnoseShowsTheDetectPageAsItAppearsAndKeepsItsDataPrivateWha
 
 TEST(DoctorCommand, ReportsEveryCategoryThenRepairsWhatTheNotebookCanAndConfirmsIt) {
   testenv::ScopedDataDir data;
-  const auto run = testenv::RunHostProgram({"doctor", "--repair", "--json", "--machine", Machine("faulty-notebook.json")});
-  ASSERT_EQ(run.status, 0) << run.err;
-  const json reports = json::parse(run.out);
+  const json reports = JsonOf({"doctor", "--repair", "--json", "--machine", Machine("faulty-notebook.json")});
 
   // the detection: one report before and one after each of the twelve categories, the last finished
   ASSERT_GT(reports.size(), 48u);
@@ -213,14 +249,7 @@ TEST(DoctorCommand, ReportsEveryCategoryThenRepairsWhatTheNotebookCanAndConfirms
   EXPECT_THAT(history.out, HasSubstr("abnormal"));
 }
 
-// ---- --json: one document on stdout, nothing else there ---------------------------------------
-
-json JsonOf(const std::vector<std::string>& args) {
-  const auto run = testenv::RunHostProgram(args);
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.err, "");
-  return json::parse(run.out);  // throws, failing the test, unless stdout is one JSON document
-}
+// ---- scan, diagnose and history as --json documents ------------------------------------------
 
 TEST(CommandLine, ScanJsonIsWhatTheScanPageShows) {
   testenv::ScopedDataDir data;
@@ -278,6 +307,101 @@ TEST(CommandLine, DiagnoseJsonIsWhatTheDetectPageShowsAndTheHistoryJsonThenShows
   EXPECT_EQ(Find(latest["categories"], "name", "Processor")["state"], "not diagnosed");
   EXPECT_EQ(latest["normal"], 1);
   EXPECT_EQ(latest["abnormal"], 1);
+}
+
+// ---- machine and scan -----------------------------------------------------------------------
+
+TEST(MachineCommand, DescribesEachMachineWithItsFaultsRepairsAndMissingDevices) {
+  const std::string recorded = testenv::RecordedMachinePath("notebook");
+  const struct {
+    std::string file, firstLine;
+    std::vector<std::pair<const char*, const char*>> values;  // label, regular expression of its value
+  } cases[] = {
+      {Machine("healthy-notebook.json"), Machine("healthy-notebook.json") + ": a valid machine profile", {}},
+      {Machine("faulty-notebook.json"), Machine("faulty-notebook.json") + ": a valid machine profile",
+       {{"wifi.switch", "FAILS, code 4294967293 \\(-3\\).*"}, {"wifi.signal", "passes.*"},
+        {"RepairWifiProblem", ".*then passes: wifi.switch"}, {"RepairBTProblems", "FAILS.*"},
+        {"disks[1]", "NOT HEALTHY.*"}, {"Bluetooth", ".*present"}}},
+      {Machine("desktop.json"), Machine("desktop.json") + ": a valid machine profile",
+       {{"Bluetooth", "absent"}, {"Fingerprint sensor", "absent"}, {"Battery", "absent"},
+        {"bluetooth.supported", "no"}, {"battery.device", "FAILS.*"}}},
+      {recorded, "the Linux machine recorded under " + recorded,
+       {{"Processor", ".*i7-1165G7.*"}, {"Display", "B140HAN04.2, 1920\\*1080, 60 Hz"}, {"wireless", ".*driver iwlwifi.*"},
+        {"wifi.switch", ".*rfkill.*"}, {"RepairBTProblems", "switches Bluetooth back on.*"},
+        {"RepairAudioProblem", "fails and changes nothing"}}},
+  };
+  for (const auto& c : cases) {
+    const auto run = testenv::RunHostProgram({"machine", c.file});
+    EXPECT_EQ(run.status, 0) << c.file << "\n" << run.err;
+    EXPECT_EQ(run.err, "") << c.file;
+    EXPECT_EQ(run.out.substr(0, run.out.find('\n')), c.firstLine);
+    for (const char* section : {"Host", "Hardware", "Checks", "Repairs", "wifi.switch", "RepairBTProblems"}) {
+      EXPECT_THAT(run.out, HasSubstr(section)) << c.file;
+    }
+    for (const auto& [label, value] : c.values) EXPECT_THAT(ValueOf(run.out, label), MatchesRegex(value)) << c.file;
+  }
+}
+
+// The JSON is the profile in the profile's own keys with every default filled in: read back, it
+// describes the same notebook.
+TEST(MachineCommand, JsonIsTheWholeProfileAndReadsBackAsTheSameMachine) {
+  const std::string faulty = Machine("faulty-notebook.json");
+  const json doc = JsonOf({"machine", "--json", faulty});
+
+  EXPECT_EQ(doc["file"], faulty);
+  const json& profile = doc["profile"];
+  EXPECT_EQ(profile["checks"]["wifi"]["switch"]["code"], 4294967293u);
+  EXPECT_EQ(profile["checks"]["wifi"]["switch"]["passed"], false);
+  EXPECT_EQ(profile["checks"]["wifi"]["signal"]["passed"], true);  // not in the file: a passing check
+  EXPECT_EQ(profile["checks"]["bluetooth"]["supported"], true);
+  EXPECT_EQ(profile["checks"]["disks"][1]["smart"][3], 2);
+  EXPECT_EQ(profile["hardware"]["disks"][1]["caption"], "ST1000LM035-1RK172");
+  EXPECT_EQ(profile["repairs"]["RepairBTProblems"]["succeeded"], false);
+  EXPECT_EQ(profile["repairs"]["RepairHotkey"]["succeeded"], true);
+  EXPECT_EQ(profile["logService"]["items"][1]["module"], 7);
+
+  const std::string copy = testing::TempDir() + "round-trip.json";
+  std::ofstream(copy) << profile.dump();
+  EXPECT_EQ(JsonOf({"machine", "--json", copy})["profile"], profile);
+}
+
+TEST(MachineAndScan, WithoutAProfileShowTheProcessorAndDisksOfThisMachine) {
+  testenv::ScopedDataDir dataDir;
+  testenv::ScopedEnv noProfile("SYSDIAGNOSE_MACHINE", std::nullopt);
+  const std::string model = testenv::RunningProcessorModel();  // empty when /proc/cpuinfo names none
+
+  const auto scan = testenv::RunHostProgram({"scan"});
+  ASSERT_EQ(scan.status, 0) << scan.err;
+  EXPECT_THAT(scan.out, HasSubstr("Processor: " + model));
+  for (const auto& [name, bytes] : LsblkDisks()) {
+    const uint64_t gb = bytes / 1000000000;
+    const std::string capacity = gb < 1000 ? std::to_string(gb) + " GB" : std::to_string(gb / 100 / 10) + ".";
+    EXPECT_THAT(scan.out, HasSubstr("Capacity: " + capacity)) << name;
+  }
+  EXPECT_THAT(scan.err, Not(HasSubstr("errno")));
+
+  const auto machine = testenv::RunHostProgram({"machine"});
+  ASSERT_EQ(machine.status, 0) << machine.err;
+  EXPECT_EQ(machine.out.substr(0, machine.out.find('\n')), "this Linux machine");
+  EXPECT_THAT(ValueOf(machine.out, "Processor"), HasSubstr(model));
+  EXPECT_THAT(machine.out, HasSubstr("Not readable here"));
+
+  const json doc = JsonOf({"machine", "--json"});
+  EXPECT_EQ(doc["machine"], "this Linux machine");
+  EXPECT_EQ(doc["diskHealth"].size(), doc["hardware"]["disks"].size());
+  EXPECT_THAT(doc["hardware"]["cpu"]["name"].get<std::string>(), HasSubstr(model));
+}
+
+TEST(ScanCommand, ARecordedMachineNamedAsTheMachineIsScanned) {
+  testenv::ScopedDataDir dataDir;
+
+  const auto run = testenv::RunHostProgram({"scan", "--machine", testenv::RecordedMachinePath("desktop")});
+
+  ASSERT_EQ(run.status, 0) << run.err;
+  for (const char* row : {"Processor: AMD Ryzen 5 5600G with Radeon Graphics", "Model: ST2000DM008-2FR1",
+                          "Capacity: 2.0 TB", "Model: Samsung SSD 870", "Model: DELL U2720Q", "Resolution: 3840*2160"}) {
+    EXPECT_THAT(run.out, HasSubstr(row));
+  }
 }
 
 }  // namespace
