@@ -81,21 +81,24 @@ const json& Find(const json& list, const char* key, const json& value) {
 TEST(CommandLine, CommandsPrintTheirResultAndWarnInTheLogFileAndOnStderrOnlyWhenVerbose) {
   testenv::ScopedDataDir data;
   // The desktop has no Bluetooth: the catalogue warns that it leaves the category out.
-  const std::string warning = "is not support BT, ignore bt item";
+  const std::string warning = "is not support BT, ignore bt item", desktop = Machine("desktop.json");
   const struct {
     std::vector<std::string> args;
     std::vector<std::string> shows;
   } cases[] = {
       // doctor: progress, then the table and its summary
-      {{"doctor"}, {"  ... Memory\n", "  FAIL Battery: No battery detected", "NVIDIA GeForce RTX 3060  ",
-                    "Problems found in 1 hardware category\n"}},
-      {{"scan"}, {"Processor: AMD Ryzen 7 5700G with Radeon Graphics\n"}},
-      {{"diagnose", "cpu"}, {"  => Processor: normal\n"}},
+      {{"doctor", "--machine", desktop},
+       {"  ... Memory\n", "  FAIL Battery: No battery detected", "NVIDIA GeForce RTX 3060  ",
+        "Problems found in 1 hardware category\n"}},
+      {{"scan", "--machine", desktop}, {"Processor: AMD Ryzen 7 5700G with Radeon Graphics\n"}},
+      {{"diagnose", "cpu", "--machine", desktop}, {"  => Processor: normal\n"}},
+      // a recorded Linux machine named as the machine
+      {{"scan", "--machine", testenv::RecordedMachinePath("desktop")},
+       {"Processor: AMD Ryzen 5 5600G with Radeon Graphics", "Model: ST2000DM008-2FR1", "Capacity: 2.0 TB",
+        "Model: Samsung SSD 870", "Model: DELL U2720Q", "Resolution: 3840*2160"}},
   };
   for (const auto& c : cases) {
-    std::vector<std::string> args = c.args;
-    args.insert(args.end(), {"--machine", Machine("desktop.json")});
-    const auto quiet = testenv::RunHostProgram(args);
+    const auto quiet = testenv::RunHostProgram(c.args);
     EXPECT_EQ(quiet.status, 0) << c.args[0];
     EXPECT_EQ(quiet.err, "") << c.args[0];
     for (const std::string& text : c.shows) EXPECT_THAT(quiet.out, HasSubstr(text));
@@ -105,7 +108,7 @@ TEST(CommandLine, CommandsPrintTheirResultAndWarnInTheLogFileAndOnStderrOnlyWhen
   EXPECT_THAT(std::string(std::istreambuf_iterator<char>(log), {}), HasSubstr(warning));
 
   for (const char* verbose : {"--verbose", "-v"}) {
-    const auto loud = testenv::RunHostProgram({"doctor", verbose, "--machine", Machine("desktop.json")});
+    const auto loud = testenv::RunHostProgram({"doctor", verbose, "--machine", desktop});
     EXPECT_EQ(loud.status, 0);
     EXPECT_THAT(loud.err, HasSubstr(warning)) << verbose;
   }
@@ -390,18 +393,6 @@ TEST(MachineAndScan, WithoutAProfileShowTheProcessorAndDisksOfThisMachine) {
   EXPECT_EQ(doc["machine"], "this Linux machine");
   EXPECT_EQ(doc["diskHealth"].size(), doc["hardware"]["disks"].size());
   EXPECT_THAT(doc["hardware"]["cpu"]["name"].get<std::string>(), HasSubstr(model));
-}
-
-TEST(ScanCommand, ARecordedMachineNamedAsTheMachineIsScanned) {
-  testenv::ScopedDataDir dataDir;
-
-  const auto run = testenv::RunHostProgram({"scan", "--machine", testenv::RecordedMachinePath("desktop")});
-
-  ASSERT_EQ(run.status, 0) << run.err;
-  for (const char* row : {"Processor: AMD Ryzen 5 5600G with Radeon Graphics", "Model: ST2000DM008-2FR1",
-                          "Capacity: 2.0 TB", "Model: Samsung SSD 870", "Model: DELL U2720Q", "Resolution: 3840*2160"}) {
-    EXPECT_THAT(run.out, HasSubstr(row));
-  }
 }
 
 }  // namespace
