@@ -124,6 +124,7 @@ TEST_F(UiServerTest, InputFromThePageIsActedOutOnTheUiThreadAndMalformedInputIsR
   EXPECT_EQ(Post(R"({"action":"click","id":)" + id(u"btnGo") + "}"), 202);
   EXPECT_EQ(Post(R"({"action":"enter","id":)" + id(u"btnGo") + "}"), 202);
   EXPECT_EQ(Post(R"({"action":"scroll","x":10,"y":70,"dy":30})"), 202);
+  EXPECT_TRUE(w.recorder.seen.empty()) << "nothing happens before the UI loop runs";
 
   // then the UI loop runs them as the driver's input, in order, and nothing else
   ASSERT_TRUE(UIMessageLoop::Instance().RunUntil([this] { return w.recorder.seen.size() >= 2; }, 5s));
