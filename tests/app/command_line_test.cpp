@@ -1,11 +1,15 @@
-// What every command of `sysdiagnose-host` does alike: a quiet stderr unless --verbose, a data
-// directory checked before anything runs, private data files, and --json documents.
+// `sysdiagnose-host` run as the built program: what every command does alike (a quiet stderr unless
+// --verbose, a data directory checked before anything runs, private data files, --json documents),
+// the doctor's and diagnosis's results, and `machine` and `scan` on sample, recorded and running machines.
 #include <gmock/gmock.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "host/scoped_env.h"
 #include "support/host_program.h"
@@ -15,11 +19,54 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using ::testing::MatchesRegex;
+using ::testing::Not;
 using json = nlohmann::json;
 
 std::string Machine(const char* name) { return testenv::ResourcePath(std::string("machines/") + name); }
 
+// Each category's state in a health-check report: 2 normal, 3 abnormal.
+std::map<std::string, int> StatesIn(const json& report) {
+  std::map<std::string, int> states;
+  for (const json& item : report["vecItems"]) states[item["strName"]] = item["nState"];
+  return states;
+}
+
 size_t Lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+
+// The value of the first report line whose label is `label`.
+std::string ValueOf(const std::string& report, std::string_view label) {
+  std::istringstream lines(report);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t start = line.find_first_not_of(' ');
+    if (start == std::string::npos || line.compare(start, label.size(), label) != 0) continue;
+    const size_t value = line.find_first_not_of(' ', start + label.size());
+    if (value != std::string::npos && value > start + label.size()) return line.substr(value);
+  }
+  return "<no line " + std::string(label) + ">";
+}
+
+// What `lsblk` says the disks are: name and size in bytes, zram (compressed memory) left out.
+std::vector<std::pair<std::string, uint64_t>> LsblkDisks() {
+  std::vector<std::pair<std::string, uint64_t>> disks;
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen("lsblk -d -n -b -o NAME,SIZE,TYPE 2>/dev/null", "r"), pclose);
+  for (char line[256], name[128], type[32]; pipe && fgets(line, sizeof line, pipe.get());) {
+    unsigned long long size = 0;
+    if (std::sscanf(line, "%127s %llu %31s", name, &size, type) == 3 && std::string(type) == "disk" && size != 0 &&
+        std::string(name).rfind("zram", 0) != 0) {
+      disks.emplace_back(name, size);
+    }
+  }
+  return disks;
+}
+
+// What a command run with --json prints: one document on stdout, nothing else there.
+json JsonOf(const std::vector<std::string>& args) {
+  const auto run = testenv::RunHostProgram(args);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  return json::parse(run.out);  // throws, failing the test, unless stdout is one JSON document
+}
 
 // The one element of `list` whose `key` is `value`.
 const json& Find(const json& list, const char* key, const json& value) {
@@ -31,32 +78,51 @@ const json& Find(const json& list, const char* key, const json& value) {
   return none;
 }
 
-TEST(CommandLine, WarningsGoToTheLogFileAndToStderrOnlyWhenVerbose) {
+TEST(CommandLine, CommandsPrintTheirResultAndWarnInTheLogFileAndOnStderrOnlyWhenVerbose) {
   testenv::ScopedDataDir data;
   // The desktop has no Bluetooth: the catalogue warns that it leaves the category out.
-  const std::string warning = "is not support BT, ignore bt item";
-  for (const std::vector<std::string>& command : {std::vector<std::string>{"doctor"}, {"scan"}, {"diagnose", "cpu"}}) {
-    std::vector<std::string> args = command;
-    args.insert(args.end(), {"--machine", Machine("desktop.json")});
-    const auto quiet = testenv::RunHostProgram(args);
-    EXPECT_EQ(quiet.status, 0) << command[0];
-    EXPECT_EQ(quiet.err, "") << command[0];
-    EXPECT_FALSE(quiet.out.empty()) << command[0];
+  const std::string warning = "is not support BT, ignore bt item", desktop = Machine("desktop.json");
+  const struct {
+    std::vector<std::string> args;
+    std::vector<std::string> shows;
+  } cases[] = {
+      // doctor: progress, then the table and its summary
+      {{"doctor", "--machine", desktop},
+       {"  ... Memory\n", "  FAIL Battery: No battery detected", "NVIDIA GeForce RTX 3060  ",
+        "Problems found in 1 hardware category\n"}},
+      {{"scan", "--machine", desktop}, {"Processor: AMD Ryzen 7 5700G with Radeon Graphics\n"}},
+      {{"diagnose", "cpu", "--machine", desktop}, {"  => Processor: normal\n"}},
+      // a recorded Linux machine named as the machine
+      {{"scan", "--machine", testenv::RecordedMachinePath("desktop")},
+       {"Processor: AMD Ryzen 5 5600G with Radeon Graphics", "Model: ST2000DM008-2FR1", "Capacity: 2.0 TB",
+        "Model: Samsung SSD 870", "Model: DELL U2720Q", "Resolution: 3840*2160"}},
+  };
+  for (const auto& c : cases) {
+    const auto quiet = testenv::RunHostProgram(c.args);
+    EXPECT_EQ(quiet.status, 0) << c.args[0];
+    EXPECT_EQ(quiet.err, "") << c.args[0];
+    for (const std::string& text : c.shows) EXPECT_THAT(quiet.out, HasSubstr(text));
+    EXPECT_THAT(quiet.out, Not(HasSubstr("Repairing"))) << "no repair unless asked";
   }
   std::ifstream log(data.path() / "sysdiagnose.log");
   EXPECT_THAT(std::string(std::istreambuf_iterator<char>(log), {}), HasSubstr(warning));
 
   for (const char* verbose : {"--verbose", "-v"}) {
-    const auto loud = testenv::RunHostProgram({"doctor", verbose, "--machine", Machine("desktop.json")});
+    const auto loud = testenv::RunHostProgram({"doctor", verbose, "--machine", desktop});
     EXPECT_EQ(loud.status, 0);
     EXPECT_THAT(loud.err, HasSubstr(warning)) << verbose;
   }
 }
 
-TEST(CommandLine, UsageAndProfileErrorsAreOneLineAndExitTwo) {
+TEST(CommandLine, UsageProfileAndDataDirectoryErrorsAreOneLineAndExitTwoBeforeAnythingRuns) {
   testenv::ScopedDataDir data;
-  const std::string misspelt = (data.path() / "bad.json").string();
+  const std::string file = (data.path() / "a-file").string();
+  std::ofstream(file) << "not a directory";
+  const std::string misspelt = (data.path() / "bad.json").string(), notJson = (data.path() / "not.json").string();
+  const std::string brokenLayout = (data.path() / "broken.xml").string();
   std::ofstream(misspelt) << R"({"hardware": {"cpu": {"nmae": "x"}}})";
+  std::ofstream(notJson) << "{\n  \"host\": nope\n}\n";
+  std::ofstream(brokenLayout) << "<Window><VerticalLayout></Window>";
   const struct {
     std::vector<std::string> args;
     std::string says;
@@ -70,6 +136,19 @@ TEST(CommandLine, UsageAndProfileErrorsAreOneLineAndExitTwo) {
       {{"scan", "--days", "1"}, "unknown argument '--days'"},
       {{"machine", "a.json", "b.json"}, "one machine profile FILE, not several"},
       {{"machine", "--data-dir", "/tmp", "a.json"}, "unknown argument '--data-dir'"},
+      {{"machine", notJson}, notJson + ":2:12: malformed JSON"},
+      {{"machine", "/nonexistent/machine.json"}, "/nonexistent/machine.json: cannot open"},
+      {{"layout", "/nonexistent/layout.xml"}, "cannot read /nonexistent/layout.xml"},
+      {{"layout", brokenLayout, "--json"}, "malformed XML"},
+      {{"layout"}, "a layout FILE is needed"},
+      {{"layout", brokenLayout, "--json", "--html"}, "--html or --json, not both"},
+      {{"history", "--data-dir", "/proc/self"}, "data directory /proc/self: cannot create a file in it"},
+      {{"diagnose", "--data-dir", "/proc/self", "--machine", Machine("faulty-notebook.json")},
+       "data directory /proc/self: cannot create a file in it"},
+      {{"diagnose", "--data-dir", file + "/data", "--machine", Machine("faulty-notebook.json")},
+       "data directory " + file + "/data: cannot be created"},
+      {{"doctor", "--data-dir", file}, "data directory " + file + ": is not a directory"},
+      {{"scan", "--data-dir", file + "/data"}, "data directory " + file + "/data: cannot be created"},
   };
   for (const auto& c : cases) {
     const auto run = testenv::RunHostProgram(c.args);
@@ -90,37 +169,36 @@ TEST(CommandLine, UsageAndProfileErrorsAreOneLineAndExitTwo) {
   EXPECT_EQ(help.out.rfind("usage: sysdiagnose-host machine [--verbose] [--json] [FILE|DIR]\n", 0), 0u) << help.out;
 }
 
-TEST(CommandLine, AnUnusableDataDirectoryIsOneLineAndExitTwoBeforeAnythingRuns) {
-  testenv::ScopedDataDir data;
-  const std::string file = (data.path() / "a-file").string();
-  std::ofstream(file) << "not a directory";
-  const struct {
-    std::vector<std::string> args;
-    std::string directory;
-  } cases[] = {
-      {{"history", "--data-dir", "/proc/self"}, "/proc/self"},
-      {{"diagnose", "--data-dir", file + "/data", "--machine", Machine("faulty-notebook.json")}, file + "/data"},
-      {{"doctor", "--data-dir", file}, file},
-      {{"scan", "--data-dir", file + "/data"}, file + "/data"},
-  };
-  for (const auto& c : cases) {
-    const auto run = testenv::RunHostProgram(c.args);
-    EXPECT_EQ(run.status, 2) << c.args[0];
-    EXPECT_EQ(run.out, "") << c.args[0];
-    EXPECT_EQ(Lines(run.err), 1u) << run.err;
-    EXPECT_THAT(run.err, HasSubstr("data directory " + c.directory + ": ")) << c.args[0];
-  }
-}
-
-TEST(CommandLine, TheDataDirectoryAndEveryFileInItArePrivateWhateverTheUmask) {
+TEST(CommandLine, DiagnoseShowsTheDetectPageAsItAppearsAndKeepsItsDataPrivateWhateverTheUmask) {
   testenv::ScopedDataDir scratch;
   const fs::path data = scratch.path() / "fresh";
   const mode_t previous = umask(022);
   const auto run = [&] {
     return testenv::RunHostProgram({"diagnose", "--repair", "--data-dir", data.string(), "--machine",
-                                    Machine("faulty-notebook.json"), "network", "bluetooth"});
+                                    Machine("faulty-notebook.json"), "memory", "audio", "network", "bluetooth"});
   };
-  ASSERT_EQ(run().status, 0);
+  const auto first = run();
+  ASSERT_EQ(first.status, 0) << first.err;
+  // the page's texts, in the order the page shows them
+  const std::vector<std::string> inOrder = {
+      "Diagnosing your hardware\u2026\n",
+      "  FAIL Pseudo-random data test\n",
+      "  => Memory: abnormal\n",
+      "  => Audio: normal\n",
+      "  FAIL Wireless switch: The wireless network adapter is not working properly.\n",
+      "Diagnosis complete\n3 categories need attention. Send the diagnosis logs\n",
+      "Repairing\u2026\n",
+      "  ok   Wireless switch\n",
+      "  => Network Adapter: normal\n",
+      "Some problems could not be repaired\n1 category still has problems.\n",
+  };
+  size_t at = 0;
+  for (const std::string& text : inOrder) {
+    const size_t found = first.out.find(text, at);
+    ASSERT_NE(found, std::string::npos) << "no '" << text << "' after offset " << at << " of:\n" << first.out;
+    at = found + text.size();
+  }
+
   // Files another program left readable, kept aside as unreadable on the next run.
   for (const char* name : {"history.db", "registry.json"}) {
     fs::remove(data / name);
@@ -143,19 +221,42 @@ TEST(CommandLine, TheDataDirectoryAndEveryFileInItArePrivateWhateverTheUmask) {
   }
 }
 
-// ---- --json: one document on stdout, nothing else there ---------------------------------------
+TEST(DoctorCommand, ReportsEveryCategoryThenRepairsWhatTheNotebookCanAndConfirmsIt) {
+  testenv::ScopedDataDir data;
+  const json reports = JsonOf({"doctor", "--repair", "--json", "--machine", Machine("faulty-notebook.json")});
 
-json JsonOf(const std::vector<std::string>& args) {
-  const auto run = testenv::RunHostProgram(args);
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.err, "");
-  return json::parse(run.out, nullptr, /*allow_exceptions=*/false);
+  // the detection: one report before and one after each of the twelve categories, the last finished
+  ASSERT_GT(reports.size(), 48u);
+  for (size_t i = 0; i < 24; ++i) {
+    EXPECT_EQ(reports[i]["bFinished"], i == 23 ? 1 : 0) << i;
+    EXPECT_EQ(reports[i]["nModuleId"], 0x390000);
+    EXPECT_EQ(reports[i]["nTime"], 1860000);
+  }
+  std::map<std::string, int> states = {{"Processor", 2}, {"Mainboard", 2}, {"Memory", 3}, {"Storage", 2},
+                                       {"Graphics", 2}, {"Display", 2}, {"Audio", 2}, {"Battery", 3}, {"Keyboard", 3},
+                                       {"Network Adapter", 3}, {"Bluetooth", 3}, {"Fingerprint Reader", 2}};
+  EXPECT_EQ(StatesIn(reports[23]), states);
+  EXPECT_THAT(Find(reports[23]["vecItems"], "strName", "Graphics")["strHardware"].get<std::string>(),
+              HasSubstr("Intel(R) UHD Graphics 620"));
+  EXPECT_EQ(reports[23]["strSummaryKey"], "IDS_HARDWARE_DETECT_DOCTOR_ABNORMAL_NUM");
+
+  // the confirming detection: Wi-Fi's and the keyboard's repairs fix them, Bluetooth's fails, memory has none
+  states["Network Adapter"] = states["Keyboard"] = 2;
+  EXPECT_EQ(reports.back()["bFinished"], 1);
+  EXPECT_EQ(StatesIn(reports.back()), states);
+
+  std::ifstream registry(data.path() / "registry.json");
+  EXPECT_EQ(json::parse(registry)["HKEY_CURRENT_USER"]["\\SOFTWARE\\Nexwarden\\HardareDetectRepair"]["Numbers"], 2);
+  const auto history = testenv::RunHostProgram({"history", "--machine", Machine("faulty-notebook.json")});
+  EXPECT_EQ(history.status, 0) << history.err;
+  EXPECT_THAT(history.out, HasSubstr("abnormal"));
 }
+
+// ---- scan, diagnose and history as --json documents ------------------------------------------
 
 TEST(CommandLine, ScanJsonIsWhatTheScanPageShows) {
   testenv::ScopedDataDir data;
   const json scan = JsonOf({"scan", "--json", "--machine", Machine("faulty-notebook.json")});
-  ASSERT_FALSE(scan.is_discarded());
 
   EXPECT_EQ(scan["title"], "Scan complete. Choose the hardware to diagnose.");
   EXPECT_EQ(scan["subtitle"], "12 categories selected");
@@ -171,11 +272,14 @@ TEST(CommandLine, ScanJsonIsWhatTheScanPageShows) {
   EXPECT_EQ(disks["summary"], "256 GB+1.0 TB");
 }
 
-TEST(CommandLine, DiagnoseJsonIsWhatTheDetectPageShowsAndTheHistoryPageThenShowsTheRun) {
+TEST(CommandLine, DiagnoseJsonIsWhatTheDetectPageShowsAndTheHistoryJsonThenShowsTheRun) {
   testenv::ScopedDataDir data;
+  const json before = JsonOf({"history", "--json"});
+  EXPECT_EQ(before["runs"], json::array());
+  EXPECT_EQ(before["subtitle"], "No diagnosis yet. Run one to see how your hardware is doing.");
+
   const json run = JsonOf({"diagnose", "--json", "--repair", "--machine", Machine("faulty-notebook.json"), "memory",
                            "network"});
-  ASSERT_FALSE(run.is_discarded());
 
   EXPECT_EQ(run["ending"], "finished");
   const json& detect = run["detect"];
@@ -197,7 +301,6 @@ TEST(CommandLine, DiagnoseJsonIsWhatTheDetectPageShowsAndTheHistoryPageThenShows
   EXPECT_EQ(Find(network["checks"], "name", "Wireless switch")["look"], "passed");
 
   const json history = JsonOf({"history", "--json", "--days", "1"});
-  ASSERT_FALSE(history.is_discarded());
   EXPECT_EQ(history["subtitle"], "The last diagnosis found a problem in 1 category.");
   ASSERT_EQ(history["runs"].size(), 1u);
   const json& latest = history["runs"][0];  // the repair's run
@@ -209,11 +312,87 @@ TEST(CommandLine, DiagnoseJsonIsWhatTheDetectPageShowsAndTheHistoryPageThenShows
   EXPECT_EQ(latest["abnormal"], 1);
 }
 
-TEST(CommandLine, HistoryJsonOfAnEmptyHistoryIsAnEmptyList) {
-  testenv::ScopedDataDir data;
-  const json history = JsonOf({"history", "--json"});
-  EXPECT_EQ(history["runs"], json::array());
-  EXPECT_EQ(history["subtitle"], "No diagnosis yet. Run one to see how your hardware is doing.");
+// ---- machine and scan -----------------------------------------------------------------------
+
+TEST(MachineCommand, DescribesEachMachineWithItsFaultsRepairsAndMissingDevices) {
+  const std::string recorded = testenv::RecordedMachinePath("notebook");
+  const struct {
+    std::string file, firstLine;
+    std::vector<std::pair<const char*, const char*>> values;  // label, regular expression of its value
+  } cases[] = {
+      {Machine("healthy-notebook.json"), Machine("healthy-notebook.json") + ": a valid machine profile", {}},
+      {Machine("faulty-notebook.json"), Machine("faulty-notebook.json") + ": a valid machine profile",
+       {{"wifi.switch", "FAILS, code 4294967293 \\(-3\\).*"}, {"wifi.signal", "passes.*"},
+        {"RepairWifiProblem", ".*then passes: wifi.switch"}, {"RepairBTProblems", "FAILS.*"},
+        {"disks[1]", "NOT HEALTHY.*"}, {"Bluetooth", ".*present"}}},
+      {Machine("desktop.json"), Machine("desktop.json") + ": a valid machine profile",
+       {{"Bluetooth", "absent"}, {"Fingerprint sensor", "absent"}, {"Battery", "absent"},
+        {"bluetooth.supported", "no"}, {"battery.device", "FAILS.*"}}},
+      {recorded, "the Linux machine recorded under " + recorded,
+       {{"Processor", ".*i7-1165G7.*"}, {"Display", "B140HAN04.2, 1920\\*1080, 60 Hz"}, {"wireless", ".*driver iwlwifi.*"},
+        {"wifi.switch", ".*rfkill.*"}, {"RepairBTProblems", "switches Bluetooth back on.*"},
+        {"RepairAudioProblem", "fails and changes nothing"}}},
+  };
+  for (const auto& c : cases) {
+    const auto run = testenv::RunHostProgram({"machine", c.file});
+    EXPECT_EQ(run.status, 0) << c.file << "\n" << run.err;
+    EXPECT_EQ(run.err, "") << c.file;
+    EXPECT_EQ(run.out.substr(0, run.out.find('\n')), c.firstLine);
+    for (const char* section : {"Host", "Hardware", "Checks", "Repairs", "wifi.switch", "RepairBTProblems"}) {
+      EXPECT_THAT(run.out, HasSubstr(section)) << c.file;
+    }
+    for (const auto& [label, value] : c.values) EXPECT_THAT(ValueOf(run.out, label), MatchesRegex(value)) << c.file;
+  }
+}
+
+// The JSON is the profile in the profile's own keys with every default filled in: read back, it
+// describes the same notebook.
+TEST(MachineCommand, JsonIsTheWholeProfileAndReadsBackAsTheSameMachine) {
+  const std::string faulty = Machine("faulty-notebook.json");
+  const json doc = JsonOf({"machine", "--json", faulty});
+
+  EXPECT_EQ(doc["file"], faulty);
+  const json& profile = doc["profile"];
+  EXPECT_EQ(profile["checks"]["wifi"]["switch"]["code"], 4294967293u);
+  EXPECT_EQ(profile["checks"]["wifi"]["switch"]["passed"], false);
+  EXPECT_EQ(profile["checks"]["wifi"]["signal"]["passed"], true);  // not in the file: a passing check
+  EXPECT_EQ(profile["checks"]["bluetooth"]["supported"], true);
+  EXPECT_EQ(profile["checks"]["disks"][1]["smart"][3], 2);
+  EXPECT_EQ(profile["hardware"]["disks"][1]["caption"], "ST1000LM035-1RK172");
+  EXPECT_EQ(profile["repairs"]["RepairBTProblems"]["succeeded"], false);
+  EXPECT_EQ(profile["repairs"]["RepairHotkey"]["succeeded"], true);
+  EXPECT_EQ(profile["logService"]["items"][1]["module"], 7);
+
+  const std::string copy = testing::TempDir() + "round-trip.json";
+  std::ofstream(copy) << profile.dump();
+  EXPECT_EQ(JsonOf({"machine", "--json", copy})["profile"], profile);
+}
+
+TEST(MachineAndScan, WithoutAProfileShowTheProcessorAndDisksOfThisMachine) {
+  testenv::ScopedDataDir dataDir;
+  testenv::ScopedEnv noProfile("SYSDIAGNOSE_MACHINE", std::nullopt);
+  const std::string model = testenv::RunningProcessorModel();  // empty when /proc/cpuinfo names none
+
+  const auto scan = testenv::RunHostProgram({"scan"});
+  ASSERT_EQ(scan.status, 0) << scan.err;
+  EXPECT_THAT(scan.out, HasSubstr("Processor: " + model));
+  for (const auto& [name, bytes] : LsblkDisks()) {
+    const uint64_t gb = bytes / 1000000000;
+    const std::string capacity = gb < 1000 ? std::to_string(gb) + " GB" : std::to_string(gb / 100 / 10) + ".";
+    EXPECT_THAT(scan.out, HasSubstr("Capacity: " + capacity)) << name;
+  }
+  EXPECT_THAT(scan.err, Not(HasSubstr("errno")));
+
+  const auto machine = testenv::RunHostProgram({"machine"});
+  ASSERT_EQ(machine.status, 0) << machine.err;
+  EXPECT_EQ(machine.out.substr(0, machine.out.find('\n')), "this Linux machine");
+  EXPECT_THAT(ValueOf(machine.out, "Processor"), HasSubstr(model));
+  EXPECT_THAT(machine.out, HasSubstr("Not readable here"));
+
+  const json doc = JsonOf({"machine", "--json"});
+  EXPECT_EQ(doc["machine"], "this Linux machine");
+  EXPECT_EQ(doc["diskHealth"].size(), doc["hardware"]["disks"].size());
+  EXPECT_THAT(doc["hardware"]["cpu"]["name"].get<std::string>(), HasSubstr(model));
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 #include <map>
 #include <regex>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "ipc/doctor_module_info.h"
@@ -45,59 +44,32 @@ const std::map<std::string, int> kImages = {
 };
 constexpr int kLoadingFrames = 30;
 
-struct Png {
-  std::string error;  // empty when the file is a whole PNG
-  uint32_t width = 0, height = 0;
-  bool alpha = false;
-  std::string bytes;
-};
-
 uint32_t BigEndian32(const std::string& bytes, size_t at) {
   uint32_t value = 0;
   for (size_t i = 0; i < 4; ++i) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
   return value;
 }
 
-Png Broken(std::string why) {
-  Png png;
-  png.error = std::move(why);
-  return png;
-}
-
-// Signature, then the chunks walked end to end: IHDR first, image data, IEND last.
-Png ReadPng(const std::string& relative) {
-  Png png;
-  const fs::path file = fs::path(platform::AppDirectory()) / "drawable" / "hardware" / relative;
-  std::ifstream in(file, std::ios::binary);
-  if (!in.is_open()) return Broken("cannot read " + file.string());
-  png.bytes.assign(std::istreambuf_iterator<char>(in), {});
-  if (png.bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return Broken("no PNG signature");
-  std::vector<std::string> chunks;
-  for (size_t at = 8; at + 12 <= png.bytes.size();) {
-    const uint32_t length = BigEndian32(png.bytes, at);
-    if (length > png.bytes.size() - at - 12) return Broken("chunk runs past the end");
-    chunks.push_back(png.bytes.substr(at + 4, 4));
-    if (chunks.size() == 1 && chunks[0] == "IHDR" && length == 13) {
-      png.width = BigEndian32(png.bytes, at + 8);
-      png.height = BigEndian32(png.bytes, at + 12);
-      const uint8_t colourType = png.bytes[at + 17];
-      png.alpha = colourType == 4 || colourType == 6;
-    }
-    at += 12 + length;
-  }
-  if (chunks.empty() || chunks.front() != "IHDR" || png.width == 0) return Broken("no IHDR first");
-  if (std::find(chunks.begin(), chunks.end(), "IDAT") == chunks.end()) return Broken("no image data");
-  if (chunks.back() != "IEND") return Broken("truncated: no IEND last");
-  return png;
-}
-
-void ExpectSquarePng(const std::string& relative, int side) {
+// A whole PNG, `side` pixels square with an alpha channel: the signature, IHDR first, then the
+// chunks walked end to end, image data among them and IEND last. Gives back the file's bytes.
+std::string ExpectSquarePng(const std::string& relative, uint32_t side) {
   SCOPED_TRACE(relative);
-  const Png png = ReadPng(relative);
-  ASSERT_EQ(png.error, "");
-  EXPECT_EQ(png.width, static_cast<uint32_t>(side));
-  EXPECT_EQ(png.height, static_cast<uint32_t>(side));
-  EXPECT_TRUE(png.alpha) << "an alpha channel, for the transparent background";
+  std::ifstream in(fs::path(platform::AppDirectory()) / "drawable" / "hardware" / relative, std::ios::binary);
+  const std::string bytes(std::istreambuf_iterator<char>(in), {});
+  EXPECT_EQ(bytes.substr(0, 16), std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16)) << "a PNG signature, then IHDR";
+  std::vector<std::string> chunks;
+  size_t at = 8;
+  for (; at + 12 <= bytes.size() && BigEndian32(bytes, at) <= bytes.size() - at - 12; at += 12 + BigEndian32(bytes, at)) {
+    chunks.push_back(bytes.substr(at + 4, 4));
+  }
+  EXPECT_EQ(at, bytes.size()) << "chunks from end to end";
+  EXPECT_TRUE(std::find(chunks.begin(), chunks.end(), "IDAT") != chunks.end()) << "no image data";
+  EXPECT_TRUE(!chunks.empty() && chunks.back() == "IEND") << "truncated: no IEND last";
+  if (bytes.size() < 26) return bytes;
+  EXPECT_EQ(BigEndian32(bytes, 16), side);
+  EXPECT_EQ(BigEndian32(bytes, 20), side);
+  EXPECT_TRUE(bytes[25] == 4 || bytes[25] == 6) << "an alpha channel, for the transparent background";
+  return bytes;
 }
 
 TEST(DrawableTest, EveryNamedImageIsAWholePngOfItsSize) {
@@ -107,12 +79,10 @@ TEST(DrawableTest, EveryNamedImageIsAWholePngOfItsSize) {
 TEST(DrawableTest, BusyAnimationHasThirtyDifferentFramesAndShowsTheFirstAsItsImage) {
   std::map<std::string, int> frameOfPicture;
   for (int n = 1; n <= kLoadingFrames; ++n) {
-    const std::string frame = "Loading/loading_" + std::to_string(n) + ".png";
-    ExpectSquarePng(frame, 20);
-    const auto [seen, isNew] = frameOfPicture.emplace(ReadPng(frame).bytes, n);
+    const auto [seen, isNew] = frameOfPicture.emplace(ExpectSquarePng("Loading/loading_" + std::to_string(n) + ".png", 20), n);
     EXPECT_TRUE(isNew) << "frame " << n << " repeats frame " << seen->second;
   }
-  EXPECT_EQ(ReadPng("Loading/loading_.png").bytes, ReadPng("Loading/loading_1.png").bytes);
+  EXPECT_EQ(frameOfPicture[ExpectSquarePng("Loading/loading_.png", 20)], 1);
 }
 
 // The images the plug-in itself names: each is one of the drawn set, and a source rectangle
