@@ -7,6 +7,7 @@
 #include "DuiLib/UIRender.h"
 #include "DuiLib/UITreeHtml.h"
 #include "DuiLib/UITreeJson.h"
+#include "platform/paths.h"
 #include "support/ui_window.h"
 
 namespace {
@@ -83,7 +84,7 @@ TEST(TreeJson, DescribesEveryControlWithStableFields) {
 
 TEST(TreeHtml, DrawsTheTreeAtItsPositionsWithItsIdsNamesTextsAndImages) {
   // One image the window can find (a 2×2 PNG in the application directory) and one it cannot.
-  const std::filesystem::path png = std::filesystem::path(std::getenv("SYSDIAGNOSE_APP_DIR")) / "shot.png";
+  const std::filesystem::path png = std::filesystem::path(platform::AppDirectory()) / "shot.png";
   static const unsigned char k2x2[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H',
                                        'D', 'R', 0, 0, 0, 2, 0, 0, 0, 2, 8, 6, 0, 0, 0};
   std::ofstream(png, std::ios::binary).write(reinterpret_cast<const char*>(k2x2), sizeof(k2x2));

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -250,7 +251,13 @@ TEST_F(PageScanTest, CancelAfterTheScanThreadEndedGoesStraightToTheHistory) {
   EXPECT_TRUE(w.Find(u"btnSysdiagnoseScanCancel")->IsEnabled());
 }
 
+// Threads of this process: a scan left waiting for a page that moved on would stay among them.
+size_t ThreadCount() {
+  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"), {}));
+}
+
 TEST_F(PageScanTest, BackGoesToTheHistoryAtOnceAndEnteringAgainStartsOverWithoutRowsOfTheScanBefore) {
+  const size_t threadsBefore = ThreadCount();
   w.page.StartScan();
   ASSERT_TRUE(Pump([this] { return list->GetCount() == 2; }));
 
@@ -265,6 +272,8 @@ TEST_F(PageScanTest, BackGoesToTheHistoryAtOnceAndEnteringAgainStartsOverWithout
   for (size_t i = 0; i < catalogue.size(); ++i) {
     EXPECT_EQ(RowsOfItem(i)->GetCount(), static_cast<int>(RowsOf(catalogue[i]).size())) << "category " << catalogue[i];
   }
+  // and the scan before, waiting on a row of the old page, was let go
+  EXPECT_TRUE(Pump([&] { return ThreadCount() <= threadsBefore; }));
 }
 
 TEST(PageScanWithoutList, TheScanThreadIsReleasedRatherThanLeftWaiting) {
