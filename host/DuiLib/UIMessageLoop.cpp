@@ -208,6 +208,11 @@ bool UIMessageLoop::RunUntil(const std::function<bool()>& done, std::chrono::mil
   return finished;
 }
 
+bool UIMessageLoop::WaitForTask(std::chrono::milliseconds timeout) {
+  std::unique_lock held(state_->lock);
+  return state_->wake.wait_for(held, timeout, [this] { return !state_->tasks.empty(); });
+}
+
 uint64_t UIMessageLoop::SetTimer(std::chrono::milliseconds elapse, std::function<void()> fn) {
   if (!fn) return 0;
   uint64_t id;

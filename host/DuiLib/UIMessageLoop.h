@@ -25,6 +25,9 @@ class UIMessageLoop {
   // Runs tasks and timers until `done` returns true (checked after each task, and every few
   // milliseconds while idle) or the timeout passes on the real clock; returns `done()`.
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+  // Waits, without running anything, until a task is queued or the timeout passes on the real
+  // clock (the host's WaitMessage); true when a task is queued.
+  bool WaitForTask(std::chrono::milliseconds timeout);
 
   // Timers: `fn` runs on the loop thread every `elapse` (at least 1 ms) until KillTimer, which may
   // be called from `fn` itself. Returns the timer's id (never 0; 0 for an empty `fn`).

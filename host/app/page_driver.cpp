@@ -1,7 +1,5 @@
 #include "app/page_driver.h"
 
-#include <thread>
-
 #include "DuiLib/UIMessageLoop.h"
 #include "DuiLib/UITextMarkup.h"
 #include "platform/encoding.h"
@@ -10,6 +8,10 @@ namespace app {
 namespace {
 
 constexpr auto kFrame = std::chrono::milliseconds(20);
+// Longer than any of the pages' animations (a list scrolled back to its top line by line): a page
+// idle for this many frames is waiting on its workers, not animating.
+constexpr int kIdleFramesBeforeWaiting = 100;
+constexpr auto kWorkerWait = std::chrono::milliseconds(5);
 
 }  // namespace
 
@@ -20,10 +22,12 @@ PageDriver::PageDriver(DuiLib::CPaintManagerUI& window) : m_driver(window) {
 PageDriver::~PageDriver() { UIMessageLoop::Instance().UseVirtualClock(false); }
 
 void PageDriver::Step() {
-  const size_t ran = UIMessageLoop::Instance().RunUntilIdle();
-  UIMessageLoop::Instance().AdvanceBy(kFrame);
-  // Nothing to do on the loop: the workers are busy, give them the processor.
-  if (ran == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  UIMessageLoop& loop = UIMessageLoop::Instance();
+  m_idleFrames = loop.RunUntilIdle() == 0 ? m_idleFrames + 1 : 0;
+  loop.AdvanceBy(kFrame);
+  // Animations play at once; a page that got nothing from its workers for a while waits with
+  // them, waking as soon as one posts.
+  if (m_idleFrames > kIdleFramesBeforeWaiting) loop.WaitForTask(kWorkerWait);
 }
 
 bool PageDriver::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit,

@@ -54,6 +54,7 @@ class PageDriver {
 
  private:
   mutable DuiLib::UIDriver m_driver;
+  int m_idleFrames = 0;
 };
 
 }  // namespace app

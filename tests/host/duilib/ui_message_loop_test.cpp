@@ -92,6 +92,27 @@ TEST_F(UIMessageLoopTest, QuitFromAnotherThreadEndsRunAfterTheTaskInProgress) {
   EXPECT_TRUE(laterTaskRan);
 }
 
+TEST_F(UIMessageLoopTest, WaitingForATaskEndsWhenOneIsPostedAndRunsNothing) {
+  // with nothing posted, the wait ends at its timeout
+  EXPECT_FALSE(loop.WaitForTask(5ms));
+
+  // when another thread posts while the loop thread waits (for far longer than it takes)
+  bool ran = false;
+  std::thread poster([&] {
+    std::this_thread::sleep_for(10ms);
+    loop.Post([&] { ran = true; });
+  });
+  const auto began = std::chrono::steady_clock::now();
+  EXPECT_TRUE(loop.WaitForTask(60s));
+  poster.join();
+
+  // then the wait ended with the post, and left the task to the loop
+  EXPECT_LT(std::chrono::steady_clock::now() - began, 30s);
+  EXPECT_FALSE(ran);
+  EXPECT_EQ(loop.RunUntilIdle(), 1u);
+  EXPECT_TRUE(ran);
+}
+
 TEST_F(UIMessageLoopTest, FailingTaskIsLoggedAndTheLoopGoesOn) {
   testenv::LogCapture log;
   bool secondRan = false;
