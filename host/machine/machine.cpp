@@ -74,6 +74,7 @@ void Machine::Use(std::shared_ptr<MachineBackend> backend) {
   if (!backend) backend = ProfileMachine(nullptr, {});
   std::lock_guard guard(lock_);
   backend_ = std::move(backend);
+  generation_.fetch_add(1, std::memory_order_release);
 }
 
 std::shared_ptr<MachineBackend> Machine::Backend() const {

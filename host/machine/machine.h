@@ -3,6 +3,7 @@
 // stands either a described notebook read from a machine profile (see the profile format in the
 // design notes) or the running Linux machine. Every library call is written to a journal that
 // tests can read.
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -214,6 +215,9 @@ class Machine {
 
   // Never null: the hardware, host facts and flags the machine answers now.
   std::shared_ptr<const Profile> Current() const;
+  // Moves on each time another machine is put in place, so that what is read once per machine
+  // (the screen's DPI) is read again.
+  uint32_t Generation() const { return generation_.load(std::memory_order_acquire); }
 
   // The library stand-ins' entry points. Each writes one journal entry for `call`; a described
   // machine waits the entry's delayMs inside it. RunCheck then throws when the check says so.
@@ -244,6 +248,7 @@ class Machine {
 
   mutable std::mutex lock_;
   std::shared_ptr<MachineBackend> backend_;
+  std::atomic<uint32_t> generation_{0};
   std::deque<JournalEntry> journal_;
 };
 

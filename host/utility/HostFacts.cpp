@@ -1,4 +1,7 @@
 // SystemInfo, CPKTSoftShelf and ProductFeature: host facts from the machine profile.
+#include <atomic>
+#include <cstdint>
+
 #include "machine/machine.h"
 #include "platform/encoding.h"
 #include "utility/CPKTSoftShelf.h"
@@ -17,8 +20,18 @@ std::u16string SystemInfo::getCurrentUserLanguage() {
 }
 
 uint32_t SystemInfo::GetSystemDPI() {
-  const auto profile = Facts();
-  return profile ? profile->host.dpi : 96;
+  // The UI library scales every size by the DPI, several hundred thousand times in one scan of
+  // the pages: it is read once per machine. The machine's generation and its DPI are one word,
+  // so a reader never pairs one machine's DPI with another's generation.
+  static std::atomic<uint64_t> cached{0};
+  const uint32_t generation = host::machine::Machine::Instance().Generation();
+  uint64_t entry = cached.load(std::memory_order_acquire);
+  if (entry == 0 || static_cast<uint32_t>(entry >> 32) != generation) {
+    const auto profile = Facts();
+    entry = uint64_t{generation} << 32 | (profile ? profile->host.dpi : 96);
+    cached.store(entry, std::memory_order_release);
+  }
+  return static_cast<uint32_t>(entry);
 }
 
 bool SystemInfo::IsRightToLeft() {
