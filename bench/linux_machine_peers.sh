@@ -21,40 +21,38 @@ bin=build/release/bin
 data=$(mktemp -d)
 trap 'rm -rf "$data"' EXIT
 
-# Wall-clock milliseconds of one run of the command, its output thrown away.
-wall_ms() {
-  local start end
-  start=$(date +%s%N)
-  "$@" >/dev/null 2>&1 || true
-  end=$(date +%s%N)
-  echo $(((end - start) / 1000000))
-}
-
 median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 
-declare -A times
-scan=(env SYSDIAGNOSE_DATA_DIR="$data" SYSDIAGNOSE_MACHINE= "$bin/sysdiagnose-host" scan)
-echo "Full hardware scan, $runs runs each, interleaved (one warm-up run first):"
-for cmd in scan inxi lshw; do times[$cmd]=""; done
-run_one() {
-  case $1 in
-    scan) wall_ms "${scan[@]}" ;;
-    inxi) wall_ms inxi -F -c0 ;;
-    lshw) wall_ms lshw -json ;;
-  esac
+# Wall-clock milliseconds of one run of a command, its output thrown away: the clock is read in
+# one process around each child, so no helper process's start is counted.
+wall_ms() {
+  python3 -c 'import subprocess, sys, time
+t = time.perf_counter()
+subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+print(round((time.perf_counter() - t) * 1000))' "$@"
 }
-for cmd in scan inxi lshw; do run_one "$cmd" >/dev/null; done
-for ((i = 0; i < runs; i++)); do
-  for cmd in scan inxi lshw; do times[$cmd]+="$(run_one "$cmd") "; done
-done
-for cmd in scan inxi lshw; do
-  m=$(tr ' ' '\n' <<<"${times[$cmd]}" | grep . | median)
-  printf '  %-28s median %8s ms\n' "$cmd" "$m"
-  eval "median_$cmd=$m"
-done
-awk -v s="$median_scan" -v i="$median_inxi" -v l="$median_lshw" \
-  'BEGIN {printf "  inxi -F / scan: %.1fx   lshw -json / scan: %.1fx\n", i / s, l / s}'
 
+echo "Full hardware scan, $runs runs each, interleaved (one warm-up run first):"
+python3 - "$runs" "$data" "$bin/sysdiagnose-host" <<'PY'
+import os, statistics, subprocess, sys, time
+runs, data, host = int(sys.argv[1]), sys.argv[2], sys.argv[3]
+env = dict(os.environ, SYSDIAGNOSE_DATA_DIR=data, SYSDIAGNOSE_MACHINE="")
+commands = {"scan": [host, "scan"], "inxi": ["inxi", "-F", "-c0"], "lshw": ["lshw", "-json"]}
+def wall(cmd):
+    begin = time.perf_counter()
+    subprocess.run(cmd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return (time.perf_counter() - begin) * 1000
+for cmd in commands.values():
+    wall(cmd)
+times = {name: [] for name in commands}
+for _ in range(runs):
+    for name, cmd in commands.items():
+        times[name].append(wall(cmd))
+median = {name: statistics.median(t) for name, t in times.items()}
+for name in commands:
+    print(f"  {name:28s} median {median[name]:8.1f} ms   (min {min(times[name]):.1f}, max {max(times[name]):.1f})")
+print(f"  inxi -F / scan: {median['inxi'] / median['scan']:.1f}x   lshw -json / scan: {median['lshw'] / median['scan']:.1f}x")
+PY
 echo
 echo "Memory checks over ${mb} MiB:"
 mt_all=()
