@@ -6,6 +6,9 @@
 #include <atomic>
 #include <cinttypes>
 #include <cstdio>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #if defined(__x86_64__)
 #include <emmintrin.h>
@@ -126,41 +129,81 @@ bool Same(const uint64_t* words, const uint64_t* expected, size_t count) {
   return difference == 0;
 }
 
+// One core cannot read memory as fast as it can stream writes to it, so every write and read of
+// a pass is shared out in slices of whole tiles, one a thread, up to four threads.
+constexpr size_t kMaxThreads = 4;
+constexpr size_t kMinSliceWords = size_t{1} << 17;  // 1 MiB: below it a thread costs more than it gives
+
+// Runs work(begin, end) on consecutive slices of [0, words), the first on the calling thread;
+// returns the results in slice order once every slice is done.
+template <class Work>
+auto ForEachSlice(size_t words, const Work& work) {
+  const size_t tiles = (words + kTile - 1) / kTile;
+  const size_t wanted = std::min<size_t>({kMaxThreads, std::max(1u, std::thread::hardware_concurrency()),
+                                          std::max<size_t>(1, words / kMinSliceWords)});
+  const size_t tilesPerSlice = (tiles + wanted - 1) / wanted;
+  std::vector<std::pair<size_t, size_t>> slices;
+  for (size_t tile = 0; tile < tiles; tile += tilesPerSlice) {
+    slices.emplace_back(tile * kTile, std::min(words, (tile + tilesPerSlice) * kTile));
+  }
+  std::vector<decltype(work(size_t{0}, size_t{0}))> results(slices.size());
+  std::vector<std::thread> helpers;
+  for (size_t i = 1; i < slices.size(); ++i) {
+    helpers.emplace_back([&, i] { results[i] = work(slices[i].first, slices[i].second); });
+  }
+  if (!slices.empty()) results[0] = work(slices[0].first, slices[0].second);
+  for (std::thread& helper : helpers) helper.join();
+  return results;
+}
+
 template <class Pattern>
 void Write(std::span<uint64_t> buffer, const Pattern& pattern) {
-  alignas(64) Tile tile;
-  for (size_t first = 0; first < buffer.size(); first += kTile) {
-    pattern(tile, first);
-    StreamOut(buffer.data() + first, tile, std::min(kTile, buffer.size() - first));
-  }
-  StoresDone(buffer.data());
+  ForEachSlice(buffer.size(), [&](size_t begin, size_t end) {
+    alignas(64) Tile tile;
+    for (size_t first = begin; first < end; first += kTile) {
+      pattern(tile, first);
+      StreamOut(buffer.data() + first, tile, std::min(kTile, end - first));
+    }
+    StoresDone(buffer.data() + begin);
+    return true;
+  });
 }
 
 // Changes every word in place: the arithmetic and logic patterns' read, compute, write.
 template <class Change>
 void Update(std::span<uint64_t> buffer, const Change& change) {
-  alignas(64) Tile tile;
-  for (size_t first = 0; first < buffer.size(); first += kTile) {
-    const size_t count = std::min(kTile, buffer.size() - first);
-    std::copy_n(buffer.data() + first, count, tile);
-    for (size_t j = 0; j < kTile; ++j) tile[j] = change(tile[j]);
-    StreamOut(buffer.data() + first, tile, count);
-  }
-  StoresDone(buffer.data());
+  ForEachSlice(buffer.size(), [&](size_t begin, size_t end) {
+    alignas(64) Tile tile;
+    for (size_t first = begin; first < end; first += kTile) {
+      const size_t count = std::min(kTile, end - first);
+      std::copy_n(buffer.data() + first, count, tile);
+      for (size_t j = 0; j < kTile; ++j) tile[j] = change(tile[j]);
+      StreamOut(buffer.data() + first, tile, count);
+    }
+    StoresDone(buffer.data() + begin);
+    return true;
+  });
 }
 
+// The mismatch at the lowest address.
 template <class Pattern>
 std::optional<MemoryFault> Verify(MemoryPattern kind, std::span<const uint64_t> buffer, const Pattern& pattern) {
-  alignas(64) Tile tile;
-  for (size_t first = 0; first < buffer.size(); first += kTile) {
-    const size_t count = std::min(kTile, buffer.size() - first);
-    pattern(tile, first);
-    if (Same(buffer.data() + first, tile, count)) continue;
-    for (size_t j = 0; j < count; ++j) {
-      if (buffer[first + j] != tile[j]) {
-        return MemoryFault{kind, std::string(NameOf(kind)), &buffer[first + j], tile[j], buffer[first + j]};
+  const auto faults = ForEachSlice(buffer.size(), [&](size_t begin, size_t end) -> std::optional<MemoryFault> {
+    alignas(64) Tile tile;
+    for (size_t first = begin; first < end; first += kTile) {
+      const size_t count = std::min(kTile, end - first);
+      pattern(tile, first);
+      if (Same(buffer.data() + first, tile, count)) continue;
+      for (size_t j = 0; j < count; ++j) {
+        if (buffer[first + j] != tile[j]) {
+          return MemoryFault{kind, std::string(NameOf(kind)), &buffer[first + j], tile[j], buffer[first + j]};
+        }
       }
     }
+    return std::nullopt;
+  });
+  for (const auto& fault : faults) {
+    if (fault) return fault;
   }
   return std::nullopt;
 }

@@ -39,6 +39,25 @@ TEST(MemoryTest, EveryPatternPassesSoundMemoryAndReportsOneFlippedBitWithItsAddr
   }
 }
 
+// Large enough to be shared out among threads: every slice is written and read back, and of two
+// faults in different slices the one at the lower address is reported.
+TEST(MemoryTest, ALargeBufferIsCheckedWholeAndItsFirstFaultReported) {
+  MemoryTestBuffer buffer(size_t{16} << 20);
+  const auto words = buffer.words();
+  for (MemoryPattern pattern : kPatterns) {
+    EXPECT_FALSE(RunMemoryPattern(pattern, words)) << NameOf(pattern);
+    const auto fault = RunMemoryPattern(pattern, words, [](std::span<uint64_t> b) {
+      b[b.size() - 2] ^= 1;
+      b[b.size() / 4 - 1] ^= uint64_t{1} << 9;
+    });
+    ASSERT_TRUE(fault) << NameOf(pattern);
+    EXPECT_EQ(fault->address, &words[words.size() / 4 - 1]) << NameOf(pattern);
+    const auto last = RunMemoryPattern(pattern, words, [](std::span<uint64_t> b) { b[b.size() - 1] ^= 4; });
+    ASSERT_TRUE(last) << NameOf(pattern);
+    EXPECT_EQ(last->address, &words[words.size() - 1]) << NameOf(pattern);
+  }
+}
+
 TEST(MemoryTest, ABufferTooSmallForOneWordIsEmpty) {
   EXPECT_TRUE(MemoryTestBuffer(7).words().empty());
   EXPECT_EQ(MemoryTestBuffer(20).words().size(), 2u);
