@@ -76,7 +76,9 @@ class DetectPrinter {
 
   void Show(const DetectPageView& view) {
     if (quiet_) return;
-    if (view.firstTitle != firstTitle_) std::cout << (firstTitle_ = view.firstTitle) << '\n';
+    // A working title ("Repairing…") heads the lines that follow it; a result title sums up the
+    // lines above it, also when the last of them changed within the same step.
+    if (view.busy) ShowTitle(view);
     for (const DetectItemView& item : view.items) {
       Seen& seen = seen_[item.name];
       if (!seen.announced) std::cout << item.name << '\n';
@@ -97,6 +99,7 @@ class DetectPrinter {
       }
       seen.verdict = item.verdict;
     }
+    if (!view.busy) ShowTitle(view);
     std::cout.flush();
   }
 
@@ -106,6 +109,10 @@ class DetectPrinter {
   }
 
  private:
+  void ShowTitle(const DetectPageView& view) {
+    if (view.firstTitle != firstTitle_) std::cout << (firstTitle_ = view.firstTitle) << '\n';
+  }
+
   struct Seen {
     bool announced = false;
     std::vector<LineLook> looks;
