@@ -13,14 +13,15 @@
 
 namespace {
 
+// Never destroyed: a detached worker may still send its last event while the process exits.
 std::mutex& Lock() {
-  static std::mutex lock;
-  return lock;
+  static auto* const lock = new std::mutex;
+  return *lock;
 }
 
 std::vector<std::pair<std::string, std::string>>& Sent() {
-  static std::vector<std::pair<std::string, std::string>> sent;
-  return sent;
+  static auto* const sent = new std::vector<std::pair<std::string, std::string>>;
+  return *sent;
 }
 
 // One appending write per line, so that another process appending as well never splits it.

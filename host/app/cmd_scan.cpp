@@ -1,11 +1,13 @@
 // sysdiagnose-host scan: the hardware scan on the plug-in's scan page. The host opens the page as
 // the user does (the history page's button) and prints each category item and each row as the
 // page shows it, with the page's texts, until the page is ready for a choice.
+#include <algorithm>
 #include <chrono>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "DataReport/EventDataReport.h"
 #include "app/command.h"
 #include "app/page_driver.h"
 #include "app/plugin_host.h"
@@ -19,6 +21,13 @@ using namespace std::chrono_literals;
 
 constexpr const char* kUsage = "usage: sysdiagnose-host scan [--machine FILE] [--data-dir DIR] [--verbose] [--json]";
 constexpr auto kScanLimit = 120s;
+constexpr auto kScanEventLimit = 5s;
+constexpr const char* kScanEndedEvent = "620000010";
+
+bool ScanEventSent() {
+  const auto events = EventDataReport::Instance().SentEvents();
+  return std::any_of(events.begin(), events.end(), [](const auto& event) { return event.first == kScanEndedEvent; });
+}
 
 // Prints what appears on the scan page since the last look: new items, new rows, the titles.
 class ScanPrinter {
@@ -99,6 +108,9 @@ int RunScan(const std::vector<std::string>& args) {
     PrintError(shape.name, "the scan page was not ready after " + std::to_string(kScanLimit.count()) + " s");
     return kExitFailure;
   }
+  // The scan thread's last act, after it told the page that the scan is over, is its telemetry
+  // event: the command waits for it rather than lose it by ending first.
+  page.RunUntil(ScanEventSent, kScanEventLimit);
   if (json) {
     PrintJson(ScanJson(view));
   } else {

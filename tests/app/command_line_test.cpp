@@ -382,6 +382,9 @@ TEST(MachineAndScan, WithoutAProfileShowTheProcessorAndDisksOfThisMachine) {
     EXPECT_THAT(scan.out, HasSubstr("Capacity: " + capacity)) << name;
   }
   EXPECT_THAT(scan.err, Not(HasSubstr("errno")));
+  // the scan's closing telemetry event, sent after the page was told the scan is over, is not lost
+  std::ifstream telemetry(dataDir.path() / "telemetry.jsonl");
+  EXPECT_THAT(std::string(std::istreambuf_iterator<char>(telemetry), {}), HasSubstr(R"("id":"620000010")"));
 
   const auto machine = testenv::RunHostProgram({"machine"});
   ASSERT_EQ(machine.status, 0) << machine.err;

@@ -134,10 +134,12 @@ bool Same(const uint64_t* words, const uint64_t* expected, size_t count) {
 constexpr size_t kMaxThreads = 4;
 constexpr size_t kMinSliceWords = size_t{1} << 17;  // 1 MiB: below it a thread costs more than it gives
 
+using SliceFault = std::optional<MemoryFault>;
+
 // Runs work(begin, end) on consecutive slices of [0, words), the first on the calling thread;
-// returns the results in slice order once every slice is done.
+// returns what each found, in slice order, once every slice is done.
 template <class Work>
-auto ForEachSlice(size_t words, const Work& work) {
+std::vector<SliceFault> ForEachSlice(size_t words, const Work& work) {
   const size_t tiles = (words + kTile - 1) / kTile;
   const size_t wanted = std::min<size_t>({kMaxThreads, std::max(1u, std::thread::hardware_concurrency()),
                                           std::max<size_t>(1, words / kMinSliceWords)});
@@ -146,7 +148,7 @@ auto ForEachSlice(size_t words, const Work& work) {
   for (size_t tile = 0; tile < tiles; tile += tilesPerSlice) {
     slices.emplace_back(tile * kTile, std::min(words, (tile + tilesPerSlice) * kTile));
   }
-  std::vector<decltype(work(size_t{0}, size_t{0}))> results(slices.size());
+  std::vector<SliceFault> results(slices.size());
   std::vector<std::thread> helpers;
   for (size_t i = 1; i < slices.size(); ++i) {
     helpers.emplace_back([&, i] { results[i] = work(slices[i].first, slices[i].second); });
@@ -158,21 +160,21 @@ auto ForEachSlice(size_t words, const Work& work) {
 
 template <class Pattern>
 void Write(std::span<uint64_t> buffer, const Pattern& pattern) {
-  ForEachSlice(buffer.size(), [&](size_t begin, size_t end) {
+  ForEachSlice(buffer.size(), [&](size_t begin, size_t end) -> SliceFault {
     alignas(64) Tile tile;
     for (size_t first = begin; first < end; first += kTile) {
       pattern(tile, first);
       StreamOut(buffer.data() + first, tile, std::min(kTile, end - first));
     }
     StoresDone(buffer.data() + begin);
-    return true;
+    return std::nullopt;
   });
 }
 
 // Changes every word in place: the arithmetic and logic patterns' read, compute, write.
 template <class Change>
 void Update(std::span<uint64_t> buffer, const Change& change) {
-  ForEachSlice(buffer.size(), [&](size_t begin, size_t end) {
+  ForEachSlice(buffer.size(), [&](size_t begin, size_t end) -> SliceFault {
     alignas(64) Tile tile;
     for (size_t first = begin; first < end; first += kTile) {
       const size_t count = std::min(kTile, end - first);
@@ -181,14 +183,14 @@ void Update(std::span<uint64_t> buffer, const Change& change) {
       StreamOut(buffer.data() + first, tile, count);
     }
     StoresDone(buffer.data() + begin);
-    return true;
+    return std::nullopt;
   });
 }
 
 // The mismatch at the lowest address.
 template <class Pattern>
 std::optional<MemoryFault> Verify(MemoryPattern kind, std::span<const uint64_t> buffer, const Pattern& pattern) {
-  const auto faults = ForEachSlice(buffer.size(), [&](size_t begin, size_t end) -> std::optional<MemoryFault> {
+  const auto faults = ForEachSlice(buffer.size(), [&](size_t begin, size_t end) -> SliceFault {
     alignas(64) Tile tile;
     for (size_t first = begin; first < end; first += kTile) {
       const size_t count = std::min(kTile, end - first);
