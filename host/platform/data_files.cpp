@@ -57,7 +57,12 @@ std::string DataDirectoryProblem(const std::string& dir) {
   std::vector<char> name(probe.begin(), probe.end());
   name.push_back('\0');
   const int fd = ::mkstemp(name.data());
-  if (fd < 0) return "cannot create a file in it (" + ErrnoText(errno) + ")";
+  if (fd < 0) {
+    // Kernel file systems such as /proc answer "no such file" for a directory that is there.
+    const int error = errno;
+    return "cannot create a file in it (" +
+           (error == ENOENT ? std::string("its file system takes no new files") : ErrnoText(error)) + ")";
+  }
   ::close(fd);
   ::unlink(name.data());
   for (const char* file : {kHistoryFile, kRegistryFile, kTelemetryFile, kLogFile}) {
