@@ -126,7 +126,7 @@ class PageArchievementTest : public ::testing::Test {
   std::unique_ptr<testenv::PageWindow<PageArchievement>> w_;
 };
 
-TEST_F(PageArchievementTest, WithoutRunsOneTodayBarInvitesTheFirstDiagnosisThatTheStartButtonBegins) {
+TEST_F(PageArchievementTest, WithoutRunsOneTodayBarInvitesTheFirstDiagnosisThatTheStartButtonBeginsUnderTheLegend) {
   Open();
 
   EXPECT_TRUE(Page().DayItems().empty());
@@ -143,6 +143,12 @@ TEST_F(PageArchievementTest, WithoutRunsOneTodayBarInvitesTheFirstDiagnosisThatT
   EXPECT_FALSE(Find(u"lytSysdiagnoseAbnormal")->IsVisible());
   EXPECT_EQ(Find(u"txtSysdiagnoseNormalNum")->GetText(), u"0");
   EXPECT_FALSE(Find(u"txtSysdiagnoseDateItemsTips")->IsVisible());
+  // The legend labels take the wider text and the tracks the rest.
+  const int label = Find(u"txt_hardware_norm_state")->GetFixedWidth();
+  EXPECT_EQ(Find(u"txt_hardware_abnorm_state")->GetFixedWidth(), label);
+  EXPECT_GT(label, 0);
+  EXPECT_EQ(Find(u"lyt_hardware_norm_state")->GetFixedWidth() + label, 546);
+  EXPECT_EQ(Find(u"lyt_hardware_abnorm_state")->GetFixedWidth() + label, 546);
 
   ASSERT_TRUE(w_->window.driver.Click(u"btnSysdiagnoseScan"));
   EXPECT_EQ(switches, (std::vector<enumPageType>{PAGE_SCAN}));
@@ -204,7 +210,7 @@ TEST_P(PageArchievementDays, AtMostTwelveDaysAreShownTheMostRecentOnes) {
 
 INSTANTIATE_TEST_SUITE_P(TwelveAndThirteen, PageArchievementDays, ::testing::Values(12, 13));
 
-TEST_F(PageArchievementTest, PickingADayShowsItsLinesItsSummaryBarAndItsTip) {
+TEST_F(PageArchievementTest, PickingADayShowsItsLinesItsSummaryBarAndItsTipMirroredRightToLeft) {
   // Given an older run with a fault on the processor and the disks and the graphics not
   // diagnosed, and a later run with every category normal
   Seed({{kToday - kDay + 10 * 3600, "0000102-0000"}, {kToday + 10 * 3600, kAllNormal}});
@@ -243,12 +249,9 @@ TEST_F(PageArchievementTest, PickingADayShowsItsLinesItsSummaryBarAndItsTip) {
   EXPECT_EQ(Find(u"lytSysdiagnoseNormal")->GetFixedWidth(), track);
   EXPECT_FALSE(Find(u"lytSysdiagnoseAbnormal")->IsVisible());
   EXPECT_EQ(Find(u"txtSysdiagnoseNormalNum")->GetText(), u"12");
-}
 
-TEST_F(PageArchievementTest, InARightToLeftInterfaceTheTipIsMirroredWithinItsParent) {
-  Seed({{kToday - kDay + 10 * 3600, "000111111111"}, {kToday + 10 * 3600, "000001111111"}});
-  Open();
-  CControlUI* tip = Find(u"txtSysdiagnoseDateItemsTips");
+  // And in a right-to-left interface the tip is mirrored within its parent
+  ASSERT_TRUE(tip->IsVisible());
   const RECT leftToRight = tip->GetFloatPos();
   const int parentWidth = tip->GetParent()->GetWidth();
 
@@ -260,16 +263,6 @@ TEST_F(PageArchievementTest, InARightToLeftInterfaceTheTipIsMirroredWithinItsPar
   EXPECT_EQ(rightToLeft.left, parentWidth - leftToRight.right);
   EXPECT_EQ(rightToLeft.right, parentWidth - leftToRight.left);
   EXPECT_EQ(rightToLeft.top, leftToRight.top);
-}
-
-TEST_F(PageArchievementTest, TheLegendLabelsTakeTheWiderTextAndTheTracksTheRest) {
-  Open();
-
-  const int label = Find(u"txt_hardware_norm_state")->GetFixedWidth();
-  EXPECT_EQ(Find(u"txt_hardware_abnorm_state")->GetFixedWidth(), label);
-  EXPECT_GT(label, 0);
-  EXPECT_EQ(Find(u"lyt_hardware_norm_state")->GetFixedWidth() + label, 546);
-  EXPECT_EQ(Find(u"lyt_hardware_abnorm_state")->GetFixedWidth() + label, 546);
 }
 
 TEST_F(PageArchievementTest, DayLabelsCountWholeDaysBackFromTheStartOfToday) {

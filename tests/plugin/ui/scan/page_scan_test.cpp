@@ -105,7 +105,7 @@ class PageScanTest : public ::testing::Test {
   std::vector<std::vector<enmHardwareID>> selections;
 };
 
-TEST_F(PageScanTest, EachRowGrowsInBeforeTheNextArrivesAndTheTickedItemsShowOnlyBackAtTheTop) {
+TEST_F(PageScanTest, EachRowGrowsInBeforeTheNextArrivesAndTheTickedItemsShowBackAtTheTopReadyToBeHandedOver) {
   // Given the rows the collectors give for each category
   std::vector<std::u16string> expectedTitles;
   std::string foundFlags;
@@ -190,11 +190,9 @@ TEST_F(PageScanTest, EachRowGrowsInBeforeTheNextArrivesAndTheTickedItemsShowOnly
   EXPECT_EQ(w.Find(u"lytScanCancel")->GetFixedWidth(), 0);
   EXPECT_TRUE(DetectButton()->IsEnabled());
   EXPECT_EQ(ScanEvents(), (std::vector<std::string>{"620000010=" + foundFlags}));
-}
 
-TEST_F(PageScanTest, TheSelectedCountCountsTickedItemsNoneDisablesTheDetectButtonWhichHandsThemOverInListOrder) {
-  ASSERT_TRUE(ScanToReadyLook());
-
+  // When items are unticked and ticked, the count follows them and none disables the detect
+  // button, which hands the ticked ones over in list order
   w.window.driver.Tick(Choose(0), false);
   w.window.driver.Tick(Choose(2), false);
   EXPECT_EQ(SecondTitle(), Selected(10));
