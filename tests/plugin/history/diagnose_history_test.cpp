@@ -180,23 +180,18 @@ TEST_F(HistoryTest, QueryRecordAnswersTheRunOfExactlyThatSecondRecountedOrAnAllN
   }
 }
 
-// Midnight belongs to the new day, the second before it to the old one.
-TEST_F(HistoryTest, RecentDaysGiveTheLatestRunOfEachLocalDayNewestFirst) {
-  SaveAt(China(2026, 3, 8, 8, 0, 0));
-  SaveAt(China(2026, 3, 8, 23, 59, 59));
-  SaveAt(China(2026, 3, 9, 0, 0, 0));
-  now_ = China(2026, 3, 9, 0, 0, 30);
+// Midnight belongs to the new day, the second before it to the old one; the 89th day back is the
+// oldest still probed.
+TEST_F(HistoryTest, RecentDaysGiveTheLatestRunOfEachLocalDayNewestFirstWithinNinetyDays) {
+  const int64_t midnight = China(2026, 6, 30, 0, 0, 0);
+  SaveAt(midnight - 90 * 86400);
+  SaveAt(midnight - 89 * 86400);
+  SaveAt(midnight - 16 * 3600);
+  SaveAt(midnight - 1);
+  SaveAt(midnight);
+  now_ = midnight + 30;
 
-  EXPECT_EQ(RecentDays(12), (std::vector{China(2026, 3, 9, 0, 0, 0), China(2026, 3, 8, 23, 59, 59)}));
-}
-
-TEST_F(HistoryTest, RecentDaysNeverLookBackMoreThanNinetyDays) {
-  const int64_t today = China(2026, 6, 30, 10, 0, 0);
-  SaveAt(today - 89 * 86400);  // the oldest day still probed
-  SaveAt(today - 90 * 86400);  // one day too old
-  now_ = today;
-
-  EXPECT_EQ(RecentDays(12), (std::vector{today - 89 * 86400}));
+  EXPECT_EQ(RecentDays(12), (std::vector{midnight, midnight - 1, midnight - 89 * 86400}));
 }
 
 }  // namespace
