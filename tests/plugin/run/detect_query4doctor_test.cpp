@@ -19,8 +19,9 @@ std::u16string Text(const char16_t* key) { return UICulture::GetInstance().GetSt
 class DoctorServiceTest : public RunTest {
  protected:
   // A detection (or repair) asked for by the health check, to its end.
-  void Detect(DetectQuery4Doctor& service, bool repair = false) {
-    repair ? doctor_.RequestRepair() : doctor_.RequestDetection(true);
+  void Detect(DetectQuery4Doctor& service) { doctor_.RequestDetection(true); AwaitEnd(service); }
+  void Repair(DetectQuery4Doctor& service) { doctor_.RequestRepair(); AwaitEnd(service); }
+  void AwaitEnd(DetectQuery4Doctor& service) {
     ASSERT_TRUE(doctor_.WaitForFinished(10s));
     ASSERT_TRUE(service.WaitUntilIdle(5s));
   }
@@ -124,7 +125,7 @@ TEST_F(DoctorServiceTest, TwoStartRequestsNeverRunTwoDetectionsAtOnce) {
 TEST_F(DoctorServiceTest, RepairBeforeAnyDetectionReportsAnEmptyListAndStoresZeroCounts) {
   testenv::UseMachine(R"({})");
   DetectQuery4Doctor service;
-  Detect(service, true);
+  Repair(service);
 
   const auto reports = doctor_.Reports();
   ASSERT_EQ(reports.size(), 2u);
@@ -156,7 +157,7 @@ TEST_F(DoctorServiceTest, RepairFixesWhatItCanAndReportsTheRest) {
     pauses.push_back(pause);
   });
 
-  Detect(service, true);
+  Repair(service);
 
   ASSERT_GE(doctor_.Reports().size(), 2u);
   EXPECT_EQ(Item(HARDWARE_NETCARD, false).nState, 0u);  // under repair
