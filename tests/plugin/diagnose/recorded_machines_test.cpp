@@ -11,14 +11,7 @@ namespace {
 using testing::RoutineRecorder;
 using testing::Text;
 
-struct Verdict {
-  bool passed;
-  std::u16string text;
-  bool operator==(const Verdict&) const = default;
-  friend void PrintTo(const Verdict& v, std::ostream* out) {
-    *out << (v.passed ? "passed" : "not passed") << " \"" << platform::Utf16ToUtf8(v.text) << '"';
-  }
-};
+using Verdict = std::pair<bool, std::u16string>;  // passed, text
 
 TEST(RecordedMachines, OnlyWhatTheMachineLacksOrHasSwitchedOffFails) {
   const struct {

@@ -83,33 +83,26 @@ std::vector<int64_t> RecentDays(int count) {
   return seconds;
 }
 
-TEST_F(HistoryTest, SavingOverwritesTheCallersDateTimeAndSecondsWithTheMomentOfStoring) {
+TEST_F(HistoryTest, SavingStampsTheMomentOfStoringAndValuesReadBackAsTheirLow32BitsSigned) {
   tagDiagnoseRecord record = AllNormal();
   record.date = "1999.01.01";
   record.time = "1999.01.01.00.00.00";
   record.secondTime = 12345;
+  record.cpuState = 4294967295;
+  record.diskState = 4294967296 + 5;
+  record.abnormalCount = 3;
 
   record = SaveAt(China(2026, 3, 9, 7, 5, 9), record);
 
   EXPECT_EQ(record.date, "2026.03.09");
   EXPECT_EQ(record.time, "2026.03.09.07.05.09");
   EXPECT_EQ(record.secondTime, China(2026, 3, 9, 7, 5, 9));
-}
-
-TEST_F(HistoryTest, ValuesReadBackAsTheirLow32BitsSigned) {
-  tagDiagnoseRecord record = AllNormal();
-  record.cpuState = 4294967295;
-  record.diskState = 4294967296 + 5;
-  record.abnormalCount = 3;
-  record = SaveAt(China(2026, 3, 9, 12, 0, 0), record);
-
   tagQueryDataItem item;
   ASSERT_TRUE(DiagnoseHistory::QueryBySecondTime(item, static_cast<int32_t>(record.secondTime)));
-
   EXPECT_EQ(item.cpuState, -1);
   EXPECT_EQ(item.diskState, 5);
   EXPECT_EQ(item.abnormalCount, 3);
-  EXPECT_EQ(item.date, "2026.03.09");
+  EXPECT_EQ(std::make_pair(item.date, item.time), std::make_pair(record.date, record.time));
 }
 
 TEST_F(HistoryTest, ARowWithAValueOfAnUnexpectedTypeIsNotFound) {
@@ -180,23 +173,18 @@ TEST_F(HistoryTest, QueryRecordAnswersTheRunOfExactlyThatSecondRecountedOrAnAllN
   }
 }
 
-// Midnight belongs to the new day, the second before it to the old one.
-TEST_F(HistoryTest, RecentDaysGiveTheLatestRunOfEachLocalDayNewestFirst) {
-  SaveAt(China(2026, 3, 8, 8, 0, 0));
-  SaveAt(China(2026, 3, 8, 23, 59, 59));
-  SaveAt(China(2026, 3, 9, 0, 0, 0));
-  now_ = China(2026, 3, 9, 0, 0, 30);
+// Midnight belongs to the new day, the second before it to the old one; the 89th day back is the
+// oldest still probed.
+TEST_F(HistoryTest, RecentDaysGiveTheLatestRunOfEachLocalDayNewestFirstWithinNinetyDays) {
+  const int64_t midnight = China(2026, 6, 30, 0, 0, 0);
+  SaveAt(midnight - 90 * 86400);
+  SaveAt(midnight - 89 * 86400);
+  SaveAt(midnight - 16 * 3600);
+  SaveAt(midnight - 1);
+  SaveAt(midnight);
+  now_ = midnight + 30;
 
-  EXPECT_EQ(RecentDays(12), (std::vector{China(2026, 3, 9, 0, 0, 0), China(2026, 3, 8, 23, 59, 59)}));
-}
-
-TEST_F(HistoryTest, RecentDaysNeverLookBackMoreThanNinetyDays) {
-  const int64_t today = China(2026, 6, 30, 10, 0, 0);
-  SaveAt(today - 89 * 86400);  // the oldest day still probed
-  SaveAt(today - 90 * 86400);  // one day too old
-  now_ = today;
-
-  EXPECT_EQ(RecentDays(12), (std::vector{today - 89 * 86400}));
+  EXPECT_EQ(RecentDays(12), (std::vector{midnight, midnight - 1, midnight - 89 * 86400}));
 }
 
 }  // namespace

@@ -236,19 +236,8 @@ TEST_F(DoctorSummaryTest, ModeTwoPosts0x20000EModesZeroAndOne0x20000BModeFiveNot
   EXPECT_EQ(runReports.Count(), 1u);
 }
 
-TEST_F(DoctorSummaryTest, AnAllNormalSummaryKeepsTheEarlierAbnormalCount) {
-  tagDoctorResult result;
-  result.vecItems = {ItemInState(kDoctorStateAbnormal), ItemInState(kDoctorStateAbnormal)};
-  helper.PostDoctorSummary(result, 0);
-  result.vecItems = {ItemInState(kDoctorStateNormal)};
-
-  helper.PostDoctorSummary(result, 0);
-
-  EXPECT_EQ(result.strSummaryKey, u"IDS_HARDWARE_DETECT_DOCTOR_INDEX_DESCRIPTION_OK");
-  EXPECT_EQ(result.nAbnormalCount, 2u);
-}
-
-TEST_F(DoctorSummaryTest, ModeOneSpeaksOfRepair) {
+// An all-normal summary keeps the abnormal count of the one before.
+TEST_F(DoctorSummaryTest, TheSummaryCountsAbnormalItemsSpeaksOfRepairInModeOneAndKeepsItsCountWhenAllIsNormal) {
   auto text = [](const char16_t* key) { return UICulture::GetInstance().GetMultiVarStr(key, {int64_t{2}}); };
   tagDoctorResult result;
   result.vecItems = {ItemInState(kDoctorStateAbnormal), ItemInState(kDoctorStateNormal), ItemInState(kDoctorStateAbnormal)};
@@ -261,4 +250,9 @@ TEST_F(DoctorSummaryTest, ModeOneSpeaksOfRepair) {
     EXPECT_EQ(result.strSummary, sentence) << "mode " << mode;
     EXPECT_EQ(result.nAbnormalCount, 2u);
   }
+  result.vecItems = {ItemInState(kDoctorStateNormal)};
+  helper.PostDoctorSummary(result, 0);
+
+  EXPECT_EQ(result.strSummaryKey, u"IDS_HARDWARE_DETECT_DOCTOR_INDEX_DESCRIPTION_OK");
+  EXPECT_EQ(result.nAbnormalCount, 2u);
 }

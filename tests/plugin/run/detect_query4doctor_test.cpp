@@ -19,13 +19,9 @@ std::u16string Text(const char16_t* key) { return UICulture::GetInstance().GetSt
 class DoctorServiceTest : public RunTest {
  protected:
   // A detection (or repair) asked for by the health check, to its end.
-  void Detect(DetectQuery4Doctor& service) {
-    doctor_.RequestDetection(true);
-    ASSERT_TRUE(doctor_.WaitForFinished(10s));
-    ASSERT_TRUE(service.WaitUntilIdle(5s));
-  }
-  void Repair(DetectQuery4Doctor& service) {
-    doctor_.RequestRepair();
+  void Detect(DetectQuery4Doctor& service) { doctor_.RequestDetection(true); AwaitEnd(service); }
+  void Repair(DetectQuery4Doctor& service) { doctor_.RequestRepair(); AwaitEnd(service); }
+  void AwaitEnd(DetectQuery4Doctor& service) {
     ASSERT_TRUE(doctor_.WaitForFinished(10s));
     ASSERT_TRUE(service.WaitUntilIdle(5s));
   }

@@ -143,46 +143,37 @@ void DiagnoseFaults(DetectRunner& runner, std::vector<enmHardwareID> categories)
 }
 
 // The keyboard's Filter Keys repair fails and its hotkey repair, the last, succeeds: the keyboard
-// is still abnormal.
-TEST_F(RepairTest, RunRepairsCategoryByCategoryAndCountsTheFullyRepairedOnes) {
-  DetectRunner runner;
-  DiagnoseFaults(runner, {HARDWARE_BLUETOOTH, HARDWARE_KEYBOARD});
+// is still abnormal. A page whose every callable throws sees the same run, ended and stored once.
+TEST_F(RepairTest, RunRepairsCategoryByCategoryAndCountsTheFullyRepairedOnesWhateverThePageThrows) {
+  for (const bool throwing : {false, true}) {
+    SCOPED_TRACE(throwing ? "throwing page" : "quiet page");
+    DetectRunner runner;
+    DiagnoseFaults(runner, {HARDWARE_BLUETOOTH, HARDWARE_KEYBOARD});
+    const size_t storedBefore = StoredRuns();
+    const uint32_t countBefore = RepairCount().value_or(0);
 
-  RepairObserver repair;
-  repair.Start(runner, {{HARDWARE_BLUETOOTH, {{1, u"Device", u"RepairBluetooth", u"12"},
-                                              {2, u"State", u"RepairBluetooth", u"12"}}},
-                        {HARDWARE_KEYBOARD, {{3, u"Filter Keys", u"RepairFilterKey", u"6"},
-                                             {4, u"Hotkeys", u"RepairHotkey", u"7"}}}});
-  ASSERT_TRUE(repair.Wait(runner));
+    RepairObserver repair;
+    repair.throwing = throwing;
+    repair.Start(runner, {{HARDWARE_BLUETOOTH, {{1, u"Device", u"RepairBluetooth", u"12"},
+                                                {2, u"State", u"RepairBluetooth", u"12"}}},
+                          {HARDWARE_KEYBOARD, {{3, u"Filter Keys", u"RepairFilterKey", u"6"},
+                                               {4, u"Hotkeys", u"RepairHotkey", u"7"}}}});
+    ASSERT_TRUE(repair.Wait(runner));
 
-  EXPECT_THAT(repair.categoriesDone, ElementsAre(Pair(HARDWARE_BLUETOOTH, true), Pair(HARDWARE_KEYBOARD, false)));
-  EXPECT_TRUE(repair.finished);
-  EXPECT_FALSE(repair.allOk);
-  EXPECT_FALSE(repair.restart);
-  EXPECT_EQ(repair.firstFailed, HARDWARE_KEYBOARD);
-  EXPECT_EQ(RepairCount(), 1u);
-  EXPECT_EQ(StatesOf(runner.Record(), {HARDWARE_BLUETOOTH, HARDWARE_KEYBOARD}), (std::vector<int64_t>{0, 1}));
-  EXPECT_EQ(runner.Record().normalCount, 1);
-  EXPECT_EQ(runner.Record().abnormalCount, 1);
-  EXPECT_EQ(StatesOf(LatestStoredRun(), {HARDWARE_BLUETOOTH, HARDWARE_KEYBOARD}), (std::vector<int64_t>{0, 1}));
-}
-
-TEST_F(RepairTest, ThrowingCallablesOfThePageNeitherStopTheRunNorStoreItTwice) {
-  DetectRunner runner;
-  DiagnoseFaults(runner, {HARDWARE_BLUETOOTH});
-  const size_t storedBefore = StoredRuns();
-
-  RepairObserver repair;
-  repair.throwing = true;
-  repair.Start(runner, {{HARDWARE_BLUETOOTH, {{1, u"Device", u"RepairBluetooth", u"12"},
-                                              {2, u"State", u"RepairBluetooth", u"12"}}}});
-  ASSERT_TRUE(repair.Wait(runner));
-
-  EXPECT_TRUE(repair.finished);
-  EXPECT_EQ(repair.endings, 1);
-  EXPECT_EQ(repair.entriesDone.size(), 2u);
-  EXPECT_EQ(StoredRuns(), storedBefore + 1);
-  EXPECT_EQ(RepairCount(), 1u);
+    EXPECT_THAT(repair.categoriesDone, ElementsAre(Pair(HARDWARE_BLUETOOTH, true), Pair(HARDWARE_KEYBOARD, false)));
+    EXPECT_EQ(repair.entriesDone.size(), 4u);
+    EXPECT_TRUE(repair.finished);
+    EXPECT_EQ(repair.endings, 1);
+    EXPECT_FALSE(repair.allOk);
+    EXPECT_FALSE(repair.restart);
+    EXPECT_EQ(repair.firstFailed, HARDWARE_KEYBOARD);
+    EXPECT_EQ(RepairCount(), countBefore + 1);
+    EXPECT_EQ(StatesOf(runner.Record(), {HARDWARE_BLUETOOTH, HARDWARE_KEYBOARD}), (std::vector<int64_t>{0, 1}));
+    EXPECT_EQ(std::make_pair(runner.Record().normalCount, runner.Record().abnormalCount),
+              std::make_pair(int64_t{1}, int64_t{1}));
+    EXPECT_EQ(StoredRuns(), storedBefore + 1);
+    EXPECT_EQ(StatesOf(LatestStoredRun(), {HARDWARE_BLUETOOTH, HARDWARE_KEYBOARD}), (std::vector<int64_t>{0, 1}));
+  }
 }
 
 // Bluetooth is repaired, then the cancel comes in the pause before the audio entry: only the
