@@ -90,15 +90,8 @@ TEST_F(NotificationsTest, EachPageGetsTheNotificationsOfItsOwnControls) {
 TEST_F(NotificationsTest, ByNameEntriesWinChainedMapsAnswerTheRestAndUnansweredOnesFallToTheHost) {
   w.Find(u"go2")->SetName(u"ok");
   w.driver.Click(w.manager.FindSubControlByName(w.Find(u"pageB"), u"ok"));
-  TNotifyUI timer;
-  timer.sType = DUI_MSGTYPE_TIMER;
-  timer.pSender = w.Find(u"pageB");
-  timer.wParam = 4003;
-  w.manager.SendNotify(timer);  // only the base map of b has a timer entry
-  TNotifyUI link;
-  link.sType = DUI_MSGTYPE_LINK;
-  link.pSender = w.Find(u"pageB");
-  w.manager.SendNotify(link);  // no map of b has one: the host's own map is asked
+  w.manager.SendNotify(w.Find(u"pageB"), DUI_MSGTYPE_TIMER, 4003);  // only the base map of b has a timer entry
+  w.manager.SendNotify(w.Find(u"pageB"), DUI_MSGTYPE_LINK);  // no map of b has one: the host's own map is asked
 
   EXPECT_EQ(b.seen, (std::vector<std::string>{"derived ok", "base timer 4003"}));
   EXPECT_TRUE(host.seen.empty());

@@ -20,7 +20,7 @@ constexpr std::string_view kNotebook = R"({"hardware": {
                                            {"capacityMB": 8192, "locator": "B", "manufacturer": "Crucial"}]},
   "disks": [{"caption": "WDC SN520", "firmware": "2012", "ssd": true}, {"caption": "ST1000LM035", "firmware": "LCM2"}]}})";
 
-TEST(HardwareSdk, GettersAnswerFromTheProfileAndJournalTheirIndex) {
+TEST(HardwareSdk, GettersAnswerFromTheProfileJournalTheirIndexAndAnswerEmptyOrZeroBeyondTheMachine) {
   testenv::UseMachine(kNotebook);
 
   EXPECT_EQ(CCpu().GetCpuName(), u"Intel(R) Core(TM) i5-8250U");
@@ -46,17 +46,13 @@ TEST(HardwareSdk, GettersAnswerFromTheProfileAndJournalTheirIndex) {
   EXPECT_EQ(disk.GetCaption(1), u"ST1000LM035");
   EXPECT_NE(first, 0);
   EXPECT_EQ(second, 0);
-}
 
-TEST(HardwareSdk, AnIndexBeyondTheMachineAnswersEmptyOrZero) {
-  testenv::UseMachine(kNotebook);
-
-  uint64_t capacity = 77;
-  std::u16string text = u"stale";
-  EXPECT_NE(CMemory().GetCapacitybyIndex(capacity, 2), 0);
-  CMemory().GetLocatorbyIndex(text, 2);
+  capacity = 77;  // beyond the machine: nothing, not what the last call left
+  maker = u"stale";
+  EXPECT_NE(memory.GetCapacitybyIndex(capacity, 2), 0);
+  memory.GetLocatorbyIndex(maker, 2);
   EXPECT_EQ(capacity, 0u);
-  EXPECT_EQ(text, u"");
+  EXPECT_EQ(maker, u"");
   EXPECT_EQ(CDisk().GetCaption(-1), u"");
   EXPECT_EQ(CNetworkCard().GetCaption(static_cast<enmNETWORK_CARD_TYPE>(3)), u"");
 }
