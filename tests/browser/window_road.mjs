@@ -189,7 +189,9 @@ async function main() {
       listeners(port).join(', '));
     const bare = await fetch(`http://127.0.0.1:${port}/`);
     check('a request without the token is refused', bare.status === 403, `status ${bare.status}`);
-    const wrong = await fetch(`http://127.0.0.1:${port}/?token=0${url.searchParams.get('token').slice(1)}`);
+    // One hex digit changed, never to itself.
+    const token = url.searchParams.get('token');
+    const wrong = await fetch(`http://127.0.0.1:${port}/?token=${token[0] === '0' ? '1' : '0'}${token.slice(1)}`);
     check('a request with another token is refused', wrong.status === 403, `status ${wrong.status}`);
 
     browser = await puppeteer.launch({
