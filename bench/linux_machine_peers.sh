@@ -21,27 +21,20 @@ bin=build/release/bin
 data=$(mktemp -d)
 trap 'rm -rf "$data"' EXIT
 
-median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+# One process reads the clock around each child, so no helper process's start is counted.
+python3 - "$runs" "$data" "$bin" "$mb" <<'PY'
+import json, os, re, statistics, subprocess, sys, time
+runs, data, bin, mb = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
+env = dict(os.environ, SYSDIAGNOSE_DATA_DIR=data, SYSDIAGNOSE_MACHINE="", SYSDIAGNOSE_MEMTEST_MB=mb)
 
-# Wall-clock milliseconds of one run of a command, its output thrown away: the clock is read in
-# one process around each child, so no helper process's start is counted.
-wall_ms() {
-  python3 -c 'import subprocess, sys, time
-t = time.perf_counter()
-subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-print(round((time.perf_counter() - t) * 1000))' "$@"
-}
-
-echo "Full hardware scan, $runs runs each, interleaved (one warm-up run first):"
-python3 - "$runs" "$data" "$bin/sysdiagnose-host" <<'PY'
-import os, statistics, subprocess, sys, time
-runs, data, host = int(sys.argv[1]), sys.argv[2], sys.argv[3]
-env = dict(os.environ, SYSDIAGNOSE_DATA_DIR=data, SYSDIAGNOSE_MACHINE="")
-commands = {"scan": [host, "scan"], "inxi": ["inxi", "-F", "-c0"], "lshw": ["lshw", "-json"]}
 def wall(cmd):
+    """Wall-clock milliseconds of one run, its output thrown away."""
     begin = time.perf_counter()
     subprocess.run(cmd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return (time.perf_counter() - begin) * 1000
+
+print(f"Full hardware scan, {runs} runs each, interleaved (one warm-up run first):")
+commands = {"scan": [f"{bin}/sysdiagnose-host", "scan"], "inxi": ["inxi", "-F", "-c0"], "lshw": ["lshw", "-json"]}
 for cmd in commands.values():
     wall(cmd)
 times = {name: [] for name in commands}
@@ -52,21 +45,19 @@ median = {name: statistics.median(t) for name, t in times.items()}
 for name in commands:
     print(f"  {name:28s} median {median[name]:8.1f} ms   (min {min(times[name]):.1f}, max {max(times[name]):.1f})")
 print(f"  inxi -F / scan: {median['inxi'] / median['scan']:.1f}x   lshw -json / scan: {median['lshw'] / median['scan']:.1f}x")
-PY
-echo
-echo "Memory checks over ${mb} MiB:"
-mt_all=()
-for ((i = 0; i < 3; i++)); do mt_all+=("$(wall_ms memtester "${mb}M" 1)"); done
+
+print(f"\nMemory checks over {mb} MiB:")
+memtester = ["memtester", f"{mb}M", "1"]
+memtester_all = statistics.median(wall(memtester) for _ in range(3))
 # memtester names each test it runs on a line "  Name   :".
-tests=$(memtester "${mb}M" 1 2>/dev/null | tr '\b' ' ' | grep -cE '^  [A-Z][A-Za-z0-9 -]+:' || true)
-all=$(printf '%s\n' "${mt_all[@]}" | median)
-SYSDIAGNOSE_MEMTEST_MB=$mb "$bin/bench_linux_machine" --benchmark_filter='Memset|Pattern|NineMemoryChecks' \
-  --benchmark_repetitions=3 --benchmark_report_aggregates_only=true --benchmark_format=json >"$data/memory.json" 2>/dev/null
-python3 - "$data/memory.json" "$all" "$tests" <<'PY'
-import json, sys
-runs = json.load(open(sys.argv[1]))["benchmarks"]
-median = {r["run_name"]: r for r in runs if r.get("aggregate_name") == "median"}
-memtester_all, memtester_tests = float(sys.argv[2]), int(sys.argv[3]) or 1
+listing = subprocess.run(memtester, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True).stdout
+memtester_tests = len(re.findall(r"^  [A-Z][A-Za-z0-9 -]+:", listing.replace("\b", " "), re.M)) or 1
+report = os.path.join(data, "memory.json")
+subprocess.run([f"{bin}/bench_linux_machine", "--benchmark_filter=Memset|Pattern|NineMemoryChecks",
+                "--benchmark_repetitions=3", "--benchmark_report_aggregates_only=true", "--benchmark_format=json",
+                f"--benchmark_out={report}"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+aggregates = json.load(open(report))["benchmarks"]
+median = {r["run_name"]: r for r in aggregates if r.get("aggregate_name") == "median"}
 memset = median["BM_Memset"]["bytes_per_second"] / 1e9
 nine = median["BM_NineMemoryChecks"]["real_time"]
 print(f"  memset                      {memset:6.1f} GB/s written")
