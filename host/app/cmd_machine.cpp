@@ -9,7 +9,6 @@
 #include <sstream>
 
 #include "app/command.h"
-#include "machine/linux/linux_checks.h"
 #include "machine/machine.h"
 #include "machine/machine_backend.h"
 #include "platform/encoding.h"
@@ -311,17 +310,25 @@ void DescribeLimits(Report& report, const std::vector<std::string>& limits) {
   for (const std::string& limit : limits) report.Row("-", limit);
 }
 
-void DescribeRunningChecks(Report& report) {
+// Each check with what it looks at and, where it cannot look here, why: it then says so in its
+// line instead of passing.
+void DescribeRunningChecks(Report& report, MachineBackend& backend) {
   report.Section("Checks");
-  for (const auto& check : linuxhost::LinuxChecks()) report.Row(check.path, std::string(check.meaning));
+  for (const CheckDescription& check : backend.DescribeChecks()) {
+    report.Row(check.name, check.meaning);
+    if (!check.whyNot.empty()) report.Row("", "cannot run here: " + check.whyNot);
+  }
   report.Row("disks", "SMART of each disk (ATA through libatasmart, NVMe health log); unreadable: code 2");
   report.Section("Repairs");
-  for (std::string_view name : RepairNames()) {
-    const bool real = name == "RepairWifiProblem" || name == "RepairBTProblems";
-    report.Row(name, real ? (name == "RepairBTProblems" ? "switches Bluetooth back on (rfkill), when permitted"
-                                                        : "switches Wi-Fi back on (rfkill), when permitted")
-                          : "fails and changes nothing");
+  for (const CheckDescription& repair : backend.DescribeRepairs()) report.Row(repair.name, repair.meaning);
+}
+
+ordered_json DescriptionsJson(const std::vector<CheckDescription>& descriptions) {
+  ordered_json list = ordered_json::array();
+  for (const CheckDescription& d : descriptions) {
+    list.push_back({{"name", d.name}, {"meaning", d.meaning}, {"canRun", d.whyNot.empty()}, {"whyNot", d.whyNot}});
   }
+  return list;
 }
 
 // Asking each disk once also brings what keeps its health unreadable into the limits.
@@ -347,7 +354,9 @@ ordered_json RunningMachineJson(MachineBackend& backend, const Profile& facts) {
           {"host", HostJson(facts.host)},
           {"hardware", HardwareJson(facts.hardware)},
           {"diskHealth", disks},
-          {"limits", backend.Limits()}};
+          {"limits", backend.Limits()},
+          {"checks", DescriptionsJson(backend.DescribeChecks())},
+          {"repairs", DescriptionsJson(backend.DescribeRepairs())}};
 }
 
 int DescribeRunningMachine(const std::string& root, bool json) {
@@ -365,7 +374,7 @@ int DescribeRunningMachine(const std::string& root, bool json) {
   DescribeHardware(report, facts->hardware);
   DescribeDiskHealth(report, *backend, facts->hardware);
   DescribeLimits(report, backend->Limits());
-  DescribeRunningChecks(report);
+  DescribeRunningChecks(report, *backend);
   std::cout << text.str();
   return app::kExitOk;
 }

@@ -24,6 +24,13 @@ inline std::optional<size_t> DiskIndexFor(std::optional<size_t> index, std::u16s
   return std::nullopt;
 }
 
+// One check or repair as a machine explains it: what it looks at or does, and why it cannot here.
+struct CheckDescription {
+  std::string name;  // a check path or a repair operation
+  std::string meaning;
+  std::string whyNot;  // empty when it can run here
+};
+
 class MachineBackend {
  public:
   virtual ~MachineBackend() = default;
@@ -42,6 +49,9 @@ class MachineBackend {
   virtual RepairOutcome Repair(std::string_view name) = 0;
   // What this machine could not read or do, one line each.
   virtual std::vector<std::string> Limits() { return {}; }
+  // The checks and repairs of a machine that makes them live; empty for a described one.
+  virtual std::vector<CheckDescription> DescribeChecks() { return {}; }
+  virtual std::vector<CheckDescription> DescribeRepairs() { return {}; }
   // One line that names the machine ("profile faulty.json", "this Linux machine").
   virtual std::string Description() const = 0;
 };

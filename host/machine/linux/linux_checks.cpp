@@ -5,15 +5,13 @@
 #include "machine/linux/instruction_sets.h"
 #include "machine/linux/proc_parsers.h"
 #include "machine/linux/rfkill.h"
+#include "machine/linux/source_places.h"
 #include "machine/linux/sysfs_root.h"
 #include "machine/warnings.h"
 #include "platform/encoding.h"
 
 namespace host::machine::linuxhost {
 namespace {
-
-// The library's code for a check that could not be completed (-5, "please try again later").
-constexpr uint32_t kCouldNotCheck = static_cast<uint32_t>(-5);
 
 CheckResult Pass() { return CheckResult{}; }
 
@@ -44,7 +42,7 @@ CheckResult MemoryCheck(const CheckContext& c) {
   MemoryTestBuffer buffer(c.memoryTestBytes);
   if (buffer.words().empty()) {
     WarnOnce("the memory test could not have its buffer of " + std::to_string(c.memoryTestBytes >> 20) + " MiB");
-    return Fail(kCouldNotCheck, u"IDS_HARDWARE_DIAGNOSE_LOG_ERROR");
+    return NotChecked(u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_MEMORY");
   }
   const auto fault = RunMemoryPattern(kPattern, buffer.words(), c.memoryHook);
   if (!fault) return Pass();
@@ -135,9 +133,44 @@ CheckResult BatteryWear(const CheckContext& c) {
   return ratio && *ratio < kWornBattery ? Fail(1, {}) : Pass();
 }
 
-// ---- what Linux has no counterpart for --------------------------------------------------------
+// ---- what has no source here yet --------------------------------------------------------------
 
-CheckResult NothingToCheck(const CheckContext&) { return Pass(); }
+CheckResult NoSourceYet(const CheckContext&) { return NotChecked(u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_SOURCE"); }
+std::string NoSourceYetWhy(const CheckContext&) { return "this system has no source for it yet"; }
+
+// ---- repairs ----------------------------------------------------------------------------------
+
+RepairOutcome Failed(std::u16string message) {
+  RepairOutcome outcome;
+  outcome.code = 1;
+  outcome.succeeded = false;
+  outcome.message = std::move(message);
+  return outcome;
+}
+
+RepairOutcome Succeeded() {
+  RepairOutcome done;
+  done.message = u"IDS_HARDWARE_DIAGNOSE_REPAIR_SUCCESS";
+  return done;
+}
+
+// Switching a radio back on is safe and undone by the user's own switch.
+RepairOutcome UnblockRadio(const SysfsRoot& root, const std::string& type) {
+  switch (Unblock(root, type)) {
+    case UnblockResult::Unblocked:
+    case UnblockResult::NothingBlocked: return Succeeded();
+    case UnblockResult::HardBlocked: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_HARDWARE_SWITCH");
+    case UnblockResult::NotPermitted: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NOT_PERMITTED");
+    case UnblockResult::Failed: break;
+  }
+  return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_SETTING_FAIL");
+}
+
+RepairOutcome WifiOn(const CheckContext& c) { return UnblockRadio(c.root, "wlan"); }
+RepairOutcome BluetoothOn(const CheckContext& c) { return UnblockRadio(c.root, "bluetooth"); }
+
+// What would change drivers, services or settings that have no safe way here fails and changes nothing.
+RepairOutcome Unavailable(const CheckContext&) { return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_UNAVAILABLE"); }
 
 constexpr LinuxCheck kChecks[] = {
     {"cpu.codes.sse", "SSE instructions give the reference results", Instructions<InstructionSet::Sse>},
@@ -158,7 +191,7 @@ constexpr LinuxCheck kChecks[] = {
     {"video.device", "a DRM graphics card is present", GraphicsPresent},
     {"video.status", "every graphics card has its kernel driver", GraphicsDriver},
     {"audio.device", "an ALSA sound card is present", AudioPresent},
-    {"audio.loopBack", "passes: playing and recording a test sound needs the user's desktop session", NothingToCheck},
+    {"audio.loopBack", "a test tone played on the default device is heard on the default capture device", NoSourceYet, NoSourceYetWhy},
     {"wifi.device", "a physical network adapter is present", NetworkPresent},
     {"wifi.networkCard", "every network adapter has its kernel driver", NetworkDriver},
     {"wifi.switch", "no Wi-Fi radio switch (rfkill) is off", WifiSwitch},
@@ -166,12 +199,23 @@ constexpr LinuxCheck kChecks[] = {
     {"battery.device", "a system battery is present", BatteryPresent},
     {"battery.voltage", "the battery voltage is not below its design minimum", BatteryVoltage},
     {"battery.loss", "the battery holds at least 60% of its design capacity", BatteryWear},
-    {"keyboard.filterKey", "passes: Filter Keys is a Windows accessibility setting", NothingToCheck},
-    {"keyboard.hotKey", "passes: function hotkeys are handled by the kernel and the desktop", NothingToCheck},
+    {"keyboard.filterKey", "Slow Keys and Bounce Keys (the desktop's Filter Keys) are off", NoSourceYet, NoSourceYetWhy},
+    {"keyboard.hotKey", "the notebook's platform driver is bound and a keyboard reports its function keys", NoSourceYet, NoSourceYetWhy},
     {"bluetooth.device", "a Bluetooth controller is present", BluetoothPresent},
     {"bluetooth.state", "no Bluetooth radio switch (rfkill) is off", BluetoothSwitch},
     {"biometric.device", "a fingerprint reader is on the USB bus", FingerprintPresent},
-    {"biometric.function", "passes: reading a finger needs the user's fingerprint service", NothingToCheck},
+    {"biometric.function", "the fingerprint service (fprintd) lists the reader", NoSourceYet, NoSourceYetWhy},
+};
+
+constexpr LinuxRepair kRepairs[] = {
+    {"RepairWifiDriver", "fails and changes nothing", Unavailable},
+    {"RepairWifiProblem", "switches Wi-Fi back on (rfkill), when permitted", WifiOn},
+    {"RepairHotkey", "fails and changes nothing", Unavailable},
+    {"CloseFilterKey", "fails and changes nothing", Unavailable},
+    {"RepairAudioProblem", "fails and changes nothing", Unavailable},
+    {"RepairBTProblems", "switches Bluetooth back on (rfkill), when permitted", BluetoothOn},
+    {"RepairVIDEOCARDProblems", "fails and changes nothing", Unavailable},
+    {"RepairByErrorCode", "fails and changes nothing", Unavailable},
 };
 
 }  // namespace
@@ -184,6 +228,17 @@ const LinuxCheck* FindLinuxCheck(std::string_view path) {
   }
   return nullptr;
 }
+
+std::span<const LinuxRepair> LinuxRepairs() { return kRepairs; }
+
+const LinuxRepair* FindLinuxRepair(std::string_view name) {
+  for (const LinuxRepair& repair : kRepairs) {
+    if (repair.name == name) return &repair;
+  }
+  return nullptr;
+}
+
+CheckResult NotChecked(std::u16string whyKey) { return Fail(kNotCheckedCode, std::move(whyKey), 1); }
 
 std::optional<double> BatteryHealthRatio(const SysfsRoot& root, const std::string& battery) {
   for (std::string_view counter : {"energy", "charge"}) {

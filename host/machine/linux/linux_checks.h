@@ -1,13 +1,15 @@
 #pragma once
-// The fault-detection library's checks on the running machine, one table: each check path with
-// what it looks at, and the function that looks.
+// The fault-detection library's checks and repairs on the running machine, two tables: each check
+// path with what it looks at and the function that looks, each repair operation with what it does.
 #include <cstddef>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "machine/linux/hardware_reader.h"
 #include "machine/linux/memory_test.h"
+#include "machine/linux/source_places.h"
 #include "machine/machine.h"
 
 namespace host::machine::linuxhost {
@@ -17,18 +19,37 @@ class SysfsRoot;
 struct CheckContext {
   const SysfsRoot& root;
   const Inventory& inventory;
+  const SourcePlaces& places;
   size_t memoryTestBytes;
   const BetweenWriteAndVerify& memoryHook;
 };
 
 struct LinuxCheck {
   std::string_view path;     // under "checks"
-  std::string_view meaning;  // what passing means here
+  std::string_view meaning;  // what it looks at, and what passing means
   CheckResult (*run)(const CheckContext& context);
+  // Why the check cannot look on this machine, in a few words; empty when it can. Null: it
+  // always can. A check that cannot look answers NotChecked, never a pass.
+  std::string (*whyNot)(const CheckContext& context) = nullptr;
+};
+
+// A repair operation of the library; `run` may change the machine, so the caller reads it again.
+struct LinuxRepair {
+  std::string_view name;     // "RepairBTProblems"
+  std::string_view meaning;  // what it does here
+  RepairOutcome (*run)(const CheckContext& context);
 };
 
 std::span<const LinuxCheck> LinuxChecks();
 const LinuxCheck* FindLinuxCheck(std::string_view path);
+std::span<const LinuxRepair> LinuxRepairs();
+const LinuxRepair* FindLinuxRepair(std::string_view name);
+
+// The library's code for a check that could not be completed (-5).
+inline constexpr uint32_t kNotCheckedCode = static_cast<uint32_t>(-5);
+// A check that could not look: a failing line of level 1 (a notice, not a fault) whose text, the
+// string-table key `whyKey`, says why.
+CheckResult NotChecked(std::u16string whyKey);
 
 // Full capacity over design capacity, from the same kind of counter (energy or charge);
 // nullopt when the battery does not say both.

@@ -4,37 +4,9 @@
 
 #include "machine/linux/disk_smart.h"
 #include "machine/linux/linux_checks.h"
-#include "machine/linux/rfkill.h"
 #include "machine/warnings.h"
 
 namespace host::machine::linuxhost {
-namespace {
-
-RepairOutcome Failed(std::u16string message) {
-  RepairOutcome outcome;
-  outcome.code = 1;
-  outcome.succeeded = false;
-  outcome.message = std::move(message);
-  return outcome;
-}
-
-// Switching a radio back on is the one repair that is safe and undone by the user's own switch.
-RepairOutcome UnblockRadio(const SysfsRoot& root, const std::string& type) {
-  switch (Unblock(root, type)) {
-    case UnblockResult::Unblocked:
-    case UnblockResult::NothingBlocked: {
-      RepairOutcome done;
-      done.message = u"IDS_HARDWARE_DIAGNOSE_REPAIR_SUCCESS";
-      return done;
-    }
-    case UnblockResult::HardBlocked: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_HARDWARE_SWITCH");
-    case UnblockResult::NotPermitted: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NOT_PERMITTED");
-    case UnblockResult::Failed: break;
-  }
-  return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_SETTING_FAIL");
-}
-
-}  // namespace
 
 LinuxMachine::Options LinuxMachine::Options::FromEnvironment(std::string root) {
   Options options;
@@ -46,7 +18,8 @@ LinuxMachine::Options LinuxMachine::Options::FromEnvironment(std::string root) {
   return options;
 }
 
-LinuxMachine::LinuxMachine(Options options) : options_(std::move(options)), root_(options_.root) {}
+LinuxMachine::LinuxMachine(Options options)
+    : options_(std::move(options)), root_(options_.root), places_(SourcePlaces::For(root_)) {}
 
 std::string LinuxMachine::Description() const {
   return root_.root().empty() ? "this Linux machine" : "the Linux machine recorded under " + root_.root();
@@ -91,7 +64,7 @@ CheckResult LinuxMachine::Check(std::string_view path) {
   const LinuxCheck* check = FindLinuxCheck(path);
   if (check == nullptr) return CheckResult{};
   const auto inventory = CurrentInventory();
-  return check->run(CheckContext{root_, *inventory, options_.memoryTestBytes, options_.memoryHook});
+  return check->run(Context(*inventory));
 }
 
 // The inventory lists its block disks in the order of the facts' hardware.disks.
@@ -110,12 +83,35 @@ DiskCheck LinuxMachine::CheckDisk(std::optional<size_t> index, std::u16string_vi
   return none;
 }
 
-// Only radio switches are repaired here; every other repair would change drivers, services or
-// settings that are the user's or the distribution's, so it reports failure and changes nothing.
 RepairOutcome LinuxMachine::Repair(std::string_view name) {
-  if (name == "RepairWifiProblem") return UnblockRadio(root_, "wlan");
-  if (name == "RepairBTProblems") return UnblockRadio(root_, "bluetooth");
-  return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_UNAVAILABLE");
+  const LinuxRepair* repair = FindLinuxRepair(name);
+  if (repair == nullptr) return RepairOutcome{};
+  const auto inventory = CurrentInventory();
+  RepairOutcome outcome = repair->run(Context(*inventory));
+  // A repair may bind drivers or switch radios: the next question reads the machine afresh.
+  std::lock_guard guard(lock_);
+  inventory_.reset();
+  return outcome;
+}
+
+std::vector<CheckDescription> LinuxMachine::DescribeChecks() {
+  const auto inventory = CurrentInventory();
+  const CheckContext context = Context(*inventory);
+  std::vector<CheckDescription> checks;
+  for (const LinuxCheck& check : LinuxChecks()) {
+    checks.push_back({std::string(check.path), std::string(check.meaning), check.whyNot ? check.whyNot(context) : ""});
+  }
+  return checks;
+}
+
+std::vector<CheckDescription> LinuxMachine::DescribeRepairs() {
+  std::vector<CheckDescription> repairs;
+  for (const LinuxRepair& repair : LinuxRepairs()) repairs.push_back({std::string(repair.name), std::string(repair.meaning), ""});
+  return repairs;
+}
+
+CheckContext LinuxMachine::Context(const Inventory& inventory) const {
+  return CheckContext{root_, inventory, places_, options_.memoryTestBytes, options_.memoryHook};
 }
 
 std::vector<std::string> LinuxMachine::Limits() {

@@ -1,13 +1,16 @@
 #pragma once
 // The running Linux machine: hardware from procfs and sysfs, real checks (instruction sets,
-// memory tests, SMART, radio switches, batteries), and only the safe, reversible repairs.
+// memory tests, SMART, sound, radios, batteries, keyboard settings, services) and the repairs
+// that are safe.
 // Any thread may call it.
 #include <chrono>
 #include <mutex>
 #include <set>
 
 #include "machine/linux/hardware_reader.h"
+#include "machine/linux/linux_checks.h"
 #include "machine/linux/memory_test.h"
+#include "machine/linux/source_places.h"
 #include "machine/linux/sysfs_root.h"
 #include "machine/machine_backend.h"
 
@@ -31,6 +34,8 @@ class LinuxMachine final : public MachineBackend {
                       std::span<const uint8_t> attributes) override;
   RepairOutcome Repair(std::string_view name) override;
   std::vector<std::string> Limits() override;
+  std::vector<CheckDescription> DescribeChecks() override;
+  std::vector<CheckDescription> DescribeRepairs() override;
   std::string Description() const override;
 
   // Hardware is read again when the last reading is older than this.
@@ -38,10 +43,12 @@ class LinuxMachine final : public MachineBackend {
 
  private:
   std::shared_ptr<const Inventory> CurrentInventory();
+  CheckContext Context(const Inventory& inventory) const;
   void Limit(const std::string& text);
 
   const Options options_;
   const SysfsRoot root_;
+  const SourcePlaces places_;
   std::mutex lock_;
   std::shared_ptr<const Inventory> inventory_;
   std::chrono::steady_clock::time_point readAt_;

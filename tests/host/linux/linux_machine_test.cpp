@@ -60,7 +60,7 @@ TEST(LinuxMachine, ChecksOfTheRecordedMachinesAndOfAnEmptyTree) {
       {testenv::RecordedMachinePath("notebook"),
        {"video.device", "video.status", "audio.device", "wifi.device", "wifi.networkCard", "wifi.switch",
         "wifi.signal", "battery.device", "battery.voltage", "battery.loss", "bluetooth.device", "biometric.device",
-        "keyboard.filterKey", "memory.random", "cpu.codes.sse2"},
+        "memory.random", "cpu.codes.sse2"},
        {{"bluetooth.state", u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_OFF"}}},
       {testenv::RecordedMachinePath("desktop"),
        {"video.device", "wifi.device", "wifi.switch"},
@@ -150,8 +150,7 @@ TEST(LinuxMachine, AHardwareRadioSwitchIsNotOverriddenAndOtherRepairsChangeNothi
   EXPECT_EQ(wifi.message, u"IDS_HARDWARE_DIAGNOSE_REPAIR_HARDWARE_SWITCH");
   EXPECT_EQ(machine.Check("wifi.switch").messageKey, u"IDS_HARDWARE_DIAGNOSE_WIFI_SWITCH_OFF");
 
-  for (std::string_view name : RepairNames()) {
-    if (name == "RepairWifiProblem" || name == "RepairBTProblems") continue;
+  for (std::string_view name : {"RepairHotkey", "CloseFilterKey", "RepairByErrorCode"}) {
     const RepairOutcome outcome = machine.Repair(name);
     EXPECT_FALSE(outcome.succeeded) << name;
     EXPECT_EQ(outcome.message, u"IDS_HARDWARE_DIAGNOSE_REPAIR_UNAVAILABLE") << name;
@@ -172,11 +171,12 @@ TEST(LinuxMachine, UnreadableSmartIsTheLibrarysNotAvailableCodeAndALimitSaidOnce
   EXPECT_NE(limits[0].find("nvme0n1"), std::string::npos);
 }
 
-TEST(LinuxMachine, EveryCheckPathOfTheProfileHasOneEntryInTheTable) {
+TEST(LinuxMachine, EveryCheckAndRepairOfTheProfileHasOneEntryInItsTable) {
   for (std::string_view path : CheckPaths()) {
     EXPECT_NE(FindLinuxCheck(path), nullptr) << path;
   }
   EXPECT_EQ(LinuxChecks().size(), CheckPaths().size());
+  for (std::string_view name : RepairNames()) EXPECT_NE(FindLinuxRepair(name), nullptr) << name;
 }
 
 }  // namespace

@@ -14,13 +14,20 @@ using testing::Text;
 using Verdict = std::pair<bool, std::u16string>;  // passed, text
 
 TEST(RecordedMachines, OnlyWhatTheMachineLacksOrHasSwitchedOffFails) {
+  const Verdict notChecked{false, Text(u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_SOURCE")};
   const struct {
     const char* machine;
     std::map<int32_t, Verdict> failing;  // every other category passes with no text
   } cases[] = {
-      {"notebook", {{HARDWARE_BLUETOOTH, {false, Text(u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_OFF")}}}},
+      {"notebook",
+       {{HARDWARE_AUDIO, notChecked},
+        {HARDWARE_BLUETOOTH, {false, Text(u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_OFF")}},
+        {HARDWARE_KEYBOARD, notChecked},
+        {HARDWARE_FINGERPRINT, notChecked}}},
       {"desktop",
-       {{HARDWARE_BATTERY, {false, Text(u"IDS_HARDWARE_DIAGNOSE_BATTERY_UNKNOWN")}},
+       {{HARDWARE_AUDIO, notChecked},
+        {HARDWARE_KEYBOARD, notChecked},
+        {HARDWARE_BATTERY, {false, Text(u"IDS_HARDWARE_DIAGNOSE_BATTERY_UNKNOWN")}},
         {HARDWARE_BLUETOOTH, {false, Text(u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_UNKNOWN")}},
         {HARDWARE_FINGERPRINT, {false, Text(u"IDS_HARDWARE_DIAGNOSE_FINGERPRINT_UNKNOWN")}}}},
   };
