@@ -9,6 +9,9 @@ packages=(cmake ninja-build g++ pkg-config ccache
   librapidxml-dev libicu-dev liblog4cplus-dev libsqlite3-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libpci-dev pci.ids libatasmart-dev
+  libasound2-dev libkmod-dev libglib2.0-dev libx11-dev  # the running machine's checks and repairs
+  dbus-daemon python3-dbusmock gsettings-desktop-schemas xvfb kmod  # their tests: private buses, schemas, a display
+  prometheus prometheus-node-exporter  # the fleet export's tests
   python3 chromium fonts-liberation2 fonts-wqy-microhei  # the browser check of the pages' HTML
   libcpp-httplib-dev nodejs)  # sysdiagnose-host ui, and its browser test
 missing=()
