@@ -310,13 +310,17 @@ void DescribeLimits(Report& report, const std::vector<std::string>& limits) {
   for (const std::string& limit : limits) report.Row("-", limit);
 }
 
-// Each check with what it looks at and, where it cannot look here, why: it then says so in its
-// line instead of passing.
+// Each check with what it looks at and, where it cannot look or does not apply here, why: a check
+// that cannot look says so in its line instead of passing.
 void DescribeRunningChecks(Report& report, MachineBackend& backend) {
   report.Section("Checks");
   for (const CheckDescription& check : backend.DescribeChecks()) {
     report.Row(check.name, check.meaning);
-    if (!check.whyNot.empty()) report.Row("", "cannot run here: " + check.whyNot);
+    if (check.here != "runs") {
+      report.Row("", check.here + " here: " + check.why);
+    } else if (!check.why.empty()) {
+      report.Row("", "here: " + check.why);
+    }
   }
   report.Row("disks", "SMART of each disk (ATA through libatasmart, NVMe health log); unreadable: code 2");
   report.Section("Repairs");
@@ -326,7 +330,7 @@ void DescribeRunningChecks(Report& report, MachineBackend& backend) {
 ordered_json DescriptionsJson(const std::vector<CheckDescription>& descriptions) {
   ordered_json list = ordered_json::array();
   for (const CheckDescription& d : descriptions) {
-    list.push_back({{"name", d.name}, {"meaning", d.meaning}, {"canRun", d.whyNot.empty()}, {"whyNot", d.whyNot}});
+    list.push_back({{"name", d.name}, {"meaning", d.meaning}, {"here", d.here}, {"why", d.why}});
   }
   return list;
 }

@@ -24,11 +24,12 @@ inline std::optional<size_t> DiskIndexFor(std::optional<size_t> index, std::u16s
   return std::nullopt;
 }
 
-// One check or repair as a machine explains it: what it looks at or does, and why it cannot here.
+// One check or repair as a machine explains it: what it looks at or does, and whether it can here.
 struct CheckDescription {
   std::string name;  // a check path or a repair operation
   std::string meaning;
-  std::string whyNot;  // empty when it can run here
+  std::string here;  // "runs", "not applicable" or "cannot run"
+  std::string why;   // what it looks at here, or why it does not apply or cannot run
 };
 
 class MachineBackend {

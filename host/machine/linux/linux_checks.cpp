@@ -136,7 +136,9 @@ CheckResult BatteryWear(const CheckContext& c) {
 // ---- what has no source here yet --------------------------------------------------------------
 
 CheckResult NoSourceYet(const CheckContext&) { return NotChecked(u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_SOURCE"); }
-std::string NoSourceYetWhy(const CheckContext&) { return "this system has no source for it yet"; }
+Applicability NoSourceYetHere(const CheckContext&) {
+  return {Applicability::Kind::CannotRun, "this system has no source for it yet"};
+}
 
 // ---- repairs ----------------------------------------------------------------------------------
 
@@ -191,7 +193,7 @@ constexpr LinuxCheck kChecks[] = {
     {"video.device", "a DRM graphics card is present", GraphicsPresent},
     {"video.status", "every graphics card has its kernel driver", GraphicsDriver},
     {"audio.device", "an ALSA sound card is present", AudioPresent},
-    {"audio.loopBack", "a test tone played on the default device is heard on the default capture device", NoSourceYet, NoSourceYetWhy},
+    {"audio.loopBack", "a test tone played on the default device is heard on the default capture device", NoSourceYet, NoSourceYetHere},
     {"wifi.device", "a physical network adapter is present", NetworkPresent},
     {"wifi.networkCard", "every network adapter has its kernel driver", NetworkDriver},
     {"wifi.switch", "no Wi-Fi radio switch (rfkill) is off", WifiSwitch},
@@ -199,12 +201,12 @@ constexpr LinuxCheck kChecks[] = {
     {"battery.device", "a system battery is present", BatteryPresent},
     {"battery.voltage", "the battery voltage is not below its design minimum", BatteryVoltage},
     {"battery.loss", "the battery holds at least 60% of its design capacity", BatteryWear},
-    {"keyboard.filterKey", "Slow Keys and Bounce Keys (the desktop's Filter Keys) are off", NoSourceYet, NoSourceYetWhy},
-    {"keyboard.hotKey", "the notebook's platform driver is bound and a keyboard reports its function keys", NoSourceYet, NoSourceYetWhy},
+    {"keyboard.filterKey", "Slow Keys and Bounce Keys (the desktop's Filter Keys) are off", NoSourceYet, NoSourceYetHere},
+    {"keyboard.hotKey", "the notebook's platform driver is bound and a keyboard reports its function keys", NoSourceYet, NoSourceYetHere},
     {"bluetooth.device", "a Bluetooth controller is present", BluetoothPresent},
     {"bluetooth.state", "no Bluetooth radio switch (rfkill) is off", BluetoothSwitch},
     {"biometric.device", "a fingerprint reader is on the USB bus", FingerprintPresent},
-    {"biometric.function", "the fingerprint service (fprintd) lists the reader", NoSourceYet, NoSourceYetWhy},
+    {"biometric.function", "the fingerprint service (fprintd) lists the reader", NoSourceYet, NoSourceYetHere},
 };
 
 constexpr LinuxRepair kRepairs[] = {

@@ -24,13 +24,18 @@ struct CheckContext {
   const BetweenWriteAndVerify& memoryHook;
 };
 
+// What a check can do on this machine. One that cannot look answers NotChecked, never a pass; one
+// that does not apply (hotkeys on a desktop) passes.
+struct Applicability {
+  enum class Kind { Runs, NotApplicable, CannotRun } kind = Kind::Runs;
+  std::string text;  // Runs: what it looks at here, if worth saying; otherwise why, in a few words
+};
+
 struct LinuxCheck {
   std::string_view path;     // under "checks"
   std::string_view meaning;  // what it looks at, and what passing means
   CheckResult (*run)(const CheckContext& context);
-  // Why the check cannot look on this machine, in a few words; empty when it can. Null: it
-  // always can. A check that cannot look answers NotChecked, never a pass.
-  std::string (*whyNot)(const CheckContext& context) = nullptr;
+  Applicability (*here)(const CheckContext& context) = nullptr;  // null: it always runs
 };
 
 // A repair operation of the library; `run` may change the machine, so the caller reads it again.

@@ -99,14 +99,16 @@ std::vector<CheckDescription> LinuxMachine::DescribeChecks() {
   const CheckContext context = Context(*inventory);
   std::vector<CheckDescription> checks;
   for (const LinuxCheck& check : LinuxChecks()) {
-    checks.push_back({std::string(check.path), std::string(check.meaning), check.whyNot ? check.whyNot(context) : ""});
+    const Applicability here = check.here ? check.here(context) : Applicability{};
+    static constexpr const char* kHere[] = {"runs", "not applicable", "cannot run"};
+    checks.push_back({std::string(check.path), std::string(check.meaning), kHere[static_cast<int>(here.kind)], here.text});
   }
   return checks;
 }
 
 std::vector<CheckDescription> LinuxMachine::DescribeRepairs() {
   std::vector<CheckDescription> repairs;
-  for (const LinuxRepair& repair : LinuxRepairs()) repairs.push_back({std::string(repair.name), std::string(repair.meaning), ""});
+  for (const LinuxRepair& repair : LinuxRepairs()) repairs.push_back({std::string(repair.name), std::string(repair.meaning), "runs", ""});
   return repairs;
 }
 
