@@ -336,23 +336,27 @@ void ReadNetwork(const SysfsRoot& root, PciNames& pci, Inventory& inventory) {
   network.notSupportWireless = network.wireless.hardIds.empty();
 }
 
-// The system's battery, not a wireless mouse's ("scope" Device).
-void ReadBattery(const SysfsRoot& root, Inventory& inventory) {
+// The system's batteries, not a wireless mouse's ("scope" Device). A notebook with a second
+// battery is one battery to the library: both names, and the design capacity of the two together.
+void ReadBatteries(const SysfsRoot& root, Inventory& inventory) {
+  Battery& battery = inventory.facts->hardware.battery;
   for (const std::string& name : root.List("/sys/class/power_supply")) {
     const std::string dir = "/sys/class/power_supply/" + name;
     if (root.Text(Join(dir, "type")) != "Battery" || root.Text(Join(dir, "scope")) == "Device") continue;
-    Battery& battery = inventory.facts->hardware.battery;
-    battery.name = U16(root.Text(Join(dir, "model_name")));
-    if (battery.name.empty()) battery.name = U16(name);
+    std::string model = root.Text(Join(dir, "model_name"));
+    if (model.empty()) model = name;
+    if (!battery.name.empty()) battery.name += u", ";
+    battery.name += U16(model);
     // Energy is in µWh; a battery that counts charge (µAh) is converted at its design minimum voltage (µV).
+    uint64_t designMWh = 0;
     if (const auto energy = root.Number(Join(dir, "energy_full_design"))) {
-      battery.designCapacityMWh = static_cast<uint32_t>(*energy / 1000);
+      designMWh = *energy / 1000;
     } else if (const auto charge = root.Number(Join(dir, "charge_full_design"))) {
       const uint64_t microvolts = root.Number(Join(dir, "voltage_min_design")).value_or(0);
-      battery.designCapacityMWh = static_cast<uint32_t>(*charge * microvolts / 1000000000);
+      designMWh = *charge * microvolts / 1000000000;
     }
-    inventory.battery = dir;
-    return;
+    battery.designCapacityMWh = static_cast<uint32_t>(std::min<uint64_t>(battery.designCapacityMWh + designMWh, UINT32_MAX));
+    inventory.batteries.push_back(dir);
   }
 }
 
@@ -439,7 +443,7 @@ Inventory ReadInventory(const SysfsRoot& root) {
   ReadGraphics(root, pci, inventory);
   ReadAudio(root, pci, inventory);
   ReadNetwork(root, pci, inventory);
-  ReadBattery(root, inventory);
+  ReadBatteries(root, inventory);
   ReadKeyboard(root, inventory);
   ReadBluetooth(root, pci, inventory);
   ReadFingerprint(root, inventory);

@@ -30,7 +30,7 @@ struct Inventory {
   std::vector<BlockDisk> disks;
   std::vector<NetInterface> interfaces;
   std::vector<std::string> graphicsDrivers;  // one per graphics card, empty when none is bound
-  std::string battery;                       // "/sys/class/power_supply/BAT0", empty without one
+  std::vector<std::string> batteries;        // "/sys/class/power_supply/BAT0", in name order
   std::vector<std::string> limits;           // what could not be read and why
 };
 

@@ -80,7 +80,7 @@ CheckResult NetworkDriver(const CheckContext& c) {
   return bound ? Pass() : Fail(2, u"IDS_HARDWARE_DIAGNOSE_WIFI_DRIVER_ERROR");
 }
 
-CheckResult BatteryPresent(const CheckContext& c) { return c.inventory.battery.empty() ? Fail(1, {}) : Pass(); }
+CheckResult BatteryPresent(const CheckContext& c) { return c.inventory.batteries.empty() ? Fail(1, {}) : Pass(); }
 
 CheckResult BluetoothPresent(const CheckContext& c) {
   return Presence(HardwareOf(c).hasBluetooth, u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_UNKNOWN");
@@ -120,17 +120,26 @@ CheckResult WifiSignal(const CheckContext& c) {
 
 // ---- battery ----------------------------------------------------------------------------------
 
+// With two batteries, either one failing fails the check: a worn second battery is a worn battery.
+template <typename Failing>
+CheckResult AnyBattery(const CheckContext& c, Failing failing) {
+  const auto& all = c.inventory.batteries;
+  return std::any_of(all.begin(), all.end(), failing) ? Fail(1, {}) : Pass();
+}
+
 CheckResult BatteryVoltage(const CheckContext& c) {
-  if (c.inventory.battery.empty()) return Pass();
-  const auto now = c.root.Number(Join(c.inventory.battery, "voltage_now"));
-  const auto minimum = c.root.Number(Join(c.inventory.battery, "voltage_min_design"));
-  return now && minimum && *now < *minimum ? Fail(1, {}) : Pass();
+  return AnyBattery(c, [&c](const std::string& battery) {
+    const auto now = c.root.Number(Join(battery, "voltage_now"));
+    const auto minimum = c.root.Number(Join(battery, "voltage_min_design"));
+    return now && minimum && *now < *minimum;
+  });
 }
 
 CheckResult BatteryWear(const CheckContext& c) {
-  if (c.inventory.battery.empty()) return Pass();
-  const auto ratio = BatteryHealthRatio(c.root, c.inventory.battery);
-  return ratio && *ratio < kWornBattery ? Fail(1, {}) : Pass();
+  return AnyBattery(c, [&c](const std::string& battery) {
+    const auto ratio = BatteryHealthRatio(c.root, battery);
+    return ratio && *ratio < kWornBattery;
+  });
 }
 
 // ---- what has no source here yet --------------------------------------------------------------

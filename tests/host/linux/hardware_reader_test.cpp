@@ -106,7 +106,7 @@ TEST(HardwareReader, SingleDevicesOfTheNotebook) {
   EXPECT_EQ(hw.baseboard.serialNumber, u"");
   EXPECT_EQ(hw.battery.name, u"5B10W13975");
   EXPECT_EQ(hw.battery.designCapacityMWh, 57000u);
-  EXPECT_EQ(notebook.battery, "/sys/class/power_supply/BAT0");
+  EXPECT_EQ(notebook.batteries, std::vector<std::string>{"/sys/class/power_supply/BAT0"});
   EXPECT_EQ(hw.keyboard.name, u"AT Translated Set 2 keyboard");  // the built-in one before the USB one
   EXPECT_EQ(hw.audio.devices.size(), 1u);
   EXPECT_EQ(hw.audio.devices[0].manufacturer, u"Intel Corporation");
@@ -121,7 +121,7 @@ TEST(HardwareReader, SingleDevicesOfTheNotebook) {
 TEST(HardwareReader, TheDesktopHasNoBatteryBluetoothOrReader) {
   const Inventory desktop = Read("desktop");
   const Hardware& hw = desktop.facts->hardware;
-  EXPECT_EQ(desktop.battery, "");
+  EXPECT_TRUE(desktop.batteries.empty());
   EXPECT_EQ(hw.battery.name, u"");
   EXPECT_FALSE(hw.hasBluetooth);
   EXPECT_FALSE(hw.hasBiometric);

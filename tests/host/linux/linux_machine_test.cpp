@@ -94,6 +94,7 @@ TEST(LinuxMachine, BatteryWearAndVoltageAreJudgedFromTheirOwnFiles) {
     const char* label;
     std::vector<std::pair<const char*, const char*>> files;
     uint32_t loss, voltage;
+    std::vector<std::pair<const char*, const char*>> secondBattery = {};  // BAT1, when there is one
   };
   const std::vector<Case> cases = {
       {"energy, 80 % left, nearly empty now",
@@ -103,6 +104,12 @@ TEST(LinuxMachine, BatteryWearAndVoltageAreJudgedFromTheirOwnFiles) {
       {"charge, 90 % left", {{"charge_full_design", "4000000"}, {"charge_full", "3600000"}}, 0, 0},
       {"voltage below its design minimum", {{"voltage_min_design", "11580000"}, {"voltage_now", "10900000"}}, 0, 1},
       {"voltage at its design minimum", {{"voltage_min_design", "11580000"}, {"voltage_now", "11580000"}}, 0, 0},
+      {"a healthy first and a worn second battery",
+       {{"energy_full_design", "57000000"}, {"energy_full", "56000000"}}, 1, 0,
+       {{"energy_full_design", "24000000"}, {"energy_full", "9000000"}}},
+      {"a second battery below its design voltage",
+       {{"voltage_min_design", "11580000"}, {"voltage_now", "12000000"}}, 0, 1,
+       {{"voltage_min_design", "11400000"}, {"voltage_now", "10000000"}}},
   };
   for (const Case& c : cases) {
     CopiedMachine tree("notebook");
@@ -110,6 +117,8 @@ TEST(LinuxMachine, BatteryWearAndVoltageAreJudgedFromTheirOwnFiles) {
       fs::remove(tree.root() + "/sys/class/power_supply/BAT0/" + file);
     }
     for (const auto& [file, value] : c.files) tree.Write("/sys/class/power_supply/BAT0/" + std::string(file), value);
+    if (!c.secondBattery.empty()) tree.Write("/sys/class/power_supply/BAT1/type", "Battery\n");
+    for (const auto& [file, value] : c.secondBattery) tree.Write("/sys/class/power_supply/BAT1/" + std::string(file), value);
     auto machine = Recorded(tree.root());
     EXPECT_EQ(machine.Check("battery.loss").code, c.loss) << c.label;
     EXPECT_EQ(machine.Check("battery.voltage").code, c.voltage) << c.label;
