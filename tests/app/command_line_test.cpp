@@ -262,6 +262,7 @@ TEST(DoctorCommand, ReportsEveryCategoryThenRepairsWhatTheNotebookCanAndConfirms
 TEST(DoctorCommand, TurnsFilterKeysOffInTheRecordedHomesGnomeSettings) {
   testenv::ScopedDataDir data;
   const fs::path tree = fs::path(testing::TempDir()) / ("filter-keys-notebook-" + std::to_string(::getpid()));
+  const std::unique_ptr<const fs::path, void (*)(const fs::path*)> removed(&tree, [](const fs::path* p) { fs::remove_all(*p); });
   fs::remove_all(tree);
   fs::copy(testenv::RecordedMachinePath("notebook"), tree, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
   const fs::path keyfile = tree / "home/user/.config/glib-2.0/settings/keyfile";
@@ -283,7 +284,6 @@ TEST(DoctorCommand, TurnsFilterKeysOffInTheRecordedHomesGnomeSettings) {
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}),
             "[org/gnome/desktop/interface]\nclock-format='24h'\n\n[org/gnome/desktop/a11y/keyboard]\nslowkeys-enable=false\n");
   EXPECT_EQ(filterKeysLook(), "passed");
-  fs::remove_all(tree);
 }
 
 // ---- scan, diagnose and history as --json documents ------------------------------------------

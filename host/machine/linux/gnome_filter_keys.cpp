@@ -54,7 +54,8 @@ std::string KeyfileOf(const std::string& home) { return home + "/.config/glib-2.
 GSettingsSchema* LookUpSchema() {
   GSettingsSchemaSource* source = g_settings_schema_source_get_default();
   GSettingsSchema* schema = source != nullptr ? g_settings_schema_source_lookup(source, kSchema, TRUE) : nullptr;
-  if (schema != nullptr && (!g_settings_schema_has_key(schema, kSlowKeys) || !g_settings_schema_has_key(schema, kBounceKeys))) {
+  if (schema != nullptr &&
+      (!g_settings_schema_has_key(schema, kSlowKeys) || !g_settings_schema_has_key(schema, kBounceKeys))) {
     g_settings_schema_unref(schema);
     return nullptr;
   }
@@ -76,12 +77,14 @@ OpenedSettings Open(const SourcePlaces& places) {
     const std::string_view type = G_OBJECT_TYPE_NAME(backend.get());
     opened.dconf = type == "DConfSettingsBackend";
     if (!opened.dconf && type != "GKeyfileSettingsBackend") backend.reset();
-    opened.where = backend ? "GNOME settings (" + std::string(opened.dconf ? "dconf" : "keyfile") + ") of " + places.home
-                           : "no GNOME settings store (dconf) is installed";
+    opened.where = backend
+                       ? "GNOME settings (" + std::string(opened.dconf ? "dconf" : "keyfile") + ") of " + places.home
+                       : "no GNOME settings store (dconf) is installed";
   } else {
     const std::string keyfile = KeyfileOf(places.home);
     std::error_code ec;
-    if (std::filesystem::is_regular_file(keyfile, ec)) backend.reset(g_keyfile_settings_backend_new(keyfile.c_str(), "/", nullptr));
+    if (std::filesystem::is_regular_file(keyfile, ec))
+      backend.reset(g_keyfile_settings_backend_new(keyfile.c_str(), "/", nullptr));
     opened.where = backend ? "GNOME settings (keyfile) of " + places.home : "no GNOME settings under " + places.home;
   }
   if (backend) opened.settings.reset(g_settings_new_full(schema, backend.get(), nullptr));

@@ -37,9 +37,11 @@ Loaded Load(const std::string& path) {
   loaded.file.reset(g_key_file_new());
   GError* error = nullptr;
   if (!g_key_file_load_from_file(loaded.file.get(), path.c_str(),
-                                 static_cast<GKeyFileFlags>(G_KEY_FILE_KEEP_COMMENTS | G_KEY_FILE_KEEP_TRANSLATIONS), &error)) {
-    loaded.why = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT) ? "no KDE kaccessrc in " + path.substr(0, path.rfind('/'))
-                                                                          : "KDE kaccessrc cannot be read: " + std::string(error->message);
+                                 static_cast<GKeyFileFlags>(G_KEY_FILE_KEEP_COMMENTS | G_KEY_FILE_KEEP_TRANSLATIONS),
+                                 &error)) {
+    loaded.why = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT)
+                     ? "no KDE kaccessrc in " + path.substr(0, path.rfind('/'))
+                     : "KDE kaccessrc cannot be read: " + std::string(error->message);
     g_error_free(error);
     loaded.file.reset();
   }

@@ -69,7 +69,8 @@ FilterKeysChange TurnOffFilterKeys(const SourcePlaces& places) {
   if (!before.AnyOn()) return FilterKeysChange::NothingOn;
   for (size_t i = 0; i < std::size(kPlaces); ++i) {
     if (!IsOn(before.places[i])) continue;
-    if (const auto writable = kPlaces[i].writable(places); writable != FilterKeysWritable::Yes) return Refusal(writable);
+    if (const auto writable = kPlaces[i].writable(places); writable != FilterKeysWritable::Yes)
+      return Refusal(writable);
   }
   bool written = true;
   for (size_t i = 0; i < std::size(kPlaces); ++i) {
@@ -105,9 +106,12 @@ RepairOutcome CloseFilterKeys(const CheckContext& context) {
       done.message = u"IDS_HARDWARE_DIAGNOSE_REPAIR_SUCCESS";
       return done;
     }
-    case FilterKeysChange::NeedsSession: return RepairFailed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NEEDS_SESSION");
-    case FilterKeysChange::NotPermitted: return RepairFailed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NOT_PERMITTED");
-    case FilterKeysChange::Failed: break;
+    case FilterKeysChange::NeedsSession:
+      return RepairFailed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NEEDS_SESSION");
+    case FilterKeysChange::NotPermitted:
+      return RepairFailed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NOT_PERMITTED");
+    case FilterKeysChange::Failed:
+      break;
   }
   return RepairFailed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_SETTING_FAIL");
 }

@@ -59,7 +59,8 @@ Opened Open(const std::string& name) {
   int event = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion, reason = 0;
   opened.display.reset(XkbOpenDisplay(name.c_str(), &event, &error, &major, &minor, &reason));
   if (!opened.display) {
-    opened.why = "X display " + name + (reason == XkbOD_NonXkbServer ? " has no keyboard extension" : " cannot be reached");
+    opened.why =
+        "X display " + name + (reason == XkbOD_NonXkbServer ? " has no keyboard extension" : " cannot be reached");
     return opened;
   }
   XSetIOErrorExitHandler(opened.display.get(), KeepRunning, nullptr);

@@ -124,13 +124,15 @@ SourcePlaces RecordedPlaces(const TempHome& home, std::string display = {}) {
   return places;
 }
 
+using Outcome = std::tuple<uint32_t, std::u16string, bool, uint32_t>;  // code, message, passed, level
+
 // The check and the repair as the machine runs them, on the given places only.
 class Machine {
  public:
   explicit Machine(SourcePlaces places) : places(std::move(places)) {}
 
   CheckContext Context() const { return {root, inventory, places, 0, hook}; }
-  std::tuple<uint32_t, std::u16string, bool, uint32_t> Check() const {
+  Outcome Check() const {
     const CheckResult r = FilterKeysCheck(Context());
     return {r.code, r.messageKey, r.passed, r.level};
   }
@@ -144,10 +146,9 @@ class Machine {
   BetweenWriteAndVerify hook;
 };
 
-const std::tuple<uint32_t, std::u16string, bool, uint32_t> kOff{0, u"", true, 0};
-const std::tuple<uint32_t, std::u16string, bool, uint32_t> kOn{4294967290u, u"IDS_HARDWARE_DIAGNOSE_FILTER_OPEN", false, 1};
-const std::tuple<uint32_t, std::u16string, bool, uint32_t> kNotChecked{
-    kNotCheckedCode, u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_KEYBOARD_SETTINGS", false, 1};
+const Outcome kOff{0, u"", true, 0};
+const Outcome kOn{4294967290u, u"IDS_HARDWARE_DIAGNOSE_FILTER_OPEN", false, 1};
+const Outcome kNotChecked{kNotCheckedCode, u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_KEYBOARD_SETTINGS", false, 1};
 
 TEST(FilterKeys, AnyPlaceWithSlowOrBounceKeysOnIsTheNoticeAndNoPlaceToReadIsNotChecked) {
   struct Case {
@@ -155,7 +156,7 @@ TEST(FilterKeys, AnyPlaceWithSlowOrBounceKeysOnIsTheNoticeAndNoPlaceToReadIsNotC
     std::optional<std::string> gnome;  // the keyfile's text
     std::optional<std::string> kde;    // kaccessrc
     std::string display;
-    std::tuple<uint32_t, std::u16string, bool, uint32_t> check;
+    Outcome check;
     std::string here;  // "{home}" stands for the home
   };
   const std::string keys = kGnomeGroup;
@@ -164,20 +165,19 @@ TEST(FilterKeys, AnyPlaceWithSlowOrBounceKeysOnIsTheNoticeAndNoPlaceToReadIsNotC
       {"GNOME, both off", keys + "slowkeys-enable=false\nbouncekeys-enable=false\n", none, "", kOff,
        "GNOME settings (keyfile) of {home}"},
       {"GNOME, an empty keyfile: the defaults", "", none, "", kOff, "GNOME settings (keyfile) of {home}"},
-      {"GNOME slow keys on", keys + "slowkeys-enable=true\n", none, "", kOn,
-       "GNOME settings (keyfile) of {home}"},
-      {"GNOME bounce keys on", keys + "bouncekeys-enable=true\n", none, "", kOn,
-       "GNOME settings (keyfile) of {home}"},
+      {"GNOME slow keys on", keys + "slowkeys-enable=true\n", none, "", kOn, "GNOME settings (keyfile) of {home}"},
+      {"GNOME bounce keys on", keys + "bouncekeys-enable=true\n", none, "", kOn, "GNOME settings (keyfile) of {home}"},
       {"KDE bounce keys on", none, kKaccessrc, "", kOn, "KDE kaccessrc"},
       {"KDE slow keys on as KConfig may write it", none, "[Keyboard]\nSlowKeys=On\n", "", kOn, "KDE kaccessrc"},
       {"KDE off, GNOME on", keys + "slowkeys-enable=true\n", "[Keyboard]\nSlowKeys=false\n", "", kOn,
        "GNOME settings (keyfile) of {home}; KDE kaccessrc"},
       {"no place at all", none, none, "", kNotChecked,
        "no GNOME settings under {home}; no KDE kaccessrc in {home}/.config; no X display"},
-      {"only a broken kaccessrc and displays that cannot be asked", none, "[Keyboard\nSlowKeys=true\n",
-       "elsewhere:0", kNotChecked, "KDE kaccessrc cannot be read"},
+      {"only a broken kaccessrc and displays that cannot be asked", none, "[Keyboard\nSlowKeys=true\n", "elsewhere:0",
+       kNotChecked, "KDE kaccessrc cannot be read"},
       {"a display that is not running", none, none, ":4711", kNotChecked, "X display :4711 is not running"},
-      {"a display of another host", none, none, "elsewhere:0", kNotChecked, "X display elsewhere:0 is not on this machine"},
+      {"a display of another host", none, none, "elsewhere:0", kNotChecked,
+       "X display elsewhere:0 is not on this machine"},
   };
   for (const Case& c : cases) {
     TempHome home;
@@ -302,7 +302,8 @@ std::string SeenInAPrivateSession() {
   SourcePlaces places;  // the running machine's, as this process sees it
   places.home = home.path();
   {
-    Spawned bus({"dbus-daemon", "--session", "--nofork", "--address=unix:path=" + runtime + "/bus", "--print-address=3"});
+    Spawned bus(
+        {"dbus-daemon", "--session", "--nofork", "--address=unix:path=" + runtime + "/bus", "--print-address=3"});
     places.sessionBus = bus.ReadLine();
     setenv("DBUS_SESSION_BUS_ADDRESS", places.sessionBus.c_str(), 1);
     // dconf shares GLib's session connection, which ends the process when its bus goes; this
