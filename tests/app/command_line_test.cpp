@@ -256,6 +256,36 @@ TEST(DoctorCommand, ReportsEveryCategoryThenRepairsWhatTheNotebookCanAndConfirms
   EXPECT_THAT(history.out, HasSubstr("abnormal"));
 }
 
+// A recorded notebook whose user turned Slow Keys on in GNOME's settings: the doctor finds the
+// keyboard abnormal and its repair turns them off in that home's settings, which a fresh diagnosis
+// then finds off.
+TEST(DoctorCommand, TurnsFilterKeysOffInTheRecordedHomesGnomeSettings) {
+  testenv::ScopedDataDir data;
+  const fs::path tree = fs::path(testing::TempDir()) / ("filter-keys-notebook-" + std::to_string(::getpid()));
+  const std::unique_ptr<const fs::path, void (*)(const fs::path*)> removed(&tree, [](const fs::path* p) { fs::remove_all(*p); });
+  fs::remove_all(tree);
+  fs::copy(testenv::RecordedMachinePath("notebook"), tree, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+  const fs::path keyfile = tree / "home/user/.config/glib-2.0/settings/keyfile";
+  fs::create_directories(keyfile.parent_path());
+  std::ofstream(keyfile) << "[org/gnome/desktop/interface]\nclock-format='24h'\n\n"
+                            "[org/gnome/desktop/a11y/keyboard]\nslowkeys-enable=true\n";
+  const auto filterKeysLook = [&tree] {
+    const json run = JsonOf({"diagnose", "--json", "--machine", tree.string(), "keyboard"});
+    return Find(Find(run["detect"]["categories"], "name", "Keyboard")["checks"], "name", "Filter Keys setting")["look"];
+  };
+  const json machine = JsonOf({"machine", "--json", tree.string()});
+  EXPECT_EQ(Find(machine["checks"], "name", "keyboard.filterKey")["why"], "GNOME settings (keyfile) of " + (tree / "home/user").string());
+  EXPECT_EQ(filterKeysLook(), "notice");
+
+  const json reports = JsonOf({"doctor", "--repair", "--json", "--machine", tree.string()});
+  EXPECT_EQ(StatesIn(reports[23])["Keyboard"], 3);
+
+  std::ifstream written(keyfile);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}),
+            "[org/gnome/desktop/interface]\nclock-format='24h'\n\n[org/gnome/desktop/a11y/keyboard]\nslowkeys-enable=false\n");
+  EXPECT_EQ(filterKeysLook(), "passed");
+}
+
 // ---- scan, diagnose and history as --json documents ------------------------------------------
 
 TEST(CommandLine, ScanJsonIsWhatTheScanPageShows) {

@@ -118,6 +118,8 @@ std::optional<NvmeHealth> ParseNvmeHealthLog(std::span<const uint8_t> bytes) {
   health.spareThreshold = bytes[4];
   health.percentageUsed = bytes[5];
   for (int i = 7; i >= 0; --i) health.mediaErrors = health.mediaErrors << 8 | bytes[160 + static_cast<size_t>(i)];
+  const auto high = bytes.subspan(168, 8);
+  if (std::any_of(high.begin(), high.end(), [](uint8_t b) { return b != 0; })) health.mediaErrors = UINT64_MAX;
   return health;
 }
 

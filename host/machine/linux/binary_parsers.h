@@ -48,7 +48,7 @@ uint32_t ExternalClockOf(const DmiStructure& structure);
 struct NvmeHealth {
   uint8_t criticalWarning = 0;
   uint8_t availableSpare = 0, spareThreshold = 0, percentageUsed = 0;
-  uint64_t mediaErrors = 0;  // low 64 bits of the 128-bit counter
+  uint64_t mediaErrors = 0;  // media and data integrity errors; the 128-bit counter, saturated
 };
 std::optional<NvmeHealth> ParseNvmeHealthLog(std::span<const uint8_t> bytes);
 

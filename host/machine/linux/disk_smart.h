@@ -1,7 +1,8 @@
 #pragma once
 // Disk health from the disk itself: ATA SMART through libatasmart, the NVMe health log through
-// the kernel's admin-command ioctl. Both are judged the usual way (a normalized value at or below
-// its threshold, or a critical warning) and laid onto the library's verdict bytes.
+// the kernel's admin-command ioctl. Both are judged as the field judges them (a normalized value at
+// its threshold, the raw error counters that come before failures, the NVMe drive's own warnings and
+// error counts) and laid onto the library's verdict bytes.
 #include <cstdint>
 #include <span>
 #include <string>
@@ -24,9 +25,10 @@ struct AtaAttribute {
   uint8_t id = 0;
   uint8_t value = 0, threshold = 0;
   bool valueValid = false, thresholdValid = false;
+  uint64_t raw = 0;  // the 48-bit raw value
 };
 
-// One byte per requested attribute number: 1 when that attribute is failing, else 0.
+// One byte per requested attribute number: 1 when a rule marks that attribute as failing, else 0.
 std::vector<uint8_t> VerdictsOfAta(const std::vector<AtaAttribute>& read, std::span<const uint8_t> attributes);
 std::vector<uint8_t> VerdictsOfNvme(const NvmeHealth& health, std::span<const uint8_t> attributes);
 // 1 when nothing is failing, else 3.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "machine/linux/instruction_sets.h"
+#include "machine/linux/keyboard_settings.h"
 #include "machine/linux/proc_parsers.h"
 #include "machine/linux/rfkill.h"
 #include "machine/linux/source_places.h"
@@ -210,7 +211,7 @@ constexpr LinuxCheck kChecks[] = {
     {"battery.device", "a system battery is present", BatteryPresent},
     {"battery.voltage", "the battery voltage is not below its design minimum", BatteryVoltage},
     {"battery.loss", "the battery holds at least 60% of its design capacity", BatteryWear},
-    {"keyboard.filterKey", "Slow Keys and Bounce Keys (the desktop's Filter Keys) are off", NoSourceYet, NoSourceYetHere},
+    {"keyboard.filterKey", "Slow Keys and Bounce Keys (the desktop's Filter Keys) are off in GNOME's settings, KDE's kaccessrc and the X display", FilterKeysCheck, FilterKeysHere},
     {"keyboard.hotKey", "the notebook's platform driver is bound and a keyboard reports its function keys", NoSourceYet, NoSourceYetHere},
     {"bluetooth.device", "a Bluetooth controller is present", BluetoothPresent},
     {"bluetooth.state", "no Bluetooth radio switch (rfkill) is off", BluetoothSwitch},
@@ -222,7 +223,7 @@ constexpr LinuxRepair kRepairs[] = {
     {"RepairWifiDriver", "fails and changes nothing", Unavailable},
     {"RepairWifiProblem", "switches Wi-Fi back on (rfkill), when permitted", WifiOn},
     {"RepairHotkey", "fails and changes nothing", Unavailable},
-    {"CloseFilterKey", "fails and changes nothing", Unavailable},
+    {"CloseFilterKey", "turns Slow Keys and Bounce Keys off where they are on (GNOME's settings, KDE's kaccessrc, the X display)", CloseFilterKeys},
     {"RepairAudioProblem", "fails and changes nothing", Unavailable},
     {"RepairBTProblems", "switches Bluetooth back on (rfkill), when permitted", BluetoothOn},
     {"RepairVIDEOCARDProblems", "fails and changes nothing", Unavailable},

@@ -49,30 +49,34 @@ class CopiedMachine {
 };
 
 // Every check of the recorded notebook passes but the switched-off Bluetooth; the desktop and an
-// empty tree lack what they lack.
+// empty tree lack what they lack. None keeps keyboard settings in its home, or has a display.
 TEST(LinuxMachine, ChecksOfTheRecordedMachinesAndOfAnEmptyTree) {
   const std::string none = testing::TempDir() + "/no-such-machine";
   const struct {
     std::string root;
     std::vector<const char*> passing;
     std::vector<std::pair<const char*, const char16_t*>> failing;  // code 1 with this message
+    std::vector<std::pair<const char*, const char16_t*>> notChecked;
   } machines[] = {
       {testenv::RecordedMachinePath("notebook"),
        {"video.device", "video.status", "audio.device", "wifi.device", "wifi.networkCard", "wifi.switch",
         "wifi.signal", "battery.device", "battery.voltage", "battery.loss", "bluetooth.device", "biometric.device",
         "memory.random", "cpu.codes.sse2"},
-       {{"bluetooth.state", u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_OFF"}}},
+       {{"bluetooth.state", u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_OFF"}},
+       {{"keyboard.filterKey", u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_KEYBOARD_SETTINGS"}}},
       {testenv::RecordedMachinePath("desktop"),
        {"video.device", "wifi.device", "wifi.switch"},
        {{"battery.device", u""},
         {"bluetooth.device", u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_UNKNOWN"},
-        {"biometric.device", u"IDS_HARDWARE_DIAGNOSE_FINGERPRINT_UNKNOWN"}}},
+        {"biometric.device", u"IDS_HARDWARE_DIAGNOSE_FINGERPRINT_UNKNOWN"}},
+       {{"keyboard.filterKey", u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_KEYBOARD_SETTINGS"}}},
       {none,
        {"battery.loss"},
        {{"video.device", u"IDS_HARDWARE_DIAGNOSE_GPU_UNKNOWN"},
         {"audio.device", u"IDS_HARDWARE_DIAGNOSE_AUDIO_UNKNOWN"},
         {"wifi.device", u"IDS_HARDWARE_DIAGNOSE_WIFI_UNKNOWN"},
-        {"battery.device", u""}}},
+        {"battery.device", u""}},
+       {{"keyboard.filterKey", u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_KEYBOARD_SETTINGS"}}},
   };
   for (const auto& m : machines) {
     auto machine = Recorded(m.root);
@@ -83,6 +87,9 @@ TEST(LinuxMachine, ChecksOfTheRecordedMachinesAndOfAnEmptyTree) {
     for (const char* path : m.passing) EXPECT_EQ(check(path), std::tuple(0u, u"", true)) << m.root << " " << path;
     for (const auto& [path, message] : m.failing) {
       EXPECT_EQ(check(path), std::tuple(1u, message, false)) << m.root << " " << path;
+    }
+    for (const auto& [path, message] : m.notChecked) {
+      EXPECT_EQ(check(path), std::tuple(kNotCheckedCode, message, false)) << m.root << " " << path;
     }
   }
 }
@@ -159,7 +166,7 @@ TEST(LinuxMachine, AHardwareRadioSwitchIsNotOverriddenAndOtherRepairsChangeNothi
   EXPECT_EQ(wifi.message, u"IDS_HARDWARE_DIAGNOSE_REPAIR_HARDWARE_SWITCH");
   EXPECT_EQ(machine.Check("wifi.switch").messageKey, u"IDS_HARDWARE_DIAGNOSE_WIFI_SWITCH_OFF");
 
-  for (std::string_view name : {"RepairHotkey", "CloseFilterKey", "RepairByErrorCode"}) {
+  for (std::string_view name : {"RepairHotkey", "RepairByErrorCode"}) {
     const RepairOutcome outcome = machine.Repair(name);
     EXPECT_FALSE(outcome.succeeded) << name;
     EXPECT_EQ(outcome.message, u"IDS_HARDWARE_DIAGNOSE_REPAIR_UNAVAILABLE") << name;

@@ -122,5 +122,37 @@ TEST(BinaryParsers, DmiMemoryDevicesReadSizeSpeedAndStringsSkipEmptySlotsAndRefu
   EXPECT_FALSE(ParseDmiStructure(std::vector<uint8_t>{17, 2, 0, 0})) << "shorter than a header";
 }
 
+// The recorded worn log, and logs made here from a blank page: the media error counter is 128 bits,
+// read saturated; the error log entry count beside it (offset 176) is not read as errors.
+TEST(BinaryParsers, NvmeHealthLogsReadWarningsSpareWearAndMediaErrorsAndRefuseAShortPage) {
+  struct Case {
+    const char* label;
+    std::vector<uint8_t> log;
+    NvmeHealth health;  // criticalWarning, availableSpare, spareThreshold, percentageUsed, mediaErrors
+  };
+  const auto blank = [](std::vector<std::pair<size_t, uint8_t>> bytes) {
+    std::vector<uint8_t> log(512, 0);
+    for (const auto& [at, value] : bytes) log[at] = value;
+    return log;
+  };
+  const std::string worn = SysfsRoot(testenv::TestDataPath("records")).Read("/nvme-health-worn.bin").value_or("");
+  const std::vector<Case> cases = {
+      {"worn", {worn.begin(), worn.end()}, {0x01, 5, 10, 103, 2}},
+      {"seven media errors", blank({{3, 100}, {4, 10}, {5, 1}, {160, 7}}), {0, 100, 10, 1, 7}},
+      {"a counter past 64 bits", blank({{160, 1}, {175, 1}}), {0, 0, 0, 0, UINT64_MAX}},
+      {"error log entries", blank({{3, 100}, {176, 40}}), {0, 100, 0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    const auto health = ParseNvmeHealthLog(c.log);
+    ASSERT_TRUE(health) << c.label;
+    EXPECT_EQ(std::tie(health->criticalWarning, health->availableSpare, health->spareThreshold, health->percentageUsed,
+                       health->mediaErrors),
+              std::tie(c.health.criticalWarning, c.health.availableSpare, c.health.spareThreshold,
+                       c.health.percentageUsed, c.health.mediaErrors))
+        << c.label;
+  }
+  EXPECT_FALSE(ParseNvmeHealthLog(std::vector<uint8_t>(511))) << "shorter than a log page";
+}
+
 }  // namespace
 }  // namespace host::machine::linuxhost

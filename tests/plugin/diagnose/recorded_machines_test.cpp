@@ -42,6 +42,21 @@ TEST(RecordedMachines, OnlyWhatTheMachineLacksOrHasSwitchedOffFails) {
   }
 }
 
+// Neither recorded home keeps keyboard settings and neither machine has a display: the Filter Keys
+// line is a notice that says it could not look.
+TEST(RecordedMachines, FilterKeysWithoutKeyboardSettingsIsNotCheckedAndSaysWhy) {
+  for (const char* machine : {"notebook", "desktop"}) {
+    testenv::UseRecordedMachine(machine);
+    RoutineRecorder recorder;
+    recorder.Run(RoutineFor(HARDWARE_KEYBOARD));
+    ASSERT_FALSE(recorder.lines.empty()) << machine;
+    const tagHardwareDetectInfo& filterKeys = recorder.lines[0];
+    EXPECT_EQ(std::tuple(filterKeys.passed, filterKeys.text, filterKeys.level),
+              std::tuple(false, Text(u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_KEYBOARD_SETTINGS"), 1))
+        << machine;
+  }
+}
+
 TEST(RecordedMachines, OneFlippedBitFailsTheMemoryCategoryLineByLine) {
   testenv::UseRecordedMachine("notebook", [](std::span<uint64_t> words) { words[words.size() / 2] ^= 1; });
 
