@@ -32,7 +32,8 @@ DbusStatus StatusOf(const GError* error) {
     return DbusStatus::Denied;
   }
   if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CLOSED) || g_error_matches(error, G_IO_ERROR, G_IO_ERROR_BROKEN_PIPE) ||
-      g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CONNECTION_CLOSED)) {
+      g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CONNECTION_CLOSED) ||
+      g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_DISCONNECTED)) {
     return DbusStatus::NoBus;
   }
   gchar* remote = g_dbus_error_get_remote_error(error);

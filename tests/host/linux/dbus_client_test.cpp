@@ -61,6 +61,17 @@ TEST(DbusClient, EachWayAQuestionEndsHasItsOwnStatus) {
   EXPECT_EQ(services.Powered("hci1"), false);
 }
 
+TEST(DbusClient, AQuestionAfterTheBusHasGoneIsNoBus) {
+  auto bus = std::make_unique<testenv::PrivateBus>();
+  ASSERT_TRUE(bus->ok()) << bus->error();
+  DbusConnection connection(bus->address());
+  ASSERT_TRUE(connection.connected()) << connection.error();
+
+  bus.reset();
+
+  EXPECT_EQ(connection.ManagedObjects({"org.bluez", "/"}).status, DbusStatus::NoBus);
+}
+
 TEST(DbusClient, APropertyIsItsBareValueAndManagedObjectsTheirInterfaces) {
   NotebookOnBus& services = NotebookOnBus::Shared();
   services.Require();
