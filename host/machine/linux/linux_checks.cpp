@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "machine/linux/bluez.h"
+#include "machine/linux/fprintd.h"
 #include "machine/linux/instruction_sets.h"
 #include "machine/linux/keyboard_settings.h"
 #include "machine/linux/proc_parsers.h"
@@ -119,6 +121,79 @@ CheckResult WifiSignal(const CheckContext& c) {
   return Pass();
 }
 
+// ---- services on the system bus ---------------------------------------------------------------
+
+struct SystemService {
+  const char* name;
+  const char* absent;  // what it means here that nobody owns its bus name
+  const char16_t* absentKey;
+};
+constexpr SystemService kBluez{"the Bluetooth service (BlueZ)", "is not running", u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_BLUEZ"};
+// fprintd starts when asked: absent, it is not installed.
+constexpr SystemService kFprintd{"the fingerprint service (fprintd)", "is not installed",
+                                 u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_FPRINTD"};
+
+CheckResult NotAnswered(DbusStatus status, const SystemService& service) {
+  switch (status) {
+    case DbusStatus::NoBus: return NotChecked(u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_SYSTEM_BUS");
+    case DbusStatus::NoService: return NotChecked(service.absentKey);
+    case DbusStatus::Denied: return NotChecked(u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_SERVICE_DENIED");
+    case DbusStatus::Answered:
+    case DbusStatus::Failed: break;
+  }
+  return NotChecked(u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_SERVICE_FAILED");
+}
+
+Applicability CannotAsk(DbusStatus status, const SystemService& service, const std::string& error) {
+  switch (status) {
+    case DbusStatus::NoBus: return {Applicability::Kind::CannotRun, "the system bus is not reachable"};
+    case DbusStatus::NoService: return {Applicability::Kind::CannotRun, std::string(service.name) + " " + service.absent};
+    case DbusStatus::Denied: return {Applicability::Kind::CannotRun, std::string(service.name) + " refuses this user"};
+    case DbusStatus::Answered:
+    case DbusStatus::Failed: break;
+  }
+  return {Applicability::Kind::CannotRun, std::string(service.name) + " did not answer: " + error};
+}
+
+// The radio switch first, then BlueZ's own power state of every adapter. A controller the kernel
+// has but BlueZ does not manage did not come up: its driver or firmware failed.
+CheckResult BluetoothState(const CheckContext& c) {
+  if (!HardwareOf(c).hasBluetooth) return Pass();  // the presence check fails instead
+  if (CheckResult radio = BluetoothSwitch(c); !radio.passed) return radio;
+  const BluezAdapters bluez = ReadBluezAdapters(c.places);
+  if (bluez.status != DbusStatus::Answered) return NotAnswered(bluez.status, kBluez);
+  if (bluez.adapters.empty()) return Fail(2, u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_DRIVER_ERROR");
+  return bluez.Unpowered().empty() ? Pass() : Fail(1, u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_OFF");
+}
+
+Applicability BluetoothStateHere(const CheckContext& c) {
+  if (!HardwareOf(c).hasBluetooth) return {Applicability::Kind::NotApplicable, "no Bluetooth controller"};
+  const BluezAdapters bluez = ReadBluezAdapters(c.places);
+  if (bluez.status != DbusStatus::Answered) return CannotAsk(bluez.status, kBluez, bluez.error);
+  if (bluez.adapters.empty()) return {Applicability::Kind::Runs, "rfkill, and BlueZ, which lists no adapter"};
+  std::string names;
+  for (const BluezAdapter& adapter : bluez.adapters) names += (names.empty() ? "" : ", ") + adapter.name();
+  return {Applicability::Kind::Runs, std::string("rfkill and BlueZ adapter") + (bluez.adapters.size() > 1 ? "s " : " ") + names};
+}
+
+// fprintd lists the readers libfprint has a driver for; one on the USB bus that it does not list
+// cannot be used.
+CheckResult FingerprintDriver(const CheckContext& c) {
+  if (!HardwareOf(c).hasBiometric) return Pass();  // the presence check fails instead
+  const FingerprintReaders fprintd = ReadFingerprintReaders(c.places);
+  if (fprintd.status != DbusStatus::Answered) return NotAnswered(fprintd.status, kFprintd);
+  return fprintd.devices.empty() ? Fail(2, u"IDS_HARDWARE_DIAGNOSE_FINGERPRINT_NO_DRIVER") : Pass();
+}
+
+Applicability FingerprintDriverHere(const CheckContext& c) {
+  if (!HardwareOf(c).hasBiometric) return {Applicability::Kind::NotApplicable, "no fingerprint reader"};
+  const FingerprintReaders fprintd = ReadFingerprintReaders(c.places);
+  if (fprintd.status != DbusStatus::Answered) return CannotAsk(fprintd.status, kFprintd, fprintd.error);
+  const NamedDevice& reader = HardwareOf(c).biometric;
+  return {Applicability::Kind::Runs, "the readers fprintd lists, for " + platform::Utf16ToUtf8(reader.name) + " (" +
+                                         platform::Utf16ToUtf8(reader.manufacturer) + ")"};
+}
+
 // ---- battery ----------------------------------------------------------------------------------
 
 // With two batteries, either one failing fails the check: a worn second battery is a worn battery.
@@ -179,7 +254,30 @@ RepairOutcome UnblockRadio(const SysfsRoot& root, const std::string& type) {
 }
 
 RepairOutcome WifiOn(const CheckContext& c) { return UnblockRadio(c.root, "wlan"); }
-RepairOutcome BluetoothOn(const CheckContext& c) { return UnblockRadio(c.root, "bluetooth"); }
+
+// The radio first: BlueZ cannot power an adapter that rfkill holds off. Whether BlueZ lets this
+// user power its adapters is asked before anything changes.
+RepairOutcome BluetoothOn(const CheckContext& c) {
+  const BluezAdapters bluez = ReadBluezAdapters(c.places);
+  switch (MayPower(c.places, bluez.Unpowered())) {
+    case DbusStatus::Denied: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NOT_PERMITTED");
+    case DbusStatus::Failed: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_SETTING_FAIL");
+    default: break;
+  }
+  RepairOutcome radio = UnblockRadio(c.root, "bluetooth");
+  // Without BlueZ (not running, or no system bus) the radio switch is all this machine offers to
+  // repair, and it counts: bluetoothd powers its adapters on itself when it starts.
+  if (!radio.succeeded || bluez.status != DbusStatus::Answered) return radio;
+  // Read again: BlueZ may have powered an adapter back on itself when its radio came back.
+  switch (PowerOn(c.places, ReadBluezAdapters(c.places).Unpowered())) {
+    case DbusStatus::Answered:
+    case DbusStatus::NoBus:
+    case DbusStatus::NoService: return radio;
+    case DbusStatus::Denied: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NOT_PERMITTED");
+    case DbusStatus::Failed: break;
+  }
+  return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_SETTING_FAIL");
+}
 
 // What would change drivers, services or settings that have no safe way here fails and changes nothing.
 RepairOutcome Unavailable(const CheckContext&) { return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_UNAVAILABLE"); }
@@ -214,9 +312,9 @@ constexpr LinuxCheck kChecks[] = {
     {"keyboard.filterKey", "Slow Keys and Bounce Keys (the desktop's Filter Keys) are off in GNOME's settings, KDE's kaccessrc and the X display", FilterKeysCheck, FilterKeysHere},
     {"keyboard.hotKey", "the notebook's platform driver is bound and a keyboard reports its function keys", NoSourceYet, NoSourceYetHere},
     {"bluetooth.device", "a Bluetooth controller is present", BluetoothPresent},
-    {"bluetooth.state", "no Bluetooth radio switch (rfkill) is off", BluetoothSwitch},
+    {"bluetooth.state", "no Bluetooth radio switch (rfkill) is off and BlueZ has powered every adapter", BluetoothState, BluetoothStateHere},
     {"biometric.device", "a fingerprint reader is on the USB bus", FingerprintPresent},
-    {"biometric.function", "the fingerprint service (fprintd) lists the reader", NoSourceYet, NoSourceYetHere},
+    {"biometric.function", "the fingerprint service (fprintd) lists the reader", FingerprintDriver, FingerprintDriverHere},
 };
 
 constexpr LinuxRepair kRepairs[] = {
@@ -225,7 +323,7 @@ constexpr LinuxRepair kRepairs[] = {
     {"RepairHotkey", "fails and changes nothing", Unavailable},
     {"CloseFilterKey", "turns Slow Keys and Bounce Keys off where they are on (GNOME's settings, KDE's kaccessrc, the X display)", CloseFilterKeys},
     {"RepairAudioProblem", "fails and changes nothing", Unavailable},
-    {"RepairBTProblems", "switches Bluetooth back on (rfkill), when permitted", BluetoothOn},
+    {"RepairBTProblems", "switches Bluetooth back on (rfkill) and powers on BlueZ's adapters, when permitted", BluetoothOn},
     {"RepairVIDEOCARDProblems", "fails and changes nothing", Unavailable},
     {"RepairByErrorCode", "fails and changes nothing", Unavailable},
 };

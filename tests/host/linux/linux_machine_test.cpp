@@ -5,9 +5,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 
+#include "host/linux/notebook_on_bus.h"
+#include "host/scoped_env.h"
 #include "machine/linux/linux_checks.h"
 #include "machine/machine.h"
+#include "support/host_program.h"
 #include "support/test_env.h"
 
 namespace host::machine::linuxhost {
@@ -142,18 +146,54 @@ TEST(LinuxMachine, AMemoryCheckFailsOnOneFlippedBitAndSaysWhereAndWhichPattern) 
   EXPECT_NE(machine.Check("memory.board").messageKey.find(u"checkerboard: 0x"), std::u16string::npos);
 }
 
+// The recorded tree has no system bus: the radio switch is judged and repaired, BlueZ's part is
+// said not to be checked.
 TEST(LinuxMachine, SwitchingBluetoothBackOnIsARealRepair) {
   CopiedMachine tree("notebook");
   auto machine = Recorded(tree.root());
-  ASSERT_FALSE(machine.Check("bluetooth.state").passed);
+  ASSERT_EQ(machine.Check("bluetooth.state").messageKey, u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_OFF");
 
   const RepairOutcome outcome = machine.Repair("RepairBTProblems");
 
   EXPECT_TRUE(outcome.succeeded);
   EXPECT_EQ(outcome.message, u"IDS_HARDWARE_DIAGNOSE_REPAIR_SUCCESS");
   EXPECT_EQ(tree.Read("/sys/class/rfkill/rfkill1/soft"), "0");
-  EXPECT_TRUE(machine.Check("bluetooth.state").passed);
+  const CheckResult after = machine.Check("bluetooth.state");
+  EXPECT_EQ(std::tie(after.code, after.messageKey, after.level),
+            std::make_tuple(kNotCheckedCode, u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_SYSTEM_BUS", 1u));
+  EXPECT_EQ(machine.Check("biometric.function").messageKey, u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_SYSTEM_BUS");
   EXPECT_EQ(tree.Read("/sys/class/rfkill/rfkill0/soft"), "0");  // Wi-Fi left as it was
+}
+
+// The program on the recorded notebook with a system bus of its own: Bluetooth switched off by
+// rfkill and in BlueZ, a reader fprintd has no driver for; the repair switches both back on.
+TEST(LinuxMachine, TheDoctorAsksTheSystemServicesOfARecordedTreeAndRepairsBluetoothThere) {
+  bustest::NotebookOnBus& services = bustest::NotebookOnBus::Shared();
+  services.Require();
+  services.SetRadio(true);
+  services.SetAdapters({{"hci0", false}});
+  services.SetReaders({});
+  testenv::ScopedDataDir data;
+  testenv::ScopedEnv smallMemoryTest("SYSDIAGNOSE_MEMTEST_MB", "1");
+
+  const auto run = testenv::RunHostProgram({"doctor", "--repair", "--json", "--machine", services.root()});
+
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto reports = nlohmann::json::parse(run.out);
+  ASSERT_GT(reports.size(), 24u);
+  const auto resultOf = [](const nlohmann::json& report, const std::string& category) {
+    for (const auto& item : report["vecItems"]) {
+      if (item["strName"] == category) return std::pair(item["nState"].get<int>(), item["strResult"].get<std::string>());
+    }
+    return std::pair(0, std::string("no such category"));
+  };
+  const std::pair noDriver(3, std::string("The fingerprint service (fprintd) has no driver for this fingerprint reader."));
+  EXPECT_EQ(resultOf(reports[23], "Bluetooth"), std::pair(3, std::string("Bluetooth is turned off.")));
+  EXPECT_EQ(resultOf(reports[23], "Fingerprint Reader"), noDriver);
+  EXPECT_EQ(resultOf(reports.back(), "Bluetooth"), std::pair(2, std::string()));
+  EXPECT_EQ(resultOf(reports.back(), "Fingerprint Reader"), noDriver);
+  EXPECT_EQ(services.RadioSoftBlock(), "0");
+  EXPECT_EQ(services.Powered("hci0"), true);
 }
 
 TEST(LinuxMachine, AHardwareRadioSwitchIsNotOverriddenAndOtherRepairsChangeNothing) {
