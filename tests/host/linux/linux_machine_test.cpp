@@ -8,6 +8,7 @@
 
 #include "machine/linux/linux_checks.h"
 #include "machine/machine.h"
+#include "support/recorded_tree.h"
 #include "support/test_env.h"
 
 namespace host::machine::linuxhost {
@@ -23,30 +24,7 @@ LinuxMachine Recorded(const std::string& root, BetweenWriteAndVerify hook = {}) 
   return LinuxMachine(std::move(options));
 }
 
-// A private copy of a recorded machine that a test may change.
-class CopiedMachine {
- public:
-  explicit CopiedMachine(std::string_view name)
-      : root_(fs::path(testing::TempDir()) / ("machine-" + std::to_string(::getpid()) + "-" + std::string(name))) {
-    fs::remove_all(root_);
-    fs::copy(testenv::RecordedMachinePath(name), root_, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-  }
-  ~CopiedMachine() { fs::remove_all(root_); }
-  std::string root() const { return root_.string(); }
-  std::string Read(const std::string& path) const {
-    std::ifstream in(root_.string() + path);
-    std::string text;
-    std::getline(in, text);
-    return text;
-  }
-  void Write(const std::string& path, const std::string& text) const {
-    fs::create_directories(fs::path(root_.string() + path).parent_path());
-    std::ofstream(root_.string() + path) << text;
-  }
-
- private:
-  fs::path root_;
-};
+using testenv::CopiedMachine;
 
 // Every check of the recorded notebook passes but the switched-off Bluetooth; the desktop and an
 // empty tree lack what they lack.
