@@ -1,6 +1,9 @@
 #include "support/recorded_tree.h"
 
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -19,7 +22,8 @@ std::atomic<int> copies{0};
 }  // namespace
 
 CopiedMachine::CopiedMachine(std::string_view name)
-    : root_(fs::path(testing::TempDir()) /
+    : name_(name),
+      root_(fs::path(testing::TempDir()) /
             ("machine-" + std::to_string(::getpid()) + "-" + std::to_string(copies++) + "-" + std::string(name))) {
   fs::remove_all(root_);
   fs::copy(RecordedMachinePath(name), root_, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
@@ -43,6 +47,14 @@ void CopiedMachine::Write(const std::string& path, const std::string& text) cons
 }
 
 void CopiedMachine::Remove(const std::string& path) const { fs::remove_all(root_.string() + path); }
+
+void CopiedMachine::Restore(const std::string& path) const {
+  Remove(path);
+  const fs::path recorded = RecordedMachinePath(name_) + path;
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(recorded, ec))) return;
+  fs::copy(recorded, root_.string() + path, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+}
 
 std::string PciModalias(uint32_t classCode, uint16_t vendor, uint16_t device) {
   char alias[64];
@@ -102,6 +114,21 @@ std::string WriteModulesTree(const std::string& base, const std::string& version
   }
   Run("PATH=\"$PATH:/usr/sbin:/sbin\" depmod -b " + Quote(base) + " " + Quote(version));
   return tree;
+}
+
+int InChildWithoutModuleLoading(const std::function<int()>& body) {
+  const pid_t child = fork();
+  if (child == 0) {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
+    syscall(SYS_capget, &header, data);
+    for (auto* set : {&data[0].effective, &data[0].permitted, &data[0].inheritable}) *set &= ~CAP_TO_MASK(CAP_SYS_MODULE);
+    if (syscall(SYS_capset, &header, data) != 0) _exit(100);
+    _exit(body());
+  }
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace testenv

@@ -4,13 +4,10 @@
 
 #include <gtest/gtest.h>
 #include <linux/capability.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 
 #include "machine/linux/source_places.h"
 #include "support/recorded_tree.h"
@@ -85,28 +82,12 @@ TEST_F(StandInModules, ARecordedTreesModuleIsNamedButNeverLoaded) {
   EXPECT_NE(unknown.said.find(*tree_), std::string::npos) << unknown.said;
 }
 
-// Runs `body` in a child process without CAP_SYS_MODULE and gives back its exit status.
-int WithoutModuleLoading(const std::function<int()>& body) {
-  const pid_t child = fork();
-  if (child == 0) {
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
-    syscall(SYS_capget, &header, data);
-    for (auto* set : {&data[0].effective, &data[0].permitted, &data[0].inheritable}) *set &= ~CAP_TO_MASK(CAP_SYS_MODULE);
-    if (syscall(SYS_capset, &header, data) != 0) _exit(100);
-    _exit(body());
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // The running machine's load, asked by a process that may not load modules, stops before
 // anything is tried; the child's kernel would refuse it anyway, so a failing test loads nothing.
 TEST_F(StandInModules, WithoutTheCapabilityToLoadModulesNothingIsTried) {
   SourcePlaces running = Recorded();
   running.running = true;
-  const int status = WithoutModuleLoading([&] {
+  const int status = testenv::InChildWithoutModuleLoading([&] {
     if (MayLoadModules()) return 1;
     const ModuleLoad load = LoadModule(running, "pci:v00008086d0000A0F0sv00008086sd00000244bc02sc80i00");
     if (load.result != Result::NotPermitted) return 2;
