@@ -37,16 +37,16 @@ TEST(LinuxMachine, ChecksOfTheRecordedMachinesAndOfAnEmptyTree) {
   } machines[] = {
       {testenv::RecordedMachinePath("notebook"),
        {"video.device", "video.status", "audio.device", "wifi.device", "wifi.networkCard", "wifi.switch",
-        "wifi.signal", "battery.device", "battery.voltage", "battery.loss", "bluetooth.device", "biometric.device",
-        "memory.random", "cpu.codes.sse2"},
+        "wifi.signal", "battery.device", "battery.voltage", "battery.loss", "keyboard.hotKey", "bluetooth.device",
+        "biometric.device", "memory.random", "cpu.codes.sse2"},
        {{"bluetooth.state", u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_OFF"}}},
       {testenv::RecordedMachinePath("desktop"),
-       {"video.device", "wifi.device", "wifi.switch"},
+       {"video.device", "video.status", "wifi.device", "wifi.networkCard", "wifi.switch", "keyboard.hotKey"},
        {{"battery.device", u""},
         {"bluetooth.device", u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_UNKNOWN"},
         {"biometric.device", u"IDS_HARDWARE_DIAGNOSE_FINGERPRINT_UNKNOWN"}}},
       {none,
-       {"battery.loss"},
+       {"battery.loss", "keyboard.hotKey"},
        {{"video.device", u"IDS_HARDWARE_DIAGNOSE_GPU_UNKNOWN"},
         {"audio.device", u"IDS_HARDWARE_DIAGNOSE_AUDIO_UNKNOWN"},
         {"wifi.device", u"IDS_HARDWARE_DIAGNOSE_WIFI_UNKNOWN"},
@@ -128,12 +128,114 @@ TEST(LinuxMachine, AHardwareRadioSwitchIsNotOverriddenAndOtherRepairsChangeNothi
   EXPECT_EQ(wifi.message, u"IDS_HARDWARE_DIAGNOSE_REPAIR_HARDWARE_SWITCH");
   EXPECT_EQ(machine.Check("wifi.switch").messageKey, u"IDS_HARDWARE_DIAGNOSE_WIFI_SWITCH_OFF");
 
-  for (std::string_view name : {"RepairHotkey", "CloseFilterKey", "RepairByErrorCode"}) {
+  for (std::string_view name : {"CloseFilterKey", "RepairByErrorCode"}) {
     const RepairOutcome outcome = machine.Repair(name);
     EXPECT_FALSE(outcome.succeeded) << name;
     EXPECT_EQ(outcome.message, u"IDS_HARDWARE_DIAGNOSE_REPAIR_UNAVAILABLE") << name;
   }
   EXPECT_EQ(tree.Read("/sys/class/rfkill/rfkill1/soft"), "1");
+}
+
+// A device without its driver shows only on the PCI bus; hotkeys hang on the maker's driver and
+// the input devices' keys.
+TEST(LinuxMachine, DriverAndHotkeyRowsOnChangedNotebooks) {
+  using Result = std::tuple<uint32_t, std::u16string, bool, uint32_t>;  // code, message key, passed, level
+  const Result passes{0, u"", true, 0};
+  const Result wifiDriver{2, u"IDS_HARDWARE_DIAGNOSE_WIFI_DRIVER_ERROR", false, 0};
+  const struct {
+    const char* label;
+    void (*change)(const CopiedMachine&);
+    std::vector<const char*> touched;  // restored afterwards
+    std::vector<std::pair<const char*, Result>> rows;
+  } cases[] = {
+      {"a wired adapter without its driver",
+       [](const CopiedMachine& t) { t.AddPciDevice("0000:05:00.0", 0x020000, 0x10ec, 0x8168, ""); },
+       {"/sys/bus/pci/devices", "/sys/devices/pci0000:00/0000:05:00.0"},
+       {{"wifi.device", passes}, {"wifi.networkCard", wifiDriver}, {"video.status", passes}}},
+      {"the Wi-Fi adapter without its driver, so without an interface",
+       [](const CopiedMachine& t) {
+         t.Remove("/sys/class/net/wlp0s20f3");
+         t.Remove("/sys/devices/pci0000:00/0000:00:14.3/driver");
+       },
+       {"/sys/class/net", "/sys/devices/pci0000:00/0000:00:14.3"},
+       {{"wifi.device", passes}, {"wifi.networkCard", wifiDriver}}},
+      {"hybrid graphics whose discrete card has no driver",
+       [](const CopiedMachine& t) { t.AddPciDevice("0000:01:00.0", 0x030200, 0x10de, 0x25a2, ""); },
+       {"/sys/bus/pci/devices", "/sys/devices/pci0000:00/0000:01:00.0"},
+       {{"video.device", passes}, {"video.status", {2, u"IDS_HARDWARE_DIAGNOSE_GPU_DRIVER_ERROR", false, 0}}, {"wifi.networkCard", passes}}},
+      {"the only graphics card without its driver, so without a DRM card",
+       [](const CopiedMachine& t) {
+         t.Remove("/sys/class/drm");
+         t.Remove("/sys/devices/pci0000:00/0000:00:02.0/driver");
+       },
+       {"/sys/class/drm", "/sys/devices/pci0000:00/0000:00:02.0"},
+       {{"video.device", passes}, {"video.status", {2, u"IDS_HARDWARE_DIAGNOSE_GPU_DRIVER_ERROR", false, 0}}}},
+      {"the platform driver not loaded", [](const CopiedMachine& t) { t.Remove("/sys/module/thinkpad_acpi"); }, {"/sys/module"},
+       {{"keyboard.hotKey", {static_cast<uint32_t>(-7), u"IDS_HARDWARE_DIAGNOSE_ERROR_HOTKEY", false, 0}}}},
+      {"no input device list", [](const CopiedMachine& t) { t.Remove("/proc/bus/input/devices"); }, {"/proc/bus/input/devices"},
+       {{"keyboard.hotKey", {kNotCheckedCode, u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_INPUT_LIST", false, 1}}}},
+      {"a desktop chassis without a platform driver",
+       [](const CopiedMachine& t) {
+         t.Write("/sys/class/dmi/id/chassis_type", "3\n");
+         t.Remove("/sys/module");
+       },
+       {"/sys/class/dmi/id/chassis_type", "/sys/module"}, {{"keyboard.hotKey", passes}}},
+  };
+  CopiedMachine tree("notebook");
+  for (const auto& c : cases) {
+    c.change(tree);
+    auto machine = Recorded(tree.root());
+    for (const auto& [path, expected] : c.rows) {
+      const CheckResult r = machine.Check(path);
+      EXPECT_EQ(std::tuple(r.code, r.messageKey, r.passed, r.level), expected) << c.label << ": " << path;
+    }
+    for (const char* path : c.touched) tree.Restore(path);
+  }
+}
+
+// On a recorded machine a driver's module is found and named, never loaded; where there is
+// nothing to load, or nothing that could be, the repair says so.
+TEST(LinuxMachine, DriverRepairsOfARecordedMachineLoadNothing) {
+  const struct {
+    const char* machine;
+    bool driverlessAdapter, platformDriverLoaded;
+    const char* repair;
+    bool succeeded;
+    const char16_t* message;
+  } cases[] = {
+      {"notebook", true, true, "RepairWifiDriver", false, u"IDS_HARDWARE_DIAGNOSE_REPAIR_RECORDED_KERNEL"},
+      {"notebook", false, true, "RepairWifiDriver", true, u"IDS_HARDWARE_DIAGNOSE_REPAIR_SUCCESS"},
+      {"notebook", true, true, "RepairWifiProblem", false, u"IDS_HARDWARE_DIAGNOSE_REPAIR_RECORDED_KERNEL"},
+      {"notebook", true, true, "RepairVIDEOCARDProblems", true, u"IDS_HARDWARE_DIAGNOSE_REPAIR_SUCCESS"},
+      {"notebook", false, false, "RepairHotkey", false, u"IDS_HARDWARE_DIAGNOSE_REPAIR_RECORDED_KERNEL"},
+      {"notebook", false, true, "RepairHotkey", true, u"IDS_HARDWARE_DIAGNOSE_REPAIR_SUCCESS"},
+      {"desktop", false, false, "RepairHotkey", false, u"IDS_HARDWARE_DIAGNOSE_REPAIR_UNAVAILABLE"},
+      {"desktop", true, false, "RepairWifiDriver", false, u"IDS_HARDWARE_DIAGNOSE_REPAIR_DRIVER_FAIL"},  // no modules tree
+  };
+  const CopiedMachine notebook("notebook"), desktop("desktop");
+  testenv::WriteModulesTree(notebook.root(), "6.1.0-18-amd64",
+                            {{"r8169", {"pci:v000010ECd00008168sv*sd*bc*sc*i*"}}, {"thinkpad_acpi", {"acpi*:LEN0268:*"}}});
+  for (const auto& c : cases) {
+    const CopiedMachine& tree = c.machine == std::string_view("notebook") ? notebook : desktop;
+    if (c.driverlessAdapter) tree.AddPciDevice("0000:09:00.0", 0x020000, 0x10ec, 0x8168, "");
+    if (!c.platformDriverLoaded) tree.Remove("/sys/module/thinkpad_acpi");
+    auto machine = Recorded(tree.root());
+
+    const RepairOutcome outcome = machine.Repair(c.repair);
+
+    EXPECT_EQ(outcome.succeeded, c.succeeded) << c.machine << " " << c.repair;
+    EXPECT_EQ(outcome.message, c.message) << c.machine << " " << c.repair;
+    for (const char* path : {"/sys/bus/pci/devices", "/sys/devices/pci0000:00/0000:09:00.0", "/sys/module"}) tree.Restore(path);
+  }
+}
+
+TEST(LinuxMachine, HotkeysOfADesktopDoNotApplyAndSayWhy) {
+  auto machine = Recorded(testenv::RecordedMachinePath("desktop"));
+  for (const CheckDescription& check : machine.DescribeChecks()) {
+    if (check.name != "keyboard.hotKey") continue;
+    EXPECT_EQ(check.here, "not applicable");
+    EXPECT_EQ(check.why, "a desktop chassis (DMI chassis type 3)");
+  }
 }
 
 TEST(LinuxMachine, UnreadableSmartIsTheLibrarysNotAvailableCodeAndALimitSaidOnce) {

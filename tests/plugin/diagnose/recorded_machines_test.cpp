@@ -42,6 +42,19 @@ TEST(RecordedMachines, OnlyWhatTheMachineLacksOrHasSwitchedOffFails) {
   }
 }
 
+// The notebook's hotkeys work (its maker's platform driver is loaded); the desktop has none to look at.
+TEST(RecordedMachines, HotkeysPassOnTheNotebookAndDoNotApplyOnTheDesktop) {
+  for (const char* machine : {"notebook", "desktop"}) {
+    testenv::UseRecordedMachine(machine);
+    RoutineRecorder recorder;
+    recorder.Run(RoutineFor(HARDWARE_KEYBOARD));
+
+    ASSERT_EQ(recorder.lines.size(), 2u) << machine;
+    EXPECT_EQ(std::pair(recorder.lines[1].name, recorder.lines[1].passed), std::pair(Text(u"IDS_HARDWARE_DIAGNOSE_KEYBOARD_HOTKEY"), true))
+        << machine;
+  }
+}
+
 TEST(RecordedMachines, OneFlippedBitFailsTheMemoryCategoryLineByLine) {
   testenv::UseRecordedMachine("notebook", [](std::span<uint64_t> words) { words[words.size() / 2] ^= 1; });
 
