@@ -13,6 +13,7 @@
 
 #include "host/scoped_env.h"
 #include "support/host_program.h"
+#include "support/recorded_tree.h"
 #include "support/test_env.h"
 
 namespace {
@@ -254,6 +255,32 @@ TEST(DoctorCommand, ReportsEveryCategoryThenRepairsWhatTheNotebookCanAndConfirms
   const auto history = testenv::RunHostProgram({"history", "--machine", Machine("faulty-notebook.json")});
   EXPECT_EQ(history.status, 0) << history.err;
   EXPECT_THAT(history.out, HasSubstr("abnormal"));
+}
+
+// A recorded notebook's wired adapter without its driver has no interface: the doctor finds the
+// fault on the PCI bus, and its repair names the module that would be loaded but loads nothing
+// into this computer's kernel.
+TEST(DoctorCommand, ARecordedAdapterWithoutItsDriverIsFoundAndItsModuleNamedButNeverLoaded) {
+  testenv::ScopedDataDir data;
+  testenv::CopiedMachine tree("notebook");
+  tree.AddPciDevice("0000:05:00.0", 0x020000, 0x10ec, 0x8168, "");
+  testenv::WriteModulesTree(tree.root(), "6.1.0-18-amd64", {{"r8169", {"pci:v000010ECd00008168sv*sd*bc*sc*i*"}}});
+
+  const json reports = JsonOf({"doctor", "--repair", "--json", "--machine", tree.root()});
+
+  std::vector<json> finished;  // the detection, the repair, the confirming detection
+  std::copy_if(reports.begin(), reports.end(), std::back_inserter(finished), [](const json& r) { return r["bFinished"] == 1; });
+  ASSERT_EQ(finished.size(), 3u);
+  const json& fault = Find(finished[0]["vecItems"], "strName", "Network Adapter");
+  EXPECT_EQ(fault["nState"], 3);
+  EXPECT_EQ(fault["strResult"], "The wireless network adapter driver is not working properly.");
+  const json& refused = Find(finished[1]["vecItems"], "strName", "Network Adapter");
+  EXPECT_EQ(refused["nState"], 3);
+  EXPECT_THAT(refused["strResult"].get<std::string>(), HasSubstr("This is a recorded computer, not this one"));
+  EXPECT_EQ(Find(finished[2]["vecItems"], "strName", "Network Adapter")["nState"], 3);
+  std::ifstream log(data.path() / "sysdiagnose.log");
+  EXPECT_THAT(std::string(std::istreambuf_iterator<char>(log), {}),
+              HasSubstr("0000:05:00.0 (10ec:8168) without a driver: r8169 would be loaded"));
 }
 
 // ---- scan, diagnose and history as --json documents ------------------------------------------
