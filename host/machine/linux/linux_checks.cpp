@@ -110,9 +110,16 @@ CheckResult NetworkDriver(const CheckContext& c) {
   return interfacesBound && busBound ? Pass() : Fail(2, u"IDS_HARDWARE_DIAGNOSE_WIFI_DRIVER_ERROR");
 }
 
+// Each device, and for one without its driver the module that would take it.
 Applicability BusDevicesHere(const CheckContext& c, DeviceFamily family, const std::string& noun) {
   std::string text;
-  for (const PciDevice& device : PciDevicesOf(c.root, family)) text += (text.empty() ? "PCI " : ", ") + device.Describe();
+  for (const PciDevice& device : PciDevicesOf(c.root, family)) {
+    text += (text.empty() ? "PCI " : "; ") + device.Describe();
+    if (!device.driver.empty()) continue;
+    std::string modules;
+    for (const std::string& module : ModulesFor(c.places, device.modalias)) modules += (modules.empty() ? "" : ", ") + module;
+    text += modules.empty() ? ", no module claims it" : ", module " + modules;
+  }
   return {Applicability::Kind::Runs, text.empty() ? "no " + noun + " on the PCI bus" : text};
 }
 Applicability GraphicsHere(const CheckContext& c) { return BusDevicesHere(c, DeviceFamily::Graphics, "display controller"); }

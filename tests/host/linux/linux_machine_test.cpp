@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "machine/linux/linux_checks.h"
 #include "machine/machine.h"
@@ -229,13 +230,22 @@ TEST(LinuxMachine, DriverRepairsOfARecordedMachineLoadNothing) {
   }
 }
 
-TEST(LinuxMachine, HotkeysOfADesktopDoNotApplyAndSayWhy) {
-  auto machine = Recorded(testenv::RecordedMachinePath("desktop"));
-  for (const CheckDescription& check : machine.DescribeChecks()) {
-    if (check.name != "keyboard.hotKey") continue;
-    EXPECT_EQ(check.here, "not applicable");
-    EXPECT_EQ(check.why, "a desktop chassis (DMI chassis type 3)");
-  }
+// What the driver and hotkey rows look at here: the desktop's hotkeys do not apply, and a device
+// without its driver is named with the module that would take it.
+TEST(LinuxMachine, DriverAndHotkeyRowsSayWhatTheyLookAt) {
+  const CopiedMachine desktop("desktop");
+  desktop.AddPciDevice("0000:09:00.0", 0x028000, 0x8086, 0x2723, "");
+  desktop.AddPciDevice("0000:0a:00.0", 0x020000, 0x10ec, 0x8125, "");
+  testenv::WriteModulesTree(desktop.root(), desktop.Read("/proc/sys/kernel/osrelease"),
+                            {{"iwlwifi", {"pci:v00008086d00002723sv*sd*bc*sc*i*"}}});
+  using Here = std::pair<std::string, std::string>;  // runs, not applicable or cannot run; what or why
+  std::map<std::string, Here> seen;
+  for (const CheckDescription& check : Recorded(desktop.root()).DescribeChecks()) seen[check.name] = {check.here, check.why};
+
+  EXPECT_EQ(seen["keyboard.hotKey"], Here("not applicable", "a desktop chassis (DMI chassis type 3)"));
+  EXPECT_EQ(seen["wifi.networkCard"], Here("runs", "PCI 0000:05:00.0 (10ec:8168) driver r8169; 0000:09:00.0 (8086:2723) without a driver, "
+                                                   "module iwlwifi; 0000:0a:00.0 (10ec:8125) without a driver, no module claims it"));
+  EXPECT_EQ(seen["video.device"].second, "PCI 0000:01:00.0 (10de:2504) driver nvidia; 0000:07:00.0 (1002:1638) driver amdgpu");
 }
 
 TEST(LinuxMachine, UnreadableSmartIsTheLibrarysNotAvailableCodeAndALimitSaidOnce) {
