@@ -13,6 +13,7 @@
 
 #include "host/scoped_env.h"
 #include "support/host_program.h"
+#include "support/recorded_tree.h"
 #include "support/test_env.h"
 
 namespace {
@@ -261,10 +262,8 @@ TEST(DoctorCommand, ReportsEveryCategoryThenRepairsWhatTheNotebookCanAndConfirms
 // then finds off.
 TEST(DoctorCommand, TurnsFilterKeysOffInTheRecordedHomesGnomeSettings) {
   testenv::ScopedDataDir data;
-  const fs::path tree = fs::path(testing::TempDir()) / ("filter-keys-notebook-" + std::to_string(::getpid()));
-  const std::unique_ptr<const fs::path, void (*)(const fs::path*)> removed(&tree, [](const fs::path* p) { fs::remove_all(*p); });
-  fs::remove_all(tree);
-  fs::copy(testenv::RecordedMachinePath("notebook"), tree, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+  const testenv::CopiedMachine copy("notebook");
+  const fs::path tree = copy.root();
   const fs::path keyfile = tree / "home/user/.config/glib-2.0/settings/keyfile";
   fs::create_directories(keyfile.parent_path());
   std::ofstream(keyfile) << "[org/gnome/desktop/interface]\nclock-format='24h'\n\n"
@@ -284,6 +283,32 @@ TEST(DoctorCommand, TurnsFilterKeysOffInTheRecordedHomesGnomeSettings) {
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}),
             "[org/gnome/desktop/interface]\nclock-format='24h'\n\n[org/gnome/desktop/a11y/keyboard]\nslowkeys-enable=false\n");
   EXPECT_EQ(filterKeysLook(), "passed");
+}
+
+// A recorded notebook's wired adapter without its driver has no interface: the doctor finds the
+// fault on the PCI bus, and its repair names the module that would be loaded but loads nothing
+// into this computer's kernel.
+TEST(DoctorCommand, ARecordedAdapterWithoutItsDriverIsFoundAndItsModuleNamedButNeverLoaded) {
+  testenv::ScopedDataDir data;
+  testenv::CopiedMachine tree("notebook");
+  tree.AddPciDevice("0000:05:00.0", 0x020000, 0x10ec, 0x8168, "");
+  testenv::WriteModulesTree(tree.root(), "6.1.0-18-amd64", {{"r8169", {"pci:v000010ECd00008168sv*sd*bc*sc*i*"}}});
+
+  const json reports = JsonOf({"doctor", "--repair", "--json", "--machine", tree.root()});
+
+  std::vector<json> finished;  // the detection, the repair, the confirming detection
+  std::copy_if(reports.begin(), reports.end(), std::back_inserter(finished), [](const json& r) { return r["bFinished"] == 1; });
+  ASSERT_EQ(finished.size(), 3u);
+  const json& fault = Find(finished[0]["vecItems"], "strName", "Network Adapter");
+  EXPECT_EQ(fault["nState"], 3);
+  EXPECT_EQ(fault["strResult"], "The wireless network adapter driver is not working properly.");
+  const json& refused = Find(finished[1]["vecItems"], "strName", "Network Adapter");
+  EXPECT_EQ(refused["nState"], 3);
+  EXPECT_THAT(refused["strResult"].get<std::string>(), HasSubstr("This is a recorded computer, not this one"));
+  EXPECT_EQ(Find(finished[2]["vecItems"], "strName", "Network Adapter")["nState"], 3);
+  std::ifstream log(data.path() / "sysdiagnose.log");
+  EXPECT_THAT(std::string(std::istreambuf_iterator<char>(log), {}),
+              HasSubstr("0000:05:00.0 (10ec:8168) without a driver: r8169 would be loaded"));
 }
 
 // ---- scan, diagnose and history as --json documents ------------------------------------------

@@ -3,8 +3,11 @@
 #include <algorithm>
 
 #include "machine/linux/bluez.h"
+#include "machine/linux/device_drivers.h"
 #include "machine/linux/fprintd.h"
+#include "machine/linux/hotkeys.h"
 #include "machine/linux/instruction_sets.h"
+#include "machine/linux/kernel_modules.h"
 #include "machine/linux/keyboard_settings.h"
 #include "machine/linux/proc_parsers.h"
 #include "machine/linux/rfkill.h"
@@ -60,13 +63,8 @@ CheckResult MemoryCheck(const CheckContext& c) {
 CheckResult Presence(bool present, std::u16string absentKey) { return present ? Pass() : Fail(1, std::move(absentKey)); }
 
 CheckResult GraphicsPresent(const CheckContext& c) {
-  return Presence(!c.inventory.graphicsDrivers.empty(), u"IDS_HARDWARE_DIAGNOSE_GPU_UNKNOWN");
-}
-
-CheckResult GraphicsDriver(const CheckContext& c) {
-  const auto& drivers = c.inventory.graphicsDrivers;
-  const bool bound = std::none_of(drivers.begin(), drivers.end(), [](const std::string& d) { return d.empty(); });
-  return bound ? Pass() : Fail(2, u"IDS_HARDWARE_DIAGNOSE_GPU_DRIVER_ERROR");
+  const bool present = !c.inventory.graphicsDrivers.empty() || !PciDevicesOf(c.root, DeviceFamily::Graphics).empty();
+  return Presence(present, u"IDS_HARDWARE_DIAGNOSE_GPU_UNKNOWN");
 }
 
 CheckResult AudioPresent(const CheckContext& c) {
@@ -74,13 +72,8 @@ CheckResult AudioPresent(const CheckContext& c) {
 }
 
 CheckResult NetworkPresent(const CheckContext& c) {
-  return Presence(!c.inventory.interfaces.empty(), u"IDS_HARDWARE_DIAGNOSE_WIFI_UNKNOWN");
-}
-
-CheckResult NetworkDriver(const CheckContext& c) {
-  const auto& all = c.inventory.interfaces;
-  const bool bound = std::none_of(all.begin(), all.end(), [](const NetInterface& i) { return i.driver.empty(); });
-  return bound ? Pass() : Fail(2, u"IDS_HARDWARE_DIAGNOSE_WIFI_DRIVER_ERROR");
+  const bool present = !c.inventory.interfaces.empty() || !PciDevicesOf(c.root, DeviceFamily::Network).empty();
+  return Presence(present, u"IDS_HARDWARE_DIAGNOSE_WIFI_UNKNOWN");
 }
 
 CheckResult BatteryPresent(const CheckContext& c) { return c.inventory.batteries.empty() ? Fail(1, {}) : Pass(); }
@@ -91,6 +84,83 @@ CheckResult BluetoothPresent(const CheckContext& c) {
 
 CheckResult FingerprintPresent(const CheckContext& c) {
   return Presence(HardwareOf(c).hasBiometric, u"IDS_HARDWARE_DIAGNOSE_FINGERPRINT_UNKNOWN");
+}
+
+// ---- drivers ----------------------------------------------------------------------------------
+
+// A device without its driver has no DRM card or network interface, so the bus is asked as well.
+bool BusDevicesHaveDrivers(const CheckContext& c, DeviceFamily family) {
+  for (const PciDevice& device : PciDevicesOf(c.root, family)) {
+    if (device.driver.empty()) {
+      WarnOnce("PCI device " + device.Describe());
+      return false;
+    }
+  }
+  return true;
+}
+
+CheckResult GraphicsDriver(const CheckContext& c) {
+  const auto& cards = c.inventory.graphicsDrivers;
+  const bool cardsBound = std::none_of(cards.begin(), cards.end(), [](const std::string& d) { return d.empty(); });
+  const bool busBound = BusDevicesHaveDrivers(c, DeviceFamily::Graphics);
+  return cardsBound && busBound ? Pass() : Fail(2, u"IDS_HARDWARE_DIAGNOSE_GPU_DRIVER_ERROR");
+}
+
+CheckResult NetworkDriver(const CheckContext& c) {
+  const auto& all = c.inventory.interfaces;
+  const bool interfacesBound = std::none_of(all.begin(), all.end(), [](const NetInterface& i) { return i.driver.empty(); });
+  const bool busBound = BusDevicesHaveDrivers(c, DeviceFamily::Network);
+  return interfacesBound && busBound ? Pass() : Fail(2, u"IDS_HARDWARE_DIAGNOSE_WIFI_DRIVER_ERROR");
+}
+
+// Each device, and for one without its driver the module that would take it.
+Applicability BusDevicesHere(const CheckContext& c, DeviceFamily family, const std::string& noun) {
+  std::string text;
+  for (const PciDevice& device : PciDevicesOf(c.root, family)) {
+    text += (text.empty() ? "PCI " : "; ") + device.Describe();
+    if (!device.driver.empty()) continue;
+    std::string modules;
+    for (const std::string& module : ModulesFor(c.places, device.modalias)) modules += (modules.empty() ? "" : ", ") + module;
+    text += modules.empty() ? ", no module claims it" : ", module " + modules;
+  }
+  return {Applicability::Kind::Runs, text.empty() ? "no " + noun + " on the PCI bus" : text};
+}
+Applicability GraphicsHere(const CheckContext& c) { return BusDevicesHere(c, DeviceFamily::Graphics, "display controller"); }
+Applicability NetworkHere(const CheckContext& c) { return BusDevicesHere(c, DeviceFamily::Network, "network controller"); }
+
+// ---- hotkeys ----------------------------------------------------------------------------------
+
+// The library's code for the hotkey fault (-7).
+constexpr uint32_t kHotkeyFault = static_cast<uint32_t>(-7);
+
+CheckResult Hotkey(const CheckContext& c) {
+  const Hotkeys hotkeys = ReadHotkeys(c.root);
+  switch (hotkeys.state) {
+    case Hotkeys::State::NotANotebook:
+    case Hotkeys::State::UnknownVendor:
+    case Hotkeys::State::Working: return Pass();
+    case Hotkeys::State::NoInputList:
+      WarnOnce("function hotkeys not checked: " + hotkeys.why);
+      return NotChecked(u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_INPUT_LIST");
+    case Hotkeys::State::DriverNotLoaded:
+    case Hotkeys::State::NoKeys: break;
+  }
+  WarnOnce("function hotkeys: " + hotkeys.why);
+  return Fail(kHotkeyFault, u"IDS_HARDWARE_DIAGNOSE_ERROR_HOTKEY");
+}
+
+Applicability HotkeyHere(const CheckContext& c) {
+  const Hotkeys hotkeys = ReadHotkeys(c.root);
+  switch (hotkeys.state) {
+    case Hotkeys::State::NotANotebook:
+    case Hotkeys::State::UnknownVendor: return {Applicability::Kind::NotApplicable, hotkeys.why};
+    case Hotkeys::State::NoInputList: return {Applicability::Kind::CannotRun, hotkeys.why};
+    case Hotkeys::State::DriverNotLoaded:
+    case Hotkeys::State::NoKeys:
+    case Hotkeys::State::Working: break;
+  }
+  return {Applicability::Kind::Runs,
+          "the " + hotkeys.vendor + " platform driver " + hotkeys.module + ", and the input devices' brightness and volume keys"};
 }
 
 // ---- radios -----------------------------------------------------------------------------------
@@ -279,6 +349,42 @@ RepairOutcome BluetoothOn(const CheckContext& c) {
   return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_SETTING_FAIL");
 }
 
+// Loading a driver is said in the log with its module, whatever came of it.
+RepairOutcome DriverOutcome(const ModuleLoad& load) {
+  if (!load.said.empty()) WarnOnce(load.said);
+  switch (load.result) {
+    case ModuleLoad::Result::Loaded: {
+      RepairOutcome done = Succeeded();
+      done.message = u"IDS_HARDWARE_DIAGNOSE_REPAIR_DRIVER_DONE";
+      return done;
+    }
+    case ModuleLoad::Result::AlreadyLoaded: return Succeeded();
+    case ModuleLoad::Result::Unavailable: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_UNAVAILABLE");
+    case ModuleLoad::Result::NotPermitted: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NOT_PERMITTED");
+    case ModuleLoad::Result::RecordedKernel: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_RECORDED_KERNEL");
+    case ModuleLoad::Result::NotFound:
+    case ModuleLoad::Result::Failed: break;
+  }
+  return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_DRIVER_FAIL");
+}
+
+template <DeviceFamily kFamily>
+RepairOutcome LoadDrivers(const CheckContext& c) {
+  return DriverOutcome(LoadDriversFor(c.root, c.places, kFamily));
+}
+
+RepairOutcome LoadHotkeys(const CheckContext& c) { return DriverOutcome(LoadHotkeyDriver(c.root, c.places)); }
+
+// The adapter's driver fault and the radio switch share this repair: what lacks its driver first,
+// then the switch.
+RepairOutcome WifiProblem(const CheckContext& c) {
+  if (!LacksDriver(c.root, DeviceFamily::Network)) return WifiOn(c);
+  const RepairOutcome drivers = LoadDrivers<DeviceFamily::Network>(c);
+  if (!drivers.succeeded) return drivers;
+  const RepairOutcome radio = WifiOn(c);
+  return radio.succeeded ? drivers : radio;
+}
+
 // What would change drivers, services or settings that have no safe way here fails and changes nothing.
 RepairOutcome Unavailable(const CheckContext&) { return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_UNAVAILABLE"); }
 
@@ -298,19 +404,19 @@ constexpr LinuxCheck kChecks[] = {
     {"memory.arith", "a memory test: arithmetic compare", MemoryCheck<MemoryPattern::Arithmetic>},
     {"memory.logic", "a memory test: logic compare", MemoryCheck<MemoryPattern::Logic>},
     {"memory.bitFlip", "a memory test: bit flip", MemoryCheck<MemoryPattern::BitFlip>},
-    {"video.device", "a DRM graphics card is present", GraphicsPresent},
-    {"video.status", "every graphics card has its kernel driver", GraphicsDriver},
+    {"video.device", "a DRM graphics card or a display controller on the PCI bus is present", GraphicsPresent, GraphicsHere},
+    {"video.status", "every graphics card, on the PCI bus or as a DRM card, has its kernel driver", GraphicsDriver, GraphicsHere},
     {"audio.device", "an ALSA sound card is present", AudioPresent},
     {"audio.loopBack", "a test tone played on the default device is heard on the default capture device", NoSourceYet, NoSourceYetHere},
-    {"wifi.device", "a physical network adapter is present", NetworkPresent},
-    {"wifi.networkCard", "every network adapter has its kernel driver", NetworkDriver},
+    {"wifi.device", "a physical network interface or a network controller on the PCI bus is present", NetworkPresent, NetworkHere},
+    {"wifi.networkCard", "every network adapter, on the PCI bus or as an interface, has its kernel driver", NetworkDriver, NetworkHere},
     {"wifi.switch", "no Wi-Fi radio switch (rfkill) is off", WifiSwitch},
     {"wifi.signal", "a connected Wi-Fi adapter hears at least -80 dBm", WifiSignal},
     {"battery.device", "a system battery is present", BatteryPresent},
     {"battery.voltage", "the battery voltage is not below its design minimum", BatteryVoltage},
     {"battery.loss", "the battery holds at least 60% of its design capacity", BatteryWear},
     {"keyboard.filterKey", "Slow Keys and Bounce Keys (the desktop's Filter Keys) are off in GNOME's settings, KDE's kaccessrc and the X display", FilterKeysCheck, FilterKeysHere},
-    {"keyboard.hotKey", "the notebook's platform driver is bound and a keyboard reports its function keys", NoSourceYet, NoSourceYetHere},
+    {"keyboard.hotKey", "the notebook maker's platform driver is loaded and an input device reports the brightness or volume keys", Hotkey, HotkeyHere},
     {"bluetooth.device", "a Bluetooth controller is present", BluetoothPresent},
     {"bluetooth.state", "no Bluetooth radio switch (rfkill) is off and BlueZ has powered every adapter", BluetoothState, BluetoothStateHere},
     {"biometric.device", "a fingerprint reader is on the USB bus", FingerprintPresent},
@@ -318,13 +424,13 @@ constexpr LinuxCheck kChecks[] = {
 };
 
 constexpr LinuxRepair kRepairs[] = {
-    {"RepairWifiDriver", "fails and changes nothing", Unavailable},
-    {"RepairWifiProblem", "switches Wi-Fi back on (rfkill), when permitted", WifiOn},
-    {"RepairHotkey", "fails and changes nothing", Unavailable},
+    {"RepairWifiDriver", "loads the module each network controller without a driver asks for (libkmod), when permitted", LoadDrivers<DeviceFamily::Network>},
+    {"RepairWifiProblem", "loads the driver a network controller lacks (libkmod), then switches Wi-Fi back on (rfkill), when permitted", WifiProblem},
+    {"RepairHotkey", "loads the notebook maker's platform driver (libkmod), when permitted", LoadHotkeys},
     {"CloseFilterKey", "turns Slow Keys and Bounce Keys off where they are on (GNOME's settings, KDE's kaccessrc, the X display)", CloseFilterKeys},
     {"RepairAudioProblem", "fails and changes nothing", Unavailable},
     {"RepairBTProblems", "switches Bluetooth back on (rfkill) and powers on BlueZ's adapters, when permitted", BluetoothOn},
-    {"RepairVIDEOCARDProblems", "fails and changes nothing", Unavailable},
+    {"RepairVIDEOCARDProblems", "loads the module each graphics card without a driver asks for (libkmod), when permitted", LoadDrivers<DeviceFamily::Graphics>},
     {"RepairByErrorCode", "fails and changes nothing", Unavailable},
 };
 

@@ -1,5 +1,6 @@
 #include "machine/linux/proc_parsers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <sstream>
 
@@ -33,11 +34,13 @@ uint64_t ReadUnsigned(std::string_view text, int base = 10) {
   return value;
 }
 
-// The lowest word of a bitmap printed as space-separated hexadecimal words, highest first.
-uint64_t LowestBitmapWord(std::string_view bitmap) {
-  bitmap = Trim(bitmap);
-  const size_t space = bitmap.rfind(' ');
-  return ReadUnsigned(space == std::string_view::npos ? bitmap : bitmap.substr(space + 1), 16);
+// A bitmap printed as space-separated hexadecimal words of 64 bits, highest first; lowest first here.
+std::vector<uint64_t> BitmapWords(std::string_view bitmap) {
+  std::vector<uint64_t> words;
+  std::istringstream fields{std::string(bitmap)};
+  for (std::string word; fields >> word;) words.push_back(ReadUnsigned(word, 16));
+  std::reverse(words.begin(), words.end());
+  return words;
 }
 
 }  // namespace
@@ -135,8 +138,9 @@ std::vector<InputDevice> ParseInputDevices(std::string_view text) {
     } else if (kind == 'H' && SplitField(body, '=', key, value)) {
       current.handlers = value;
     } else if (kind == 'B' && SplitField(body, '=', key, value)) {
-      if (key == "EV") current.events = LowestBitmapWord(value);
-      if (key == "KEY") current.lowKeys = LowestBitmapWord(value);
+      const std::vector<uint64_t> words = BitmapWords(value);
+      if (key == "EV") current.events = words.empty() ? 0 : words.front();
+      if (key == "KEY") current.keys = words;
     }
   });
   finish();
@@ -147,7 +151,13 @@ bool IsKeyboard(const InputDevice& device) {
   constexpr uint64_t kEvKey = 1u << 1, kEvRepeat = 1u << 20;
   // KEY_ESC (1) to KEY_D (32): escape, the digit row and the first letters.
   constexpr uint64_t kTypingKeys = 0x1FFFFFFFEull;
-  return (device.events & kEvKey) && (device.events & kEvRepeat) && (device.lowKeys & kTypingKeys) == kTypingKeys;
+  const uint64_t lowKeys = device.keys.empty() ? 0 : device.keys.front();
+  return (device.events & kEvKey) && (device.events & kEvRepeat) && (lowKeys & kTypingKeys) == kTypingKeys;
+}
+
+bool ReportsKey(const InputDevice& device, uint32_t code) {
+  const size_t word = code / 64;
+  return word < device.keys.size() && (device.keys[word] >> (code % 64) & 1) != 0;
 }
 
 // Inter-|sta-|   Quality        |   Discarded packets               | Missed | WE

@@ -34,10 +34,12 @@ struct InputDevice {
   std::string name;
   uint32_t bus = 0;
   std::string handlers;
-  uint64_t events = 0;    // the EV bitmap
-  uint64_t lowKeys = 0;   // the lowest 64 bits of the KEY bitmap
+  uint64_t events = 0;          // the EV bitmap
+  std::vector<uint64_t> keys;   // the KEY bitmap, lowest word first
 };
 std::vector<InputDevice> ParseInputDevices(std::string_view text);
+// Whether the device reports the key (a KEY_* code of <linux/input-event-codes.h>).
+bool ReportsKey(const InputDevice& device, uint32_t code);
 // A typing keyboard: repeating keys with the letter and digit rows, not a power button or a
 // remote control that also sends keys.
 bool IsKeyboard(const InputDevice& device);

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "host/linux/notebook_on_bus.h"
@@ -12,6 +13,7 @@
 #include "machine/linux/linux_checks.h"
 #include "machine/machine.h"
 #include "support/host_program.h"
+#include "support/recorded_tree.h"
 #include "support/test_env.h"
 
 namespace host::machine::linuxhost {
@@ -27,30 +29,7 @@ LinuxMachine Recorded(const std::string& root, BetweenWriteAndVerify hook = {}) 
   return LinuxMachine(std::move(options));
 }
 
-// A private copy of a recorded machine that a test may change.
-class CopiedMachine {
- public:
-  explicit CopiedMachine(std::string_view name)
-      : root_(fs::path(testing::TempDir()) / ("machine-" + std::to_string(::getpid()) + "-" + std::string(name))) {
-    fs::remove_all(root_);
-    fs::copy(testenv::RecordedMachinePath(name), root_, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-  }
-  ~CopiedMachine() { fs::remove_all(root_); }
-  std::string root() const { return root_.string(); }
-  std::string Read(const std::string& path) const {
-    std::ifstream in(root_.string() + path);
-    std::string text;
-    std::getline(in, text);
-    return text;
-  }
-  void Write(const std::string& path, const std::string& text) const {
-    fs::create_directories(fs::path(root_.string() + path).parent_path());
-    std::ofstream(root_.string() + path) << text;
-  }
-
- private:
-  fs::path root_;
-};
+using testenv::CopiedMachine;
 
 // Every check of the recorded notebook passes but the switched-off Bluetooth; the desktop and an
 // empty tree lack what they lack. None keeps keyboard settings in its home, or has a display.
@@ -64,18 +43,18 @@ TEST(LinuxMachine, ChecksOfTheRecordedMachinesAndOfAnEmptyTree) {
   } machines[] = {
       {testenv::RecordedMachinePath("notebook"),
        {"video.device", "video.status", "audio.device", "wifi.device", "wifi.networkCard", "wifi.switch",
-        "wifi.signal", "battery.device", "battery.voltage", "battery.loss", "bluetooth.device", "biometric.device",
-        "memory.random", "cpu.codes.sse2"},
+        "wifi.signal", "battery.device", "battery.voltage", "battery.loss", "keyboard.hotKey", "bluetooth.device",
+        "biometric.device", "memory.random", "cpu.codes.sse2"},
        {{"bluetooth.state", u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_OFF"}},
        {{"keyboard.filterKey", u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_KEYBOARD_SETTINGS"}}},
       {testenv::RecordedMachinePath("desktop"),
-       {"video.device", "wifi.device", "wifi.switch"},
+       {"video.device", "video.status", "wifi.device", "wifi.networkCard", "wifi.switch", "keyboard.hotKey"},
        {{"battery.device", u""},
         {"bluetooth.device", u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_UNKNOWN"},
         {"biometric.device", u"IDS_HARDWARE_DIAGNOSE_FINGERPRINT_UNKNOWN"}},
        {{"keyboard.filterKey", u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_KEYBOARD_SETTINGS"}}},
       {none,
-       {"battery.loss"},
+       {"battery.loss", "keyboard.hotKey"},
        {{"video.device", u"IDS_HARDWARE_DIAGNOSE_GPU_UNKNOWN"},
         {"audio.device", u"IDS_HARDWARE_DIAGNOSE_AUDIO_UNKNOWN"},
         {"wifi.device", u"IDS_HARDWARE_DIAGNOSE_WIFI_UNKNOWN"},
@@ -206,12 +185,123 @@ TEST(LinuxMachine, AHardwareRadioSwitchIsNotOverriddenAndOtherRepairsChangeNothi
   EXPECT_EQ(wifi.message, u"IDS_HARDWARE_DIAGNOSE_REPAIR_HARDWARE_SWITCH");
   EXPECT_EQ(machine.Check("wifi.switch").messageKey, u"IDS_HARDWARE_DIAGNOSE_WIFI_SWITCH_OFF");
 
-  for (std::string_view name : {"RepairHotkey", "RepairByErrorCode"}) {
+  for (std::string_view name : {"RepairByErrorCode"}) {
     const RepairOutcome outcome = machine.Repair(name);
     EXPECT_FALSE(outcome.succeeded) << name;
     EXPECT_EQ(outcome.message, u"IDS_HARDWARE_DIAGNOSE_REPAIR_UNAVAILABLE") << name;
   }
   EXPECT_EQ(tree.Read("/sys/class/rfkill/rfkill1/soft"), "1");
+}
+
+// A device without its driver shows only on the PCI bus; hotkeys hang on the maker's driver and
+// the input devices' keys.
+TEST(LinuxMachine, DriverAndHotkeyRowsOnChangedNotebooks) {
+  using Result = std::tuple<uint32_t, std::u16string, bool, uint32_t>;  // code, message key, passed, level
+  const Result passes{0, u"", true, 0};
+  const Result wifiDriver{2, u"IDS_HARDWARE_DIAGNOSE_WIFI_DRIVER_ERROR", false, 0};
+  const struct {
+    const char* label;
+    void (*change)(const CopiedMachine&);
+    std::vector<const char*> touched;  // restored afterwards
+    std::vector<std::pair<const char*, Result>> rows;
+  } cases[] = {
+      {"a wired adapter without its driver",
+       [](const CopiedMachine& t) { t.AddPciDevice("0000:05:00.0", 0x020000, 0x10ec, 0x8168, ""); },
+       {"/sys/bus/pci/devices", "/sys/devices/pci0000:00/0000:05:00.0"},
+       {{"wifi.device", passes}, {"wifi.networkCard", wifiDriver}, {"video.status", passes}}},
+      {"the Wi-Fi adapter without its driver, so without an interface",
+       [](const CopiedMachine& t) {
+         t.Remove("/sys/class/net/wlp0s20f3");
+         t.Remove("/sys/devices/pci0000:00/0000:00:14.3/driver");
+       },
+       {"/sys/class/net", "/sys/devices/pci0000:00/0000:00:14.3"},
+       {{"wifi.device", passes}, {"wifi.networkCard", wifiDriver}}},
+      {"hybrid graphics whose discrete card has no driver",
+       [](const CopiedMachine& t) { t.AddPciDevice("0000:01:00.0", 0x030200, 0x10de, 0x25a2, ""); },
+       {"/sys/bus/pci/devices", "/sys/devices/pci0000:00/0000:01:00.0"},
+       {{"video.device", passes}, {"video.status", {2, u"IDS_HARDWARE_DIAGNOSE_GPU_DRIVER_ERROR", false, 0}}, {"wifi.networkCard", passes}}},
+      {"the only graphics card without its driver, so without a DRM card",
+       [](const CopiedMachine& t) {
+         t.Remove("/sys/class/drm");
+         t.Remove("/sys/devices/pci0000:00/0000:00:02.0/driver");
+       },
+       {"/sys/class/drm", "/sys/devices/pci0000:00/0000:00:02.0"},
+       {{"video.device", passes}, {"video.status", {2, u"IDS_HARDWARE_DIAGNOSE_GPU_DRIVER_ERROR", false, 0}}}},
+      {"the platform driver not loaded", [](const CopiedMachine& t) { t.Remove("/sys/module/thinkpad_acpi"); }, {"/sys/module"},
+       {{"keyboard.hotKey", {static_cast<uint32_t>(-7), u"IDS_HARDWARE_DIAGNOSE_ERROR_HOTKEY", false, 0}}}},
+      {"no input device list", [](const CopiedMachine& t) { t.Remove("/proc/bus/input/devices"); }, {"/proc/bus/input/devices"},
+       {{"keyboard.hotKey", {kNotCheckedCode, u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_INPUT_LIST", false, 1}}}},
+      {"a desktop chassis without a platform driver",
+       [](const CopiedMachine& t) {
+         t.Write("/sys/class/dmi/id/chassis_type", "3\n");
+         t.Remove("/sys/module");
+       },
+       {"/sys/class/dmi/id/chassis_type", "/sys/module"}, {{"keyboard.hotKey", passes}}},
+  };
+  CopiedMachine tree("notebook");
+  for (const auto& c : cases) {
+    c.change(tree);
+    auto machine = Recorded(tree.root());
+    for (const auto& [path, expected] : c.rows) {
+      const CheckResult r = machine.Check(path);
+      EXPECT_EQ(std::tuple(r.code, r.messageKey, r.passed, r.level), expected) << c.label << ": " << path;
+    }
+    for (const char* path : c.touched) tree.Restore(path);
+  }
+}
+
+// On a recorded machine a driver's module is found and named, never loaded; where there is
+// nothing to load, or nothing that could be, the repair says so.
+TEST(LinuxMachine, DriverRepairsOfARecordedMachineLoadNothing) {
+  const struct {
+    const char* machine;
+    bool driverlessAdapter, platformDriverLoaded;
+    const char* repair;
+    bool succeeded;
+    const char16_t* message;
+  } cases[] = {
+      {"notebook", true, true, "RepairWifiDriver", false, u"IDS_HARDWARE_DIAGNOSE_REPAIR_RECORDED_KERNEL"},
+      {"notebook", false, true, "RepairWifiDriver", true, u"IDS_HARDWARE_DIAGNOSE_REPAIR_SUCCESS"},
+      {"notebook", true, true, "RepairWifiProblem", false, u"IDS_HARDWARE_DIAGNOSE_REPAIR_RECORDED_KERNEL"},
+      {"notebook", true, true, "RepairVIDEOCARDProblems", true, u"IDS_HARDWARE_DIAGNOSE_REPAIR_SUCCESS"},
+      {"notebook", false, false, "RepairHotkey", false, u"IDS_HARDWARE_DIAGNOSE_REPAIR_RECORDED_KERNEL"},
+      {"notebook", false, true, "RepairHotkey", true, u"IDS_HARDWARE_DIAGNOSE_REPAIR_SUCCESS"},
+      {"desktop", false, false, "RepairHotkey", false, u"IDS_HARDWARE_DIAGNOSE_REPAIR_UNAVAILABLE"},
+      {"desktop", true, false, "RepairWifiDriver", false, u"IDS_HARDWARE_DIAGNOSE_REPAIR_DRIVER_FAIL"},  // no modules tree
+  };
+  const CopiedMachine notebook("notebook"), desktop("desktop");
+  testenv::WriteModulesTree(notebook.root(), "6.1.0-18-amd64",
+                            {{"r8169", {"pci:v000010ECd00008168sv*sd*bc*sc*i*"}}, {"thinkpad_acpi", {"acpi*:LEN0268:*"}}});
+  for (const auto& c : cases) {
+    const CopiedMachine& tree = c.machine == std::string_view("notebook") ? notebook : desktop;
+    if (c.driverlessAdapter) tree.AddPciDevice("0000:09:00.0", 0x020000, 0x10ec, 0x8168, "");
+    if (!c.platformDriverLoaded) tree.Remove("/sys/module/thinkpad_acpi");
+    auto machine = Recorded(tree.root());
+
+    const RepairOutcome outcome = machine.Repair(c.repair);
+
+    EXPECT_EQ(outcome.succeeded, c.succeeded) << c.machine << " " << c.repair;
+    EXPECT_EQ(outcome.message, c.message) << c.machine << " " << c.repair;
+    for (const char* path : {"/sys/bus/pci/devices", "/sys/devices/pci0000:00/0000:09:00.0", "/sys/module"}) tree.Restore(path);
+  }
+}
+
+// What the driver and hotkey rows look at here: the desktop's hotkeys do not apply, and a device
+// without its driver is named with the module that would take it.
+TEST(LinuxMachine, DriverAndHotkeyRowsSayWhatTheyLookAt) {
+  const CopiedMachine desktop("desktop");
+  desktop.AddPciDevice("0000:09:00.0", 0x028000, 0x8086, 0x2723, "");
+  desktop.AddPciDevice("0000:0a:00.0", 0x020000, 0x10ec, 0x8125, "");
+  testenv::WriteModulesTree(desktop.root(), desktop.Read("/proc/sys/kernel/osrelease"),
+                            {{"iwlwifi", {"pci:v00008086d00002723sv*sd*bc*sc*i*"}}});
+  using Here = std::pair<std::string, std::string>;  // runs, not applicable or cannot run; what or why
+  std::map<std::string, Here> seen;
+  for (const CheckDescription& check : Recorded(desktop.root()).DescribeChecks()) seen[check.name] = {check.here, check.why};
+
+  EXPECT_EQ(seen["keyboard.hotKey"], Here("not applicable", "a desktop chassis (DMI chassis type 3)"));
+  EXPECT_EQ(seen["wifi.networkCard"], Here("runs", "PCI 0000:05:00.0 (10ec:8168) driver r8169; 0000:09:00.0 (8086:2723) without a driver, "
+                                                   "module iwlwifi; 0000:0a:00.0 (10ec:8125) without a driver, no module claims it"));
+  EXPECT_EQ(seen["video.device"].second, "PCI 0000:01:00.0 (10de:2504) driver nvidia; 0000:07:00.0 (1002:1638) driver amdgpu");
 }
 
 TEST(LinuxMachine, UnreadableSmartIsTheLibrarysNotAvailableCodeAndALimitSaidOnce) {

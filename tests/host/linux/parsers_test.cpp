@@ -50,12 +50,16 @@ TEST(ProcParsers, SoundCardsGiveTheirIndexIdDriverAndNames) {
 TEST(ProcParsers, OnlyTypingKeyboardsCountAsKeyboards) {
   const auto devices = ParseInputDevices(Recorded("notebook", "/proc/bus/input/devices"));
   ASSERT_EQ(devices.size(), 4u);
-  std::vector<std::pair<std::string, bool>> seen;
-  for (const InputDevice& device : devices) seen.emplace_back(device.name, IsKeyboard(device));
-  EXPECT_EQ(seen, (std::vector<std::pair<std::string, bool>>{{"Power Button", false},
-                                                               {"Logitech K400 Plus", true},
-                                                               {"AT Translated Set 2 keyboard", true},
-                                                               {"ThinkPad Extra Buttons", false}}));
+  // name, a typing keyboard, reports KEY_VOLUMEDOWN (114, second word), KEY_BRIGHTNESSUP (225, fourth word)
+  std::vector<std::tuple<std::string, bool, bool, bool>> seen;
+  for (const InputDevice& device : devices) {
+    seen.emplace_back(device.name, IsKeyboard(device), ReportsKey(device, 114), ReportsKey(device, 225));
+  }
+  EXPECT_EQ(seen, (std::vector<std::tuple<std::string, bool, bool, bool>>{{"Power Button", false, false, false},
+                                                                           {"Logitech K400 Plus", true, true, false},
+                                                                           {"AT Translated Set 2 keyboard", true, true, false},
+                                                                           {"ThinkPad Extra Buttons", false, true, true}}));
+  EXPECT_FALSE(ReportsKey(devices[0], 767)) << "beyond the words the file gives";
   EXPECT_EQ(devices[2].bus, 0x11u);
 }
 

@@ -1,0 +1,99 @@
+#include "machine/linux/device_drivers.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "machine/linux/source_places.h"
+#include "machine/linux/sysfs_root.h"
+
+namespace host::machine::linuxhost {
+namespace {
+
+struct FamilyClass {
+  DeviceFamily family;
+  uint32_t mask, value;  // over the 24-bit class code: base class, subclass, interface
+};
+constexpr FamilyClass kFamilyClasses[] = {
+    {DeviceFamily::Graphics, 0xFF0000, 0x030000},
+    {DeviceFamily::Network, 0xFF0000, 0x020000},
+    {DeviceFamily::Audio, 0xFFFF00, 0x040100},
+    {DeviceFamily::Audio, 0xFFFF00, 0x040300},
+};
+
+bool IsOf(DeviceFamily family, uint32_t classCode) {
+  return std::any_of(std::begin(kFamilyClasses), std::end(kFamilyClasses), [&](const FamilyClass& c) {
+    return c.family == family && (classCode & c.mask) == c.value;
+  });
+}
+
+constexpr const char* kPciDevices = "/sys/bus/pci/devices";
+
+// The worse of two outcomes of loading, so one device's trouble is not hidden by another's success.
+ModuleLoad::Result Worse(ModuleLoad::Result a, ModuleLoad::Result b) {
+  using Result = ModuleLoad::Result;
+  static constexpr Result kBestFirst[] = {Result::AlreadyLoaded, Result::Loaded,   Result::RecordedKernel,
+                                          Result::NotPermitted,  Result::Unavailable, Result::NotFound,
+                                          Result::Failed};
+  const auto rank = [](Result r) { return std::find(std::begin(kBestFirst), std::end(kBestFirst), r) - std::begin(kBestFirst); };
+  return rank(a) >= rank(b) ? a : b;
+}
+
+void Append(std::string& list, const std::string& item, const char* separator) {
+  if (item.empty()) return;
+  list += (list.empty() ? "" : separator) + item;
+}
+
+}  // namespace
+
+std::string PciDevice::Describe() const {
+  char ids[16];
+  std::snprintf(ids, sizeof ids, "%04x:%04x", vendor, device);
+  return address + " (" + ids + ") " + (driver.empty() ? std::string("without a driver") : "driver " + driver);
+}
+
+std::vector<PciDevice> PciDevicesOf(const SysfsRoot& root, DeviceFamily family) {
+  std::vector<PciDevice> devices;
+  for (const std::string& address : root.List(kPciDevices)) {
+    const std::string dir = Join(kPciDevices, address);
+    const auto classCode = root.HexNumber(Join(dir, "class"));
+    if (!classCode || !IsOf(family, static_cast<uint32_t>(*classCode))) continue;
+    PciDevice device;
+    device.address = address;
+    device.classCode = static_cast<uint32_t>(*classCode);
+    device.vendor = static_cast<uint16_t>(root.HexNumber(Join(dir, "vendor")).value_or(0));
+    device.device = static_cast<uint16_t>(root.HexNumber(Join(dir, "device")).value_or(0));
+    device.modalias = root.Text(Join(dir, "modalias"));
+    device.driver = root.LinkName(Join(dir, "driver"));
+    devices.push_back(std::move(device));
+  }
+  return devices;
+}
+
+bool LacksDriver(const SysfsRoot& root, DeviceFamily family) {
+  const auto devices = PciDevicesOf(root, family);
+  return std::any_of(devices.begin(), devices.end(), [](const PciDevice& d) { return d.driver.empty(); });
+}
+
+ModuleLoad LoadDriversFor(const SysfsRoot& root, const SourcePlaces& places, DeviceFamily family) {
+  using Result = ModuleLoad::Result;
+  std::vector<PciDevice> driverless = PciDevicesOf(root, family);
+  if (driverless.empty()) return {Result::Unavailable, "", "no device of the family is on the PCI bus: no driver to load"};
+  std::erase_if(driverless, [](const PciDevice& d) { return !d.driver.empty(); });
+  if (driverless.empty()) return {Result::AlreadyLoaded, "", "every device of the family has its driver"};
+  // Nothing half done: either every device's driver may be tried or none is.
+  if (places.running && !MayLoadModules()) {
+    return {Result::NotPermitted, "", "loading the driver of " + driverless.front().Describe() + " needs CAP_SYS_MODULE (root): nothing was tried"};
+  }
+  ModuleLoad all{Result::AlreadyLoaded, "", ""};
+  for (const PciDevice& device : driverless) {
+    const ModuleLoad one = device.modalias.empty()
+                               ? ModuleLoad{Result::NotFound, "", "the device does not say its modalias"}
+                               : LoadModule(places, device.modalias);
+    all.result = Worse(all.result, one.result);
+    if (one.result != Result::NotFound) Append(all.modules, one.modules, ", ");
+    Append(all.said, device.Describe() + ": " + one.said, "; ");
+  }
+  return all;
+}
+
+}  // namespace host::machine::linuxhost
