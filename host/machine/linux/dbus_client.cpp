@@ -70,7 +70,8 @@ DbusConnection::~DbusConnection() {
 }
 
 DbusReply DbusConnection::Call(const DbusObject& object, const std::string& interface, const std::string& method,
-                               GVariant* arguments, const GVariantType* replyType) {
+                               GVariant* arguments, const GVariantType* replyType,
+                               std::chrono::milliseconds timeout) {
   if (connection_ == nullptr) {
     Drop(arguments);
     return Unanswered(DbusStatus::NoBus, error_);
@@ -78,7 +79,7 @@ DbusReply DbusConnection::Call(const DbusObject& object, const std::string& inte
   GError* raw = nullptr;
   GVariant* reply = g_dbus_connection_call_sync(connection_, object.service.c_str(), object.path.c_str(), interface.c_str(),
                                                 method.c_str(), arguments, replyType, G_DBUS_CALL_FLAGS_NONE,
-                                                static_cast<gint>(kDbusTimeout.count()), nullptr, &raw);
+                                                static_cast<gint>(timeout.count()), nullptr, &raw);
   const Error error(raw);
   if (reply == nullptr) return Unanswered(StatusOf(error.get()), error->message);
   return DbusReply{DbusStatus::Answered, {}, Variant(reply)};

@@ -11,6 +11,8 @@
 namespace host::machine::linuxhost {
 
 inline constexpr std::chrono::milliseconds kDbusTimeout{2000};
+// A service the bus starts on demand (fprintd) first has to start and probe its devices.
+inline constexpr std::chrono::milliseconds kDbusStartTimeout{10000};
 
 struct VariantUnref {
   void operator()(GVariant* value) const { g_variant_unref(value); }
@@ -53,7 +55,8 @@ class DbusConnection {
 
   // `arguments` is a tuple or null; a floating reference is taken over. `replyType` null: any.
   DbusReply Call(const DbusObject& object, const std::string& interface, const std::string& method,
-                 GVariant* arguments, const GVariantType* replyType);
+                 GVariant* arguments, const GVariantType* replyType,
+                 std::chrono::milliseconds timeout = kDbusTimeout);
   DbusReply GetProperty(const DbusObject& object, const std::string& interface, const std::string& name);
   // `value`: a floating reference is taken over.
   DbusReply SetProperty(const DbusObject& object, const std::string& interface, const std::string& name, GVariant* value);

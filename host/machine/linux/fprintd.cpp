@@ -7,7 +7,8 @@ namespace host::machine::linuxhost {
 FingerprintReaders ReadFingerprintReaders(const SourcePlaces& places) {
   DbusConnection bus(places.systemBus);
   const DbusReply reply = bus.Call({"net.reactivated.Fprint", "/net/reactivated/Fprint/Manager"},
-                                   "net.reactivated.Fprint.Manager", "GetDevices", nullptr, G_VARIANT_TYPE("(ao)"));
+                                   "net.reactivated.Fprint.Manager", "GetDevices", nullptr, G_VARIANT_TYPE("(ao)"),
+                                   kDbusStartTimeout);
   FingerprintReaders found{reply.status, reply.error, {}};
   if (!reply.answered()) return found;
   GVariantIter* devices = nullptr;
