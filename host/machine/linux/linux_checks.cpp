@@ -5,6 +5,7 @@
 #include "machine/linux/instruction_sets.h"
 #include "machine/linux/proc_parsers.h"
 #include "machine/linux/rfkill.h"
+#include "machine/linux/sound.h"
 #include "machine/linux/source_places.h"
 #include "machine/linux/sysfs_root.h"
 #include "machine/warnings.h"
@@ -67,7 +68,7 @@ CheckResult GraphicsDriver(const CheckContext& c) {
 }
 
 CheckResult AudioPresent(const CheckContext& c) {
-  return Presence(!HardwareOf(c).audio.devices.empty(), u"IDS_HARDWARE_DIAGNOSE_AUDIO_UNKNOWN");
+  return Presence(FindPlaybackCard(c.root).has_value(), u"IDS_HARDWARE_DIAGNOSE_AUDIO_UNKNOWN");
 }
 
 CheckResult NetworkPresent(const CheckContext& c) {
@@ -116,6 +117,50 @@ CheckResult WifiSignal(const CheckContext& c) {
     }
   }
   return Pass();
+}
+
+// ---- sound ------------------------------------------------------------------------------------
+
+std::string PlaybackMixer(const CheckContext& c) { return MixerDevice(c.places, FindPlaybackCard(c.root)); }
+
+// A silenced mixer is the usual reason for no sound, and is judged even where nothing can record.
+CheckResult AudioLoopBack(const CheckContext& c) {
+  switch (ReadMixer(c.places, PlaybackMixer(c)).state) {
+    case MixerState::Muted: return Fail(2, u"IDS_HARDWARE_DIAGNOSE_AUDIO_MUTED");
+    case MixerState::ZeroVolume: return Fail(3, u"IDS_HARDWARE_DIAGNOSE_AUDIO_ZERO_VOLUME");
+    case MixerState::Audible:
+    case MixerState::Unreadable: break;
+  }
+  static constexpr struct {
+    LoopBack outcome;
+    const char16_t* notChecked;  // null: heard or not heard
+  } kOutcomes[] = {
+      {LoopBack::NoConfiguration, u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_SOUND_CONFIG"},
+      {LoopBack::NoPlayback, u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_PLAYBACK"},
+      {LoopBack::NoCapture, u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_CAPTURE"},
+      {LoopBack::Busy, u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_AUDIO_BUSY"},
+      {LoopBack::Refused, u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_AUDIO_REFUSED"},
+  };
+  const LoopBack outcome = PlayToneAndListen(c.places);
+  if (outcome == LoopBack::Heard) return Pass();
+  for (const auto& row : kOutcomes) {
+    if (row.outcome == outcome) return NotChecked(row.notChecked);
+  }
+  return Fail(1, u"IDS_HARDWARE_DIAGNOSE_AUDIO_LOOPBACK_FAIL");
+}
+
+Applicability AudioLoopBackHere(const CheckContext& c) {
+  using Kind = Applicability::Kind;
+  if (!HasSoundConfiguration(c.places)) return {Kind::CannotRun, "no sound configuration (" + c.places.alsaConfig + ")"};
+  const auto card = FindPlaybackCard(c.root);
+  if (!card) return {Kind::CannotRun, "no sound card that plays"};
+  const std::string where = "card " + std::to_string(card->index) + " " + card->name;
+  // Under alsa-lib's own configuration the default devices are the cards; a configuration file may
+  // define a capture device no card lists.
+  if (c.places.alsaConfig.empty() && !card->canRecord) {
+    return {Kind::CannotRun, "no capture device; only the mixer of " + where + " is judged"};
+  }
+  return {Kind::Runs, where + ": mixer '" + PlaybackMixer(c) + "', playback and capture through '" + kLoopBackDevice + "'"};
 }
 
 // ---- battery ----------------------------------------------------------------------------------
@@ -169,6 +214,17 @@ RepairOutcome UnblockRadio(const SysfsRoot& root, const std::string& type) {
 }
 
 RepairOutcome WifiOn(const CheckContext& c) { return UnblockRadio(c.root, "wlan"); }
+
+RepairOutcome AudioMixerOn(const CheckContext& c) {
+  switch (UnmuteAndRaise(c.places, PlaybackMixer(c))) {
+    case MixerChange::Changed:
+    case MixerChange::NothingToChange: return Succeeded();
+    case MixerChange::NoMixer: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_UNAVAILABLE");
+    case MixerChange::NotPermitted: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NOT_PERMITTED");
+    case MixerChange::Failed: break;
+  }
+  return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_SETTING_FAIL");
+}
 RepairOutcome BluetoothOn(const CheckContext& c) { return UnblockRadio(c.root, "bluetooth"); }
 
 // What would change drivers, services or settings that have no safe way here fails and changes nothing.
@@ -192,8 +248,8 @@ constexpr LinuxCheck kChecks[] = {
     {"memory.bitFlip", "a memory test: bit flip", MemoryCheck<MemoryPattern::BitFlip>},
     {"video.device", "a DRM graphics card is present", GraphicsPresent},
     {"video.status", "every graphics card has its kernel driver", GraphicsDriver},
-    {"audio.device", "an ALSA sound card is present", AudioPresent},
-    {"audio.loopBack", "a test tone played on the default device is heard on the default capture device", NoSourceYet, NoSourceYetHere},
+    {"audio.device", "an ALSA sound card with a playback device is present", AudioPresent},
+    {"audio.loopBack", "the playback card's mixer is neither muted nor turned down, and a 1 kHz tone played on the default device is heard on the default capture device", AudioLoopBack, AudioLoopBackHere},
     {"wifi.device", "a physical network adapter is present", NetworkPresent},
     {"wifi.networkCard", "every network adapter has its kernel driver", NetworkDriver},
     {"wifi.switch", "no Wi-Fi radio switch (rfkill) is off", WifiSwitch},
@@ -214,7 +270,7 @@ constexpr LinuxRepair kRepairs[] = {
     {"RepairWifiProblem", "switches Wi-Fi back on (rfkill), when permitted", WifiOn},
     {"RepairHotkey", "fails and changes nothing", Unavailable},
     {"CloseFilterKey", "fails and changes nothing", Unavailable},
-    {"RepairAudioProblem", "fails and changes nothing", Unavailable},
+    {"RepairAudioProblem", "switches the playback card's muted controls on and raises those turned down to two thirds, when permitted", AudioMixerOn},
     {"RepairBTProblems", "switches Bluetooth back on (rfkill), when permitted", BluetoothOn},
     {"RepairVIDEOCARDProblems", "fails and changes nothing", Unavailable},
     {"RepairByErrorCode", "fails and changes nothing", Unavailable},

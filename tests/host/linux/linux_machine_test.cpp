@@ -49,13 +49,15 @@ class CopiedMachine {
 };
 
 // Every check of the recorded notebook passes but the switched-off Bluetooth; the desktop and an
-// empty tree lack what they lack.
+// empty tree lack what they lack. No recorded tree has a sound configuration: none plays a tone.
 TEST(LinuxMachine, ChecksOfTheRecordedMachinesAndOfAnEmptyTree) {
   const std::string none = testing::TempDir() + "/no-such-machine";
   const struct {
     std::string root;
     std::vector<const char*> passing;
     std::vector<std::pair<const char*, const char16_t*>> failing;  // code 1 with this message
+    std::vector<std::pair<const char*, const char16_t*>> notChecked = {
+        {"audio.loopBack", u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_SOUND_CONFIG"}};
   } machines[] = {
       {testenv::RecordedMachinePath("notebook"),
        {"video.device", "video.status", "audio.device", "wifi.device", "wifi.networkCard", "wifi.switch",
@@ -63,7 +65,7 @@ TEST(LinuxMachine, ChecksOfTheRecordedMachinesAndOfAnEmptyTree) {
         "memory.random", "cpu.codes.sse2"},
        {{"bluetooth.state", u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_OFF"}}},
       {testenv::RecordedMachinePath("desktop"),
-       {"video.device", "wifi.device", "wifi.switch"},
+       {"video.device", "audio.device", "wifi.device", "wifi.switch"},
        {{"battery.device", u""},
         {"bluetooth.device", u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_UNKNOWN"},
         {"biometric.device", u"IDS_HARDWARE_DIAGNOSE_FINGERPRINT_UNKNOWN"}}},
@@ -83,6 +85,9 @@ TEST(LinuxMachine, ChecksOfTheRecordedMachinesAndOfAnEmptyTree) {
     for (const char* path : m.passing) EXPECT_EQ(check(path), std::tuple(0u, u"", true)) << m.root << " " << path;
     for (const auto& [path, message] : m.failing) {
       EXPECT_EQ(check(path), std::tuple(1u, message, false)) << m.root << " " << path;
+    }
+    for (const auto& [path, message] : m.notChecked) {
+      EXPECT_EQ(check(path), std::tuple(kNotCheckedCode, message, false)) << m.root << " " << path;
     }
   }
 }

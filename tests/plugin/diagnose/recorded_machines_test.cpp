@@ -15,17 +15,19 @@ using Verdict = std::pair<bool, std::u16string>;  // passed, text
 
 TEST(RecordedMachines, OnlyWhatTheMachineLacksOrHasSwitchedOffFails) {
   const Verdict notChecked{false, Text(u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_SOURCE")};
+  // A recorded tree has no etc/asound.conf: its sound cannot be played.
+  const Verdict soundNotChecked{false, Text(u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_SOUND_CONFIG")};
   const struct {
     const char* machine;
     std::map<int32_t, Verdict> failing;  // every other category passes with no text
   } cases[] = {
       {"notebook",
-       {{HARDWARE_AUDIO, notChecked},
+       {{HARDWARE_AUDIO, soundNotChecked},
         {HARDWARE_BLUETOOTH, {false, Text(u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_OFF")}},
         {HARDWARE_KEYBOARD, notChecked},
         {HARDWARE_FINGERPRINT, notChecked}}},
       {"desktop",
-       {{HARDWARE_AUDIO, notChecked},
+       {{HARDWARE_AUDIO, soundNotChecked},
         {HARDWARE_KEYBOARD, notChecked},
         {HARDWARE_BATTERY, {false, Text(u"IDS_HARDWARE_DIAGNOSE_BATTERY_UNKNOWN")}},
         {HARDWARE_BLUETOOTH, {false, Text(u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_UNKNOWN")}},
