@@ -230,26 +230,26 @@ struct OpenedMixer {
 OpenedMixer OpenMixer(snd_config_t* tree, const std::string& device) {
   OpenedMixer opened;
   snd_ctl_t* ctl = nullptr;
-  snd_hctl_t* hctl = nullptr;
-  snd_mixer_t* mixer = nullptr;
   if ((opened.error = snd_ctl_open_lconf(&ctl, device.c_str(), 0, tree)) < 0) return opened;
+  snd_hctl_t* hctl = nullptr;
   if ((opened.error = snd_hctl_open_ctl(&hctl, ctl)) < 0) {
     snd_ctl_close(ctl);
     return opened;
   }
+  snd_mixer_t* mixer = nullptr;
   if ((opened.error = snd_mixer_open(&mixer, 0)) < 0) {
     snd_hctl_close(hctl);
     return opened;
   }
-  opened.mixer.reset(mixer);
+  Mixer owned(mixer);
   // Attached, the control device is the mixer's (and non-blocking): closing the mixer closes it.
-  if ((opened.error = snd_mixer_attach_hctl(mixer, hctl)) < 0) return opened;
-  opened.hctl = hctl;
-  if ((opened.error = snd_mixer_selem_register(mixer, nullptr, nullptr)) < 0 ||
+  if ((opened.error = snd_mixer_attach_hctl(mixer, hctl)) < 0 ||
+      (opened.error = snd_mixer_selem_register(mixer, nullptr, nullptr)) < 0 ||
       (opened.error = snd_mixer_load(mixer)) < 0) {
-    opened.hctl = nullptr;
+    return opened;
   }
-  if (opened.hctl == nullptr) opened.mixer.reset();
+  opened.mixer = std::move(owned);
+  opened.hctl = hctl;
   return opened;
 }
 
