@@ -174,7 +174,8 @@ TEST(SoundLoopBack, TheToneIsHeardOnlyWhenTheRecordingCarriesItLongEnough) {
 // No sound card here: a device that busy cannot be made, so the busy answer has no case.
 TEST(SoundLoopBack, ALoopBackThatCannotRunSaysWhyQuietlyAndLogsWhatAlsaLibSaid) {
   SoundBench bench;
-  const std::string missing = "missing-" + std::to_string(getpid());
+  static int run = 0;  // alsa-lib's messages are logged once each: a name of this run's own
+  const std::string missing = "missing-" + std::to_string(getpid()) + "-" + std::to_string(run++);
   const struct {
     const char* label;
     std::string configuration;  // empty: no file
