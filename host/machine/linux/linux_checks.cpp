@@ -11,6 +11,7 @@
 #include "machine/linux/keyboard_settings.h"
 #include "machine/linux/proc_parsers.h"
 #include "machine/linux/rfkill.h"
+#include "machine/linux/sound.h"
 #include "machine/linux/source_places.h"
 #include "machine/linux/sysfs_root.h"
 #include "machine/warnings.h"
@@ -67,8 +68,10 @@ CheckResult GraphicsPresent(const CheckContext& c) {
   return Presence(present, u"IDS_HARDWARE_DIAGNOSE_GPU_UNKNOWN");
 }
 
+// A sound controller without its driver has no card at all: the driver fault, not an absence.
 CheckResult AudioPresent(const CheckContext& c) {
-  return Presence(!HardwareOf(c).audio.devices.empty(), u"IDS_HARDWARE_DIAGNOSE_AUDIO_UNKNOWN");
+  if (LacksDriver(c.root, DeviceFamily::Audio)) return Fail(2, u"IDS_HARDWARE_DIAGNOSE_AUDIO_DRIVER_ERROR");
+  return Presence(FindPlaybackCard(c.root).has_value(), u"IDS_HARDWARE_DIAGNOSE_AUDIO_UNKNOWN");
 }
 
 CheckResult NetworkPresent(const CheckContext& c) {
@@ -262,6 +265,53 @@ Applicability FingerprintDriverHere(const CheckContext& c) {
   const NamedDevice& reader = HardwareOf(c).biometric;
   return {Applicability::Kind::Runs, "the readers fprintd lists, for " + platform::Utf16ToUtf8(reader.name) + " (" +
                                          platform::Utf16ToUtf8(reader.manufacturer) + ")"};
+
+// ---- sound ------------------------------------------------------------------------------------
+
+std::string PlaybackMixer(const CheckContext& c) { return MixerDevice(c.places, FindPlaybackCard(c.root)); }
+
+// A silenced mixer is the usual reason for no sound, and is judged even where nothing can record.
+CheckResult AudioLoopBack(const CheckContext& c) {
+  switch (ReadMixer(c.places, PlaybackMixer(c)).state) {
+    case MixerState::Muted: return Fail(2, u"IDS_HARDWARE_DIAGNOSE_AUDIO_MUTED");
+    case MixerState::ZeroVolume: return Fail(3, u"IDS_HARDWARE_DIAGNOSE_AUDIO_ZERO_VOLUME");
+    case MixerState::Audible:
+    case MixerState::Unreadable: break;
+  }
+  static constexpr struct {
+    LoopBack outcome;
+    const char16_t* notChecked;  // null: heard or not heard
+  } kOutcomes[] = {
+      {LoopBack::NoConfiguration, u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_SOUND_CONFIG"},
+      {LoopBack::NoPlayback, u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_PLAYBACK"},
+      {LoopBack::NoCapture, u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_CAPTURE"},
+      {LoopBack::Busy, u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_AUDIO_BUSY"},
+      {LoopBack::Refused, u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_AUDIO_REFUSED"},
+  };
+  // With no microphone on any card a sound server offers the output's monitor as the default
+  // capture device, which would hear the tone without any sound leaving the speakers.
+  const auto card = FindPlaybackCard(c.root);
+  if (c.places.alsaConfig.empty() && card && !card->canRecord) return NotChecked(u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_CAPTURE");
+  const LoopBack outcome = PlayToneAndListen(c.places);
+  if (outcome == LoopBack::Heard) return Pass();
+  for (const auto& row : kOutcomes) {
+    if (row.outcome == outcome) return NotChecked(row.notChecked);
+  }
+  return Fail(1, u"IDS_HARDWARE_DIAGNOSE_AUDIO_LOOPBACK_FAIL");
+}
+
+Applicability AudioLoopBackHere(const CheckContext& c) {
+  using Kind = Applicability::Kind;
+  if (!HasSoundConfiguration(c.places)) return {Kind::CannotRun, "no sound configuration (" + c.places.alsaConfig + ")"};
+  const auto card = FindPlaybackCard(c.root);
+  if (!card) return {Kind::CannotRun, "no sound card that plays"};
+  const std::string where = "card " + std::to_string(card->index) + " " + card->name;
+  // Under alsa-lib's own configuration the default devices are the cards; a configuration file may
+  // define a capture device no card lists.
+  if (c.places.alsaConfig.empty() && !card->canRecord) {
+    return {Kind::CannotRun, "no capture device; only the mixer of " + where + " is judged"};
+  }
+  return {Kind::Runs, where + ": mixer '" + PlaybackMixer(c) + "', playback and capture through '" + kLoopBackDevice + "'"};
 }
 
 // ---- battery ----------------------------------------------------------------------------------
@@ -384,6 +434,25 @@ RepairOutcome WifiProblem(const CheckContext& c) {
   const RepairOutcome radio = WifiOn(c);
   return radio.succeeded ? drivers : radio;
 }
+RepairOutcome AudioMixerOn(const CheckContext& c) {
+  switch (UnmuteAndRaise(c.places, PlaybackMixer(c))) {
+    case MixerChange::Changed:
+    case MixerChange::NothingToChange: return Succeeded();
+    case MixerChange::NoMixer: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_UNAVAILABLE");
+    case MixerChange::NotPermitted: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NOT_PERMITTED");
+    case MixerChange::Failed: break;
+  }
+  return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_SETTING_FAIL");
+}
+
+// A sound controller without its driver has no card to unmute: its driver first, then the mixer.
+RepairOutcome AudioProblem(const CheckContext& c) {
+  if (!LacksDriver(c.root, DeviceFamily::Audio)) return AudioMixerOn(c);
+  const RepairOutcome drivers = LoadDrivers<DeviceFamily::Audio>(c);
+  if (!drivers.succeeded) return drivers;
+  const RepairOutcome mixer = AudioMixerOn(c);
+  return mixer.succeeded ? drivers : mixer;
+}
 
 // What would change drivers, services or settings that have no safe way here fails and changes nothing.
 RepairOutcome Unavailable(const CheckContext&) { return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_UNAVAILABLE"); }
@@ -406,8 +475,8 @@ constexpr LinuxCheck kChecks[] = {
     {"memory.bitFlip", "a memory test: bit flip", MemoryCheck<MemoryPattern::BitFlip>},
     {"video.device", "a DRM graphics card or a display controller on the PCI bus is present", GraphicsPresent, GraphicsHere},
     {"video.status", "every graphics card, on the PCI bus or as a DRM card, has its kernel driver", GraphicsDriver, GraphicsHere},
-    {"audio.device", "an ALSA sound card is present", AudioPresent},
-    {"audio.loopBack", "a test tone played on the default device is heard on the default capture device", NoSourceYet, NoSourceYetHere},
+    {"audio.device", "an ALSA sound card with a playback device is present, and every sound controller on the PCI bus has its driver", AudioPresent},
+    {"audio.loopBack", "the playback card's mixer is neither muted nor turned down, and a 1 kHz tone played on the default device is heard on the default capture device", AudioLoopBack, AudioLoopBackHere},
     {"wifi.device", "a physical network interface or a network controller on the PCI bus is present", NetworkPresent, NetworkHere},
     {"wifi.networkCard", "every network adapter, on the PCI bus or as an interface, has its kernel driver", NetworkDriver, NetworkHere},
     {"wifi.switch", "no Wi-Fi radio switch (rfkill) is off", WifiSwitch},
@@ -428,7 +497,7 @@ constexpr LinuxRepair kRepairs[] = {
     {"RepairWifiProblem", "loads the driver a network controller lacks (libkmod), then switches Wi-Fi back on (rfkill), when permitted", WifiProblem},
     {"RepairHotkey", "loads the notebook maker's platform driver (libkmod), when permitted", LoadHotkeys},
     {"CloseFilterKey", "turns Slow Keys and Bounce Keys off where they are on (GNOME's settings, KDE's kaccessrc, the X display)", CloseFilterKeys},
-    {"RepairAudioProblem", "fails and changes nothing", Unavailable},
+    {"RepairAudioProblem", "loads the driver a sound controller lacks (libkmod), then switches the playback card's muted controls on and raises those turned down to two thirds, when permitted", AudioProblem},
     {"RepairBTProblems", "switches Bluetooth back on (rfkill) and powers on BlueZ's adapters, when permitted", BluetoothOn},
     {"RepairVIDEOCARDProblems", "loads the module each graphics card without a driver asks for (libkmod), when permitted", LoadDrivers<DeviceFamily::Graphics>},
     {"RepairByErrorCode", "fails and changes nothing", Unavailable},

@@ -32,7 +32,8 @@ LinuxMachine Recorded(const std::string& root, BetweenWriteAndVerify hook = {}) 
 using testenv::CopiedMachine;
 
 // Every check of the recorded notebook passes but the switched-off Bluetooth; the desktop and an
-// empty tree lack what they lack. None keeps keyboard settings in its home, or has a display.
+// empty tree lack what they lack. None keeps keyboard settings in its home, has a display or a
+// sound configuration (none plays a tone).
 TEST(LinuxMachine, ChecksOfTheRecordedMachinesAndOfAnEmptyTree) {
   const std::string none = testing::TempDir() + "/no-such-machine";
   const struct {
@@ -46,20 +47,23 @@ TEST(LinuxMachine, ChecksOfTheRecordedMachinesAndOfAnEmptyTree) {
         "wifi.signal", "battery.device", "battery.voltage", "battery.loss", "keyboard.hotKey", "bluetooth.device",
         "biometric.device", "memory.random", "cpu.codes.sse2"},
        {{"bluetooth.state", u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_OFF"}},
-       {{"keyboard.filterKey", u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_KEYBOARD_SETTINGS"}}},
+       {{"keyboard.filterKey", u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_KEYBOARD_SETTINGS"},
+        {"audio.loopBack", u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_SOUND_CONFIG"}}},
       {testenv::RecordedMachinePath("desktop"),
-       {"video.device", "video.status", "wifi.device", "wifi.networkCard", "wifi.switch", "keyboard.hotKey"},
+       {"video.device", "video.status", "audio.device", "wifi.device", "wifi.networkCard", "wifi.switch", "keyboard.hotKey"},
        {{"battery.device", u""},
         {"bluetooth.device", u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_UNKNOWN"},
         {"biometric.device", u"IDS_HARDWARE_DIAGNOSE_FINGERPRINT_UNKNOWN"}},
-       {{"keyboard.filterKey", u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_KEYBOARD_SETTINGS"}}},
+       {{"keyboard.filterKey", u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_KEYBOARD_SETTINGS"},
+        {"audio.loopBack", u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_SOUND_CONFIG"}}},
       {none,
        {"battery.loss", "keyboard.hotKey"},
        {{"video.device", u"IDS_HARDWARE_DIAGNOSE_GPU_UNKNOWN"},
         {"audio.device", u"IDS_HARDWARE_DIAGNOSE_AUDIO_UNKNOWN"},
         {"wifi.device", u"IDS_HARDWARE_DIAGNOSE_WIFI_UNKNOWN"},
         {"battery.device", u""}},
-       {{"keyboard.filterKey", u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_KEYBOARD_SETTINGS"}}},
+       {{"keyboard.filterKey", u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_KEYBOARD_SETTINGS"},
+        {"audio.loopBack", u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_SOUND_CONFIG"}}},
   };
   for (const auto& m : machines) {
     auto machine = Recorded(m.root);

@@ -15,19 +15,20 @@ using Verdict = std::pair<bool, std::u16string>;  // passed, text
 
 // A recorded tree has no system bus running: what only a system service can tell is not checked.
 TEST(RecordedMachines, OnlyWhatTheMachineLacksOrHasSwitchedOffFails) {
-  const Verdict notChecked{false, Text(u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_SOURCE")};
   const Verdict noKeyboardSettings{false, Text(u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_KEYBOARD_SETTINGS")};
+  // A recorded tree has no etc/asound.conf: its sound cannot be played.
+  const Verdict soundNotChecked{false, Text(u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_SOUND_CONFIG")};
   const struct {
     const char* machine;
     std::map<int32_t, Verdict> failing;  // every other category passes with no text
   } cases[] = {
       {"notebook",
-       {{HARDWARE_AUDIO, notChecked},
+       {{HARDWARE_AUDIO, soundNotChecked},
         {HARDWARE_BLUETOOTH, {false, Text(u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_OFF")}},
         {HARDWARE_KEYBOARD, noKeyboardSettings},
         {HARDWARE_FINGERPRINT, {false, Text(u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_SYSTEM_BUS")}}}},
       {"desktop",
-       {{HARDWARE_AUDIO, notChecked},
+       {{HARDWARE_AUDIO, soundNotChecked},
         {HARDWARE_KEYBOARD, noKeyboardSettings},
         {HARDWARE_BATTERY, {false, Text(u"IDS_HARDWARE_DIAGNOSE_BATTERY_UNKNOWN")}},
         {HARDWARE_BLUETOOTH, {false, Text(u"IDS_HARDWARE_DIAGNOSE_BLUETOOTH_UNKNOWN")}},
