@@ -390,7 +390,7 @@ TEST(MachineCommand, DescribesEachMachineWithItsFaultsRepairsAndMissingDevices) 
       {recorded, "the Linux machine recorded under " + recorded,
        {{"Processor", ".*i7-1165G7.*"}, {"Display", "B140HAN04.2, 1920\\*1080, 60 Hz"}, {"wireless", ".*driver iwlwifi.*"},
         {"wifi.switch", ".*rfkill.*"}, {"RepairBTProblems", "switches Bluetooth back on.*"},
-        {"RepairAudioProblem", "switches the playback card.s muted controls on.*"}}},
+        {"RepairAudioProblem", "loads the driver a sound controller lacks .*, then switches the playback card.s muted controls on.*"}}},
   };
   for (const auto& c : cases) {
     const auto run = testenv::RunHostProgram({"machine", c.file});

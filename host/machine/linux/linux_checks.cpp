@@ -265,6 +265,7 @@ Applicability FingerprintDriverHere(const CheckContext& c) {
   const NamedDevice& reader = HardwareOf(c).biometric;
   return {Applicability::Kind::Runs, "the readers fprintd lists, for " + platform::Utf16ToUtf8(reader.name) + " (" +
                                          platform::Utf16ToUtf8(reader.manufacturer) + ")"};
+}
 
 // ---- sound ------------------------------------------------------------------------------------
 
@@ -336,13 +337,6 @@ CheckResult BatteryWear(const CheckContext& c) {
     const auto ratio = BatteryHealthRatio(c.root, battery);
     return ratio && *ratio < kWornBattery;
   });
-}
-
-// ---- what has no source here yet --------------------------------------------------------------
-
-CheckResult NoSourceYet(const CheckContext&) { return NotChecked(u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_SOURCE"); }
-Applicability NoSourceYetHere(const CheckContext&) {
-  return {Applicability::Kind::CannotRun, "this system has no source for it yet"};
 }
 
 // ---- repairs ----------------------------------------------------------------------------------
