@@ -202,7 +202,9 @@ std::string CheckArgs(const ParsedArgs& parsed) {
   const auto textfile = parsed.values.find("--textfile");
   if (textfile == parsed.values.end()) return {};
   // The textfile collector reads only *.prom; any other name would never be read.
-  if (!textfile->second.ends_with(".prom")) return "--textfile needs a file name ending in .prom, not '" + textfile->second + "'";
+  if (!textfile->second.ends_with(".prom")) {
+    return "--textfile needs a file name ending in .prom, not '" + textfile->second + "'";
+  }
   const std::string problem = platform::WholeFileProblem(textfile->second);
   return problem.empty() ? "" : "--textfile: " + problem;
 }
@@ -211,7 +213,7 @@ int RunDoctor(const std::vector<std::string>& args) {
   // A monitoring engine reads the status line and the exit status: errors are UNKNOWN there too.
   const bool check = std::find(args.begin(), args.end(), "--check") != args.end();
   if (check) EchoErrorsTo([](const std::string& text) { std::cout << UnknownStatus(text).line << std::endl; });
-  const int failed = check ? UnknownStatus("").ExitCode() : kExitFailure;
+  const int failed = check ? static_cast<int>(PluginState::Unknown) : kExitFailure;
 
   ParsedArgs parsed;
   const CommandShape shape{.name = "doctor",

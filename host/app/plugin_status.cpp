@@ -38,9 +38,9 @@ std::string OneLine(std::string text) {
 std::string PerformanceData(const RunResult& run) {
   char duration[32];
   std::snprintf(duration, sizeof duration, "%.1f", run.seconds);
-  return "abnormal=" + std::to_string(run.Count(Verdict::Abnormal)) + ";;0 notice=" +
-         std::to_string(run.Count(Verdict::Notice)) + ";0 normal=" + std::to_string(run.Count(Verdict::Normal)) +
-         " duration=" + duration + "s";
+  return "abnormal=" + std::to_string(run.Count(Verdict::Abnormal)) +
+         ";;0 notice=" + std::to_string(run.Count(Verdict::Notice)) +
+         ";0 normal=" + std::to_string(run.Count(Verdict::Normal)) + " duration=" + duration + "s";
 }
 
 }  // namespace
@@ -62,7 +62,8 @@ PluginStatus StatusOf(const RunResult& run) {
     status.state = PluginState::Ok;
     text = std::to_string(run.Count(Verdict::Normal)) + " normal";
   }
-  status.line = std::string(kService) + ' ' + NameOf(status.state) + " - " + OneLine(text) + " | " + PerformanceData(run);
+  status.line =
+      std::string(kService) + ' ' + NameOf(status.state) + " - " + OneLine(text) + " | " + PerformanceData(run);
   return status;
 }
 

@@ -73,7 +73,8 @@ double Seconds(std::chrono::system_clock::time_point at) {
 
 std::vector<Sample> RunCategories(const RunResult& run) {
   std::vector<Sample> samples;
-  for (Verdict verdict : kVerdicts) samples.push_back({{{"verdict", std::string(NameOf(verdict))}}, double(run.Count(verdict))});
+  for (Verdict verdict : kVerdicts)
+    samples.push_back({{{"verdict", std::string(NameOf(verdict))}}, double(run.Count(verdict))});
   return samples;
 }
 
@@ -83,8 +84,9 @@ std::vector<Sample> CategoryVerdicts(const RunResult& run) {
   std::vector<Sample> samples;
   for (const CategoryResult& category : run.categories) {
     for (Verdict verdict : kVerdicts) {
-      samples.push_back({{{"category", category.id}, {"model", category.model}, {"verdict", std::string(NameOf(verdict))}},
-                         category.verdict == verdict ? 1.0 : 0.0});
+      samples.push_back(
+          {{{"category", category.id}, {"model", category.model}, {"verdict", std::string(NameOf(verdict))}},
+           category.verdict == verdict ? 1.0 : 0.0});
     }
   }
   return samples;
@@ -93,7 +95,8 @@ std::vector<Sample> CategoryVerdicts(const RunResult& run) {
 template <class Value>
 std::vector<Sample> PerCheck(const RunResult& run, Value value) {
   std::vector<Sample> samples;
-  for (const CheckLine& line : run.checks) samples.push_back({{{"category", line.category}, {"check", line.path}}, value(line)});
+  for (const CheckLine& line : run.checks)
+    samples.push_back({{{"category", line.category}, {"check", line.path}}, value(line)});
   return samples;
 }
 
@@ -130,11 +133,13 @@ std::vector<Sample> DiskFailingAttributes(const RunResult& run) {
 
 std::string PrometheusText(const RunResult& run) {
   const Family families[] = {
-      {"sysdiagnose_machine_info", "The machine the health check ran on: this Linux machine, a recorded or a described one.",
+      {"sysdiagnose_machine_info",
+       "The machine the health check ran on: this Linux machine, a recorded or a described one.",
        {{{{"machine", run.machine}}, 1.0}}},
       {"sysdiagnose_run_start_timestamp_seconds", "When the last health check started, in seconds since the epoch.",
        Single(Seconds(run.start))},
-      {"sysdiagnose_run_duration_seconds", "How long the last health check took, repair included.", Single(run.seconds)},
+      {"sysdiagnose_run_duration_seconds", "How long the last health check took, repair included.",
+       Single(run.seconds)},
       {"sysdiagnose_run_categories", "Hardware categories of the last health check by verdict.", RunCategories(run)},
       {"sysdiagnose_run_repairs_tried", "Repair operations the last health check tried.", Single(run.repairsTried)},
       {"sysdiagnose_run_repairs_succeeded", "Repair operations of the last health check that succeeded.",
@@ -148,7 +153,8 @@ std::string PrometheusText(const RunResult& run) {
       {"sysdiagnose_check_code",
        "The fault-detection library's code of each check; 4294967291 (-5) is a check that could not look.",
        PerCheck(run, [](const CheckLine& l) { return double(l.code); })},
-      {"sysdiagnose_disk_smart_readable", "Whether each disk's SMART data could be read (1) or not (0).", DiskReadable(run)},
+      {"sysdiagnose_disk_smart_readable", "Whether each disk's SMART data could be read (1) or not (0).",
+       DiskReadable(run)},
       {"sysdiagnose_disk_smart_failing_attributes", "SMART attributes of each readable disk judged not normal.",
        DiskFailingCounts(run)},
       {"sysdiagnose_disk_smart_attribute_failing", "Each SMART attribute judged not normal, by its attribute number.",

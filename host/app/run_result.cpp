@@ -64,8 +64,8 @@ std::vector<CheckLine> CheckLines(const std::vector<JournalEntry>& journal) {
   for (const JournalEntry& entry : journal) {
     const auto* result = std::get_if<CheckResult>(&entry.answer);
     if (result == nullptr) continue;
-    CheckLine line{CategoryOfPath(entry.path), entry.path, result->passed, result->code, result->level,
-                   SecondsOf(entry)};
+    CheckLine line{
+        CategoryOfPath(entry.path), entry.path, result->passed, result->code, result->level, SecondsOf(entry)};
     auto same = std::find_if(lines.begin(), lines.end(), [&](const CheckLine& l) { return l.path == line.path; });
     if (same == lines.end()) {
       lines.push_back(std::move(line));

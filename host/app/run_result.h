@@ -41,7 +41,7 @@ struct CheckLine {
 };
 
 struct DiskHealth {
-  size_t index = 0;                        // in the machine's list of disks
+  size_t index = 0;  // in the machine's list of disks
   std::string model;
   bool readable = true;                    // its SMART data could be read
   std::vector<uint8_t> failingAttributes;  // SMART attribute numbers judged not normal
@@ -64,10 +64,10 @@ struct RunResult {
 };
 
 struct RunInputs {
-  DoctorReport report;                                  // the detection's last report
-  std::vector<host::machine::JournalEntry> detection;   // the machine's journal during the detection
-  std::vector<host::machine::JournalEntry> repair;      // during the repair before it; empty without one
-  std::vector<std::string> diskModels;                  // the machine's disks, in order
+  DoctorReport report;                                 // the detection's last report
+  std::vector<host::machine::JournalEntry> detection;  // the machine's journal during the detection
+  std::vector<host::machine::JournalEntry> repair;     // during the repair before it; empty without one
+  std::vector<std::string> diskModels;                 // the machine's disks, in order
   host::machine::Measurements measured;
   std::string machine;
   std::chrono::system_clock::time_point start;

@@ -2,9 +2,10 @@
 // Files that appear whole: written to a temporary file in the same directory, flushed to disk and
 // renamed over the old one, so a reader sees the old file or the new one and never half of one.
 // The temporary file is a hidden name that no "*.ext" pattern matches.
+#include <sys/types.h>
+
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 
 namespace platform {
 

@@ -276,11 +276,14 @@ TEST(DoctorCommand, AsAMonitoringPluginPrintsOneStatusLineAndExitsWithItsStateAn
       {{"--machine", Machine("healthy-notebook.json")}, 0, "SYSDIAGNOSE OK - 12 normal" + perf},
       {{"--machine", noticed}, 1, "SYSDIAGNOSE WARNING - 1 notice: Keyboard" + perf},
       {{"--machine", Machine("faulty-notebook.json"), "--textfile", textfile}, 2,
-       "SYSDIAGNOSE CRITICAL - 5 abnormal: Memory, Storage, Network Adapter, Battery, Bluetooth; 1 notice: Keyboard" + perf},
+       "SYSDIAGNOSE CRITICAL - 5 abnormal: Memory, Storage, Network Adapter, Battery, Bluetooth; "
+       "1 notice: Keyboard" + perf},
       {{"--json"}, 3, "SYSDIAGNOSE UNKNOWN - --check or --json, not both .*\n"},
       {{"--bogus"}, 3, "SYSDIAGNOSE UNKNOWN - unknown argument '--bogus' .*\n"},
-      {{"--machine", "/nonexistent/machine.json"}, 3, "SYSDIAGNOSE UNKNOWN - /nonexistent/machine.json: cannot open.*\n"},
-      {{"--textfile", "/proc/self/health.prom"}, 3, "SYSDIAGNOSE UNKNOWN - --textfile: cannot create a file in /proc/self.*\n"},
+      {{"--machine", "/nonexistent/machine.json"}, 3,
+       "SYSDIAGNOSE UNKNOWN - /nonexistent/machine.json: cannot open.*\n"},
+      {{"--textfile", "/proc/self/health.prom"}, 3,
+       "SYSDIAGNOSE UNKNOWN - --textfile: cannot create a file in /proc/self.*\n"},
   };
   const mode_t previous = umask(077);
   for (const auto& c : cases) {
@@ -299,8 +302,10 @@ TEST(DoctorCommand, AsAMonitoringPluginPrintsOneStatusLineAndExitsWithItsStateAn
   EXPECT_EQ(fs::status(textfile).permissions() & fs::perms::all, fs::perms(0644));
   std::ifstream in(textfile);
   const std::string text(std::istreambuf_iterator<char>(in), {});
-  EXPECT_THAT(text, HasSubstr("sysdiagnose_category_verdict{category=\"memory\",model=\"HMA851S6CJR6N-VK\",verdict=\"abnormal\"} 1\n"));
-  EXPECT_THAT(text, HasSubstr("sysdiagnose_disk_smart_attribute_failing{disk=\"1\",model=\"ST1000LM035-1RK172\",attribute=\"197\"} 1\n"));
+  EXPECT_THAT(text, HasSubstr(R"(sysdiagnose_category_verdict{category="memory",model="HMA851S6CJR6N-VK",)"
+                              R"(verdict="abnormal"} 1)"));
+  EXPECT_THAT(text, HasSubstr(R"(sysdiagnose_disk_smart_attribute_failing{disk="1",model="ST1000LM035-1RK172",)"
+                              R"(attribute="197"} 1)"));
 }
 
 // ---- scan, diagnose and history as --json documents ------------------------------------------

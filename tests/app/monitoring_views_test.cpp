@@ -36,8 +36,8 @@ DoctorRow Row(std::u16string icon, std::u16string name, uint32_t state) {
 JournalEntry Check(std::string path, uint32_t code, uint32_t level = 0, double seconds = 0) {
   JournalEntry entry;
   entry.path = std::move(path);
-  entry.end = entry.begin + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                std::chrono::duration<double>(seconds));
+  entry.end = entry.begin +
+              std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
   CheckResult result;
   result.code = code;
   result.passed = code == 0;
@@ -73,27 +73,30 @@ std::map<std::string, Verdict> VerdictsOf(const RunResult& run) {
 TEST(RunResult, EachCategoryHasThePluginsVerdictWithNoticesToldApartByTheLevelsOfItsFailingChecks) {
   RunInputs inputs;
   inputs.report.vecItems = {
-      Row(u"cpu", u"Processor", kDoctorStateNormal),      Row(u"ram", u"Memory", kDoctorStateAbnormal),
-      Row(u"harddisk", u"Storage", kDoctorStateNormal),   Row(u"sound", u"Audio", kDoctorStateAbnormal),
-      Row(u"network", u"Network", kDoctorStateAbnormal),  Row(u"battery", u"Battery", kDoctorStateBusy),
+      Row(u"cpu", u"Processor", kDoctorStateNormal),       Row(u"ram", u"Memory", kDoctorStateAbnormal),
+      Row(u"harddisk", u"Storage", kDoctorStateNormal),    Row(u"sound", u"Audio", kDoctorStateAbnormal),
+      Row(u"network", u"Network", kDoctorStateAbnormal),   Row(u"battery", u"Battery", kDoctorStateBusy),
       Row(u"keyboard", u"Keyboard", kDoctorStateAbnormal), Row(u"fp", u"Fingerprint", kDoctorStateNormal),
   };
   inputs.detection = {
-      Check("cpu.codes.sse", 5),                                              // the plug-in passes processors
-      Check("memory.random", 3), Check("memory.board", kNotChecked, 1),      // a fault beside a notice
-      Disk(0, 1, {}), Disk(1, 3, {0, 2, 0, 2}),                              // disk 1 fails two attributes
-      Check("audio.loopBack", kNotChecked, 1),                               // could not look
-      Check("keyboard.filterKey", 7, 1), Check("keyboard.hotKey", 0),       // a notice only
-  };  // the network row failed without a check answer to tell a notice by: abnormal
+      Check("cpu.codes.sse", 5),  // the plug-in passes processors
+      Check("memory.random", 3),
+      Check("memory.board", kNotChecked, 1),  // a fault beside a notice
+      Disk(0, 1, {}),
+      Disk(1, 3, {0, 2, 0, 2}),                 // disk 1 fails two attributes
+      Check("audio.loopBack", kNotChecked, 1),  // could not look
+      Check("keyboard.filterKey", 7, 1),
+      Check("keyboard.hotKey", 0),  // a notice only
+  };                                // the network row failed without a check answer to tell a notice by: abnormal
   inputs.diskModels = {"SN520", "ST1000LM035"};
 
   const RunResult run = BuildRunResult(inputs);
 
   const std::map<std::string, Verdict> expected = {
-      {"processor", Verdict::Normal},  {"mainboard", Verdict::NotRun},   {"memory", Verdict::Abnormal},
-      {"disks", Verdict::Abnormal},    {"graphics", Verdict::NotRun},    {"display", Verdict::NotRun},
-      {"audio", Verdict::Notice},      {"network", Verdict::Abnormal},   {"battery", Verdict::NotRun},
-      {"keyboard", Verdict::Notice},   {"bluetooth", Verdict::NotRun},   {"fingerprint", Verdict::Normal},
+      {"processor", Verdict::Normal}, {"mainboard", Verdict::NotRun}, {"memory", Verdict::Abnormal},
+      {"disks", Verdict::Abnormal},   {"graphics", Verdict::NotRun},  {"display", Verdict::NotRun},
+      {"audio", Verdict::Notice},     {"network", Verdict::Abnormal}, {"battery", Verdict::NotRun},
+      {"keyboard", Verdict::Notice},  {"bluetooth", Verdict::NotRun}, {"fingerprint", Verdict::Normal},
   };
   EXPECT_EQ(VerdictsOf(run), expected);
   EXPECT_EQ(run.NamesOf(Verdict::Abnormal), (std::vector<std::string>{"Memory", "Storage", "Network"}));
@@ -130,7 +133,9 @@ TEST(RunResult, MemoryThroughputIsTheBufferTimesTheChecksThatLookedOverTheirTime
     std::optional<double> throughput;
   } cases[] = {
       {"two checks", kBuffer, {Check("memory.random", 0, 0, 0.5), Check("memory.board", 3, 0, 1.5)}, kBuffer * 2 / 2.0},
-      {"one could not look", kBuffer, {Check("memory.random", 0, 0, 0.5), Check("memory.board", kNotChecked, 1, 9)},
+      {"one could not look",
+       kBuffer,
+       {Check("memory.random", 0, 0, 0.5), Check("memory.board", kNotChecked, 1, 9)},
        kBuffer / 0.5},
       {"a described machine", std::nullopt, {Check("memory.random", 0, 0, 0.5)}, std::nullopt},
       {"no memory check", kBuffer, {Check("wifi.switch", 0, 0, 0.5)}, std::nullopt},
@@ -201,13 +206,13 @@ TEST(PrometheusExport, EachCategoryHasOneSeriesPerVerdictAndTheRunItsNumbers) {
                 R"(sysdiagnose_category_verdict{category="memory",model="Model",verdict="abnormal"} 1)",
                 R"(sysdiagnose_category_verdict{category="memory",model="Model",verdict="notice"} 0)",
                 R"(sysdiagnose_category_verdict{category="memory",model="Model",verdict="not_run"} 0)"}));
-  for (const char* line : {
-           "sysdiagnose_run_start_timestamp_seconds 1700000000\n", "sysdiagnose_run_duration_seconds 4.125\n",
-           "sysdiagnose_run_categories{verdict=\"normal\"} 3\n", "sysdiagnose_run_categories{verdict=\"not_run\"} 1\n",
-           "sysdiagnose_run_repairs_tried 3\n", "sysdiagnose_run_repairs_succeeded 2\n",
-           "sysdiagnose_check_passed{category=\"memory\",check=\"memory.random\"} 0\n",
-           "sysdiagnose_check_code{category=\"audio\",check=\"audio.loopBack\"} 4294967291\n",
-           "sysdiagnose_machine_info{machine=\"profile faulty.json\"} 1\n"}) {
+  for (const char* line :
+       {"sysdiagnose_run_start_timestamp_seconds 1700000000\n", "sysdiagnose_run_duration_seconds 4.125\n",
+        "sysdiagnose_run_categories{verdict=\"normal\"} 3\n", "sysdiagnose_run_categories{verdict=\"not_run\"} 1\n",
+        "sysdiagnose_run_repairs_tried 3\n", "sysdiagnose_run_repairs_succeeded 2\n",
+        "sysdiagnose_check_passed{category=\"memory\",check=\"memory.random\"} 0\n",
+        "sysdiagnose_check_code{category=\"audio\",check=\"audio.loopBack\"} 4294967291\n",
+        "sysdiagnose_machine_info{machine=\"profile faulty.json\"} 1\n"}) {
     EXPECT_THAT(text, HasSubstr(line));
   }
 }
@@ -221,15 +226,17 @@ TEST(PrometheusExport, AValueTheMachineDidNotMeasureHasNoSeriesAndEveryFamilyIts
   run.disks = {{0, "SN520", true, {}}, {1, "ST1000LM035", true, {5, 197}}, {2, "SN730", false, {}}};
   const std::string measured = PrometheusText(run);
 
-  for (const char* family : {"sysdiagnose_battery_health_ratio", "sysdiagnose_battery_voltage_volts",
-                             "sysdiagnose_memory_test_throughput_bytes_per_second", "sysdiagnose_disk_smart_readable"}) {
+  for (const char* family :
+       {"sysdiagnose_battery_health_ratio", "sysdiagnose_battery_voltage_volts",
+        "sysdiagnose_memory_test_throughput_bytes_per_second", "sysdiagnose_disk_smart_readable"}) {
     EXPECT_THAT(described, Not(HasSubstr(family)));
     EXPECT_THAT(measured, HasSubstr(std::string("\n# TYPE ") + family + " gauge\n"));
   }
-  for (const char* line : {"sysdiagnose_battery_health_ratio 0.55\n", "sysdiagnose_memory_test_throughput_bytes_per_second 650000000\n",
-                           "sysdiagnose_disk_smart_failing_attributes{disk=\"1\",model=\"ST1000LM035\"} 2\n",
-                           "sysdiagnose_disk_smart_attribute_failing{disk=\"1\",model=\"ST1000LM035\",attribute=\"197\"} 1\n",
-                           "sysdiagnose_disk_smart_readable{disk=\"2\",model=\"SN730\"} 0\n"}) {
+  for (const char* line :
+       {"sysdiagnose_battery_health_ratio 0.55\n", "sysdiagnose_memory_test_throughput_bytes_per_second 650000000\n",
+        "sysdiagnose_disk_smart_failing_attributes{disk=\"1\",model=\"ST1000LM035\"} 2\n",
+        "sysdiagnose_disk_smart_attribute_failing{disk=\"1\",model=\"ST1000LM035\",attribute=\"197\"} 1\n",
+        "sysdiagnose_disk_smart_readable{disk=\"2\",model=\"SN730\"} 0\n"}) {
     EXPECT_THAT(measured, HasSubstr(line));
   }
   EXPECT_THAT(measured, Not(HasSubstr("failing_attributes{disk=\"2\""))) << "an unreadable disk is not a healthy one";
@@ -263,8 +270,11 @@ TEST(PluginStatus, OneLineWithFaultsAndNoticesApartAndTheExitStatusOfTheWorstFin
        PluginState::Critical,
        "SYSDIAGNOSE CRITICAL - 2 abnormal: Memory, Battery; 1 notice: Keyboard | abnormal=2;;0 notice=1;0 normal=2 "
        "duration=4.1s"},
-      {{{"processor", Verdict::NotRun}, {"memory", Verdict::NotRun}, {"battery", Verdict::NotRun},
-        {"keyboard", Verdict::NotRun}, {"bluetooth", Verdict::NotRun}},
+      {{{"processor", Verdict::NotRun},
+        {"memory", Verdict::NotRun},
+        {"battery", Verdict::NotRun},
+        {"keyboard", Verdict::NotRun},
+        {"bluetooth", Verdict::NotRun}},
        PluginState::Unknown,
        "SYSDIAGNOSE UNKNOWN - the health check diagnosed no category"},
   };

@@ -33,9 +33,7 @@ std::vector<std::string> Names(const fs::path& dir) {
 TEST(WholeFile, HasTheModeAskedForWhateverTheUmaskAndLeavesNoTemporaryFile) {
   testenv::ScopedDataDir scratch;
   const fs::path file = scratch.path() / "health.prom";
-  const struct {
-    mode_t umask, mode;
-  } cases[] = {{077, 0644}, {0, 0600}, {022, 0644}};
+  const struct { mode_t umask, mode; } cases[] = {{077, 0644}, {0, 0600}, {022, 0644}};
   for (const auto& c : cases) {
     const mode_t previous = ::umask(c.umask);
     const std::string error = platform::WriteWholeFile(file.string(), "mode " + std::to_string(c.mode) + "\n", c.mode);
