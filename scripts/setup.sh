@@ -12,7 +12,7 @@ packages=(cmake ninja-build g++ pkg-config ccache
   libasound2-dev libkmod-dev libglib2.0-dev libx11-dev  # the running machine's checks and repairs
   dbus-daemon python3-dbusmock gsettings-desktop-schemas xvfb kmod  # their tests: private buses, schemas, a display
   dconf-gsettings-backend dconf-service  # GNOME's settings store, and its writer behind a session bus
-  prometheus prometheus-node-exporter  # the fleet export's tests
+  prometheus prometheus-node-exporter systemd  # the monitoring outputs on the real engines: node_exporter, promtool, systemd-analyze
   python3 chromium fonts-liberation2 fonts-wqy-microhei  # the browser check of the pages' HTML
   libcpp-httplib-dev nodejs)  # sysdiagnose-host ui, and its browser test
 missing=()

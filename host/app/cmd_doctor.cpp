@@ -1,6 +1,7 @@
 // sysdiagnose-host doctor: plays the host's health-check module beside the plug-in's health-check
 // service on the bus: asks for the module information, runs a detection, shows each report as it
 // arrives and the final table; with --repair it repairs and confirms with one more detection.
+#include <algorithm>
 #include <chrono>
 #include <iomanip>
 #include <iostream>
@@ -12,7 +13,13 @@
 #include "app/command.h"
 #include "app/doctor_module.h"
 #include "app/plugin_host.h"
+#include "app/plugin_status.h"
+#include "app/prometheus_export.h"
+#include "app/run_result.h"
 #include "app/stored_runs.h"
+#include "machine/machine_backend.h"
+#include "machine/measurements.h"
+#include "platform/whole_file.h"
 
 namespace app {
 namespace {
@@ -20,26 +27,16 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr const char* kUsage =
-    "usage: sysdiagnose-host doctor [--machine FILE] [--data-dir DIR] [--verbose] [--repair] [--json]";
+    "usage: sysdiagnose-host doctor [--machine FILE] [--data-dir DIR] [--verbose] [--repair] [--json]\n"
+    "                               [--textfile FILE.prom] [--check]\n"
+    "  --textfile FILE.prom  also write the result for node_exporter's textfile collector: the whole file\n"
+    "                        at once, mode 0644; left as it was when the health check cannot finish\n"
+    "  --check               as a monitoring plug-in: print only one status line and exit 0 OK, 1 WARNING\n"
+    "                        (notices only), 2 CRITICAL (an abnormal category) or 3 UNKNOWN (it could not\n"
+    "                        run: usage, profile and data-directory errors too)";
 // A report is due after every category; a repair may pause 5 s on a category.
 constexpr auto kReportTimeout = 120s;
 constexpr auto kPollEvery = 100ms;
-
-// "{f 16}{c #7F7F7F}Model{/f}{/c}" -> "Model": the host's rich-text tags are for its own list.
-std::string PlainText(const std::u16string& rich) {
-  std::string out;
-  bool inTag = false;
-  for (char c : Utf8(rich)) {
-    if (c == '{') {
-      inTag = true;
-    } else if (c == '}') {
-      inTag = false;
-    } else if (!inTag) {
-      out += c;
-    }
-  }
-  return out;
-}
 
 const char* StateText(uint32_t state) {
   switch (state) {
@@ -143,23 +140,27 @@ bool CollectUntilFinished(DoctorModule& module, ProgressPrinter& progress, std::
   return false;
 }
 
-// The runs the plug-in is to have stored once the requests sent so far are done.
+// The runs the plug-in is to have stored once the requests sent so far are done, and when the
+// last detection and repair began (the machine's journal of each is read from then on).
 struct Session {
   DoctorModule& module;
   ProgressPrinter& progress;
   std::vector<DoctorReport>& all;
   DoctorReport& last;
   int64_t runs = CountStoredRuns();
+  std::chrono::steady_clock::time_point detectionBegan{}, repairBegan{};
+  bool repaired = false;
 };
 
-bool RunDetection(Session& session, bool json, const char* title) {
-  if (!json) std::cout << title << '\n';
+bool RunDetection(Session& session, bool quiet, const char* title) {
+  if (!quiet) std::cout << title << '\n';
   session.progress.Reset();
+  session.detectionBegan = std::chrono::steady_clock::now();
   session.module.RequestDetection(true);
   bool reported = false;
   const bool ok = CollectUntilFinished(session.module, session.progress, session.all, session.last, ++session.runs,
                                        reported);
-  if (ok && !reported && !json) std::cout << "  the catalogue lists no category\n";
+  if (ok && !reported && !quiet) std::cout << "  the catalogue lists no category\n";
   return ok;
 }
 
@@ -168,38 +169,86 @@ bool RunRepair(Session& session) {
   for (size_t i = 0; i < session.last.vecItems.size(); ++i) {
     if (session.last.vecItems[i].nState == kDoctorStateAbnormal) abnormal.push_back(static_cast<int32_t>(i));
   }
+  session.repairBegan = std::chrono::steady_clock::now();
+  session.repaired = true;
   session.module.RequestRepair(abnormal);
   bool reported = false;
   return CollectUntilFinished(session.module, session.progress, session.all, session.last, ++session.runs, reported);
 }
 
+// The last detection as the monitoring views read it, with the repair before it.
+RunResult ResultOf(const Session& session, std::chrono::system_clock::time_point start,
+                   std::chrono::steady_clock::time_point began) {
+  const auto machine = host::machine::Machine::Instance().Backend();
+  RunInputs inputs;
+  inputs.report = session.last;
+  for (auto& entry : JournalSince(began)) {
+    if (entry.begin >= session.detectionBegan) {
+      inputs.detection.push_back(std::move(entry));
+    } else if (session.repaired && entry.begin >= session.repairBegan) {
+      inputs.repair.push_back(std::move(entry));
+    }
+  }
+  for (const auto& disk : machine->Facts()->hardware.disks) inputs.diskModels.push_back(Utf8(disk.caption));
+  inputs.measured = host::machine::MeasureMachine();
+  inputs.machine = machine->Description();
+  inputs.start = start;
+  inputs.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  return BuildRunResult(inputs);
+}
+
+std::string CheckArgs(const ParsedArgs& parsed) {
+  if (parsed.Has("--check") && parsed.Has("--json")) return "--check or --json, not both";
+  const auto textfile = parsed.values.find("--textfile");
+  if (textfile == parsed.values.end()) return {};
+  // The textfile collector reads only *.prom; any other name would never be read.
+  if (!textfile->second.ends_with(".prom")) {
+    return "--textfile needs a file name ending in .prom, not '" + textfile->second + "'";
+  }
+  const std::string problem = platform::WholeFileProblem(textfile->second);
+  return problem.empty() ? "" : "--textfile: " + problem;
+}
+
 int RunDoctor(const std::vector<std::string>& args) {
+  // A monitoring engine reads the status line and the exit status: errors are UNKNOWN there too.
+  const bool check = std::find(args.begin(), args.end(), "--check") != args.end();
+  if (check) EchoErrorsTo([](const std::string& text) { std::cout << UnknownStatus(text).line << std::endl; });
+  const int failed = check ? static_cast<int>(PluginState::Unknown) : kExitFailure;
+
   ParsedArgs parsed;
-  if (auto exit = BeginCommand({.name = "doctor", .usage = kUsage, .flags = {"--repair", "--json"}}, args, parsed)) return *exit;
+  const CommandShape shape{.name = "doctor",
+                           .usage = kUsage,
+                           .flags = {"--repair", "--json", "--check"},
+                           .values = {"--textfile"},
+                           .checkArgs = CheckArgs};
+  if (auto exit = BeginCommand(shape, args, parsed)) return check && *exit != kExitOk ? failed : *exit;
   const bool json = parsed.Has("--json");
   const bool repair = parsed.Has("--repair");
+  const bool quiet = json || check;
+  const auto start = std::chrono::system_clock::now();
+  const auto began = std::chrono::steady_clock::now();
 
   // The health-check service lives in the plug-in's page host: it comes to life with the page.
-  if (LoadTheHost("doctor") == nullptr) return kExitFailure;
+  if (LoadTheHost("doctor") == nullptr) return failed;
   DoctorModule module;
-  ProgressPrinter progress(json);
+  ProgressPrinter progress(quiet);
   std::vector<DoctorReport> all;
   DoctorReport last;
 
-  if (auto info = module.QueryModuleInfo(5s); info && !json) {
+  if (auto info = module.QueryModuleInfo(5s); info && !quiet) {
     std::cout << "Health-check module " << std::hex << "0x" << info->nModuleId << std::dec << " ("
               << Utf8(info->strNameKey) << ")\n";
   }
   Session session{module, progress, all, last};
-  bool ok = RunDetection(session, json, "Detecting:");
-  if (ok && !json && !last.vecItems.empty()) PrintTable(last);
+  bool ok = RunDetection(session, quiet, "Detecting:");
+  if (ok && !quiet && !last.vecItems.empty()) PrintTable(last);
 
   if (ok && repair) {
-    if (!json) std::cout << "\nRepairing:\n";
+    if (!quiet) std::cout << "\nRepairing:\n";
     ok = RunRepair(session);
-    if (ok && !json) PrintTable(last);
-    if (ok) ok = RunDetection(session, json, "\nConfirming:");
-    if (ok && !json) PrintTable(last);
+    if (ok && !quiet) PrintTable(last);
+    if (ok) ok = RunDetection(session, quiet, "\nConfirming:");
+    if (ok && !quiet) PrintTable(last);
   }
 
   // The service stores each run after its last report: let it finish before the process ends.
@@ -211,13 +260,25 @@ int RunDoctor(const std::vector<std::string>& args) {
   }
   if (!ok) {
     PrintError("doctor", "no report from the plug-in for " + std::to_string(kReportTimeout.count()) + " s");
-    return kExitFailure;
+    return failed;
   }
-  return kExitOk;
+  const RunResult result = ResultOf(session, start, began);
+  if (const auto textfile = parsed.values.find("--textfile"); textfile != parsed.values.end()) {
+    const std::string error = platform::WriteWholeFile(textfile->second, PrometheusText(result), kTextfileMode);
+    if (!error.empty()) {
+      PrintError("doctor", error);
+      return failed;
+    }
+  }
+  if (!check) return kExitOk;
+  const PluginStatus status = StatusOf(result);
+  std::cout << status.line << std::endl;
+  return status.ExitCode();
 }
 
 }  // namespace
 
-REGISTER_COMMAND("doctor", "run the host's health check against the plug-in (--repair, --json)", RunDoctor);
+REGISTER_COMMAND("doctor", "run the host's health check against the plug-in (--repair, --json, --textfile, --check)",
+                 RunDoctor);
 
 }  // namespace app

@@ -15,6 +15,11 @@ namespace {
 
 constexpr const char* kProgram = "sysdiagnose-host";
 
+std::function<void(const std::string&)>& ErrorSink() {
+  static std::function<void(const std::string&)> sink;
+  return sink;
+}
+
 // Selects the machine --machine names, else $SYSDIAGNOSE_MACHINE; none: the running machine.
 bool LoadMachine(const std::string& command, const std::string& machineFile) {
   std::string name = machineFile;
@@ -93,7 +98,10 @@ bool PrepareMachine(const std::string& machineFile, const std::string& dataDir) 
 
 void PrintError(const std::string& command, const std::string& text) {
   std::cerr << kProgram << ' ' << command << ": " << text << '\n';
+  if (ErrorSink()) ErrorSink()(text);
 }
+
+void EchoErrorsTo(std::function<void(const std::string& text)> sink) { ErrorSink() = std::move(sink); }
 
 void PrintJson(const nlohmann::ordered_json& document) {
   std::cout << document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';

@@ -66,6 +66,8 @@ bool PrepareMachine(const std::string& machineFile, const std::string& dataDir);
 
 // The one line on stderr of an error that ends the command: "sysdiagnose-host NAME: TEXT".
 void PrintError(const std::string& command, const std::string& text);
+// From now on PrintError also hands TEXT to `sink` (a monitoring check's status line); empty: to no one.
+void EchoErrorsTo(std::function<void(const std::string& text)> sink);
 
 // The command's output as one JSON document on stdout; text that is not UTF-8 is replaced.
 void PrintJson(const nlohmann::ordered_json& document);

@@ -1,6 +1,7 @@
 #include "app/doctor_records.h"
 
 #include "app/bus_ids.h"
+#include "platform/encoding.h"
 
 namespace app {
 namespace {
@@ -55,6 +56,21 @@ DoctorModuleInfo ReadDoctorModuleInfo(PayloadReader& reader) {
   info.nRepairMsgId = reader.U32();
   info.usTime = reader.U16();
   return info;
+}
+
+std::string PlainText(const std::u16string& rich) {
+  std::string out;
+  bool inTag = false;
+  for (char c : platform::Utf16ToUtf8(rich)) {
+    if (c == '{') {
+      inTag = true;
+    } else if (c == '}') {
+      inTag = false;
+    } else if (!inTag) {
+      out += c;
+    }
+  }
+  return out;
 }
 
 }  // namespace app

@@ -61,4 +61,7 @@ struct DoctorModuleInfo {
 DoctorReport ReadDoctorReport(PayloadReader& reader);
 DoctorModuleInfo ReadDoctorModuleInfo(PayloadReader& reader);
 
+// "{f 16}{c #7F7F7F}Model{/f}{/c}" -> "Model": a row's rich text without the tags of the host's list.
+std::string PlainText(const std::u16string& rich);
+
 }  // namespace app

@@ -67,19 +67,31 @@ std::string Machine::Select(const std::string& name) {
 }
 
 void Machine::UseRunningMachine(const std::string& root) {
-  Use(std::make_shared<linuxhost::LinuxMachine>(linuxhost::LinuxMachine::Options::FromEnvironment(root)));
+  auto options = linuxhost::LinuxMachine::Options::FromEnvironment(root);
+  RunningMachine running{options.root, options.memoryTestBytes};
+  auto backend = std::make_shared<linuxhost::LinuxMachine>(std::move(options));
+  std::lock_guard guard(lock_);
+  backend_ = std::move(backend);
+  running_ = std::move(running);
+  generation_.fetch_add(1, std::memory_order_release);
 }
 
 void Machine::Use(std::shared_ptr<MachineBackend> backend) {
   if (!backend) backend = ProfileMachine(nullptr, {});
   std::lock_guard guard(lock_);
   backend_ = std::move(backend);
+  running_.reset();
   generation_.fetch_add(1, std::memory_order_release);
 }
 
 std::shared_ptr<MachineBackend> Machine::Backend() const {
   std::lock_guard guard(lock_);
   return backend_;
+}
+
+std::optional<RunningMachine> Machine::Running() const {
+  std::lock_guard guard(lock_);
+  return running_;
 }
 
 LoadResult Machine::LoadFile(const std::string& path) {
@@ -103,7 +115,7 @@ std::shared_ptr<const Profile> Machine::Current() const { return Backend()->Fact
 CheckResult Machine::RunCheck(std::string_view call, std::string_view path, std::string_view args) {
   const auto begin = std::chrono::steady_clock::now();
   const CheckResult result = Backend()->Check(path);
-  Record(call, args, begin);
+  Record(call, args, begin, path, result);
   if (!result.throws.empty()) throw std::runtime_error(result.throws);
   return result;
 }
@@ -130,15 +142,24 @@ DiskCheck Machine::RunDiskCheck(std::string_view call, std::u16string_view firmw
   const auto begin = std::chrono::steady_clock::now();
   std::optional<size_t> index;
   if (diskInHand.read && diskInHand.firmware == firmware) index = diskInHand.index;
-  const DiskCheck result = Backend()->CheckDisk(index, firmware, attributes);
-  Record(call, args, begin);
+  auto backend = Backend();
+  const DiskCheck result = backend->CheckDisk(index, firmware, attributes);
+  DiskAnswer answer{index, {attributes.begin(), attributes.end()}, result};
+  if (!answer.index) {  // the journal names the disk the backend answered for
+    const auto facts = backend->Facts();
+    std::vector<std::u16string_view> firmwares;
+    for (const Disk& disk : facts->hardware.disks) firmwares.push_back(disk.firmware);
+    answer.index = DiskIndexFor(std::nullopt, firmware, firmwares);
+  }
+  const std::string path = answer.index ? "disks[" + std::to_string(*answer.index) + "]" : "disks";
+  Record(call, args, begin, path, std::move(answer));
   return result;
 }
 
 RepairOutcome Machine::RunRepair(std::string_view call, std::string_view repairName, std::string_view args) {
   const auto begin = std::chrono::steady_clock::now();
   const RepairOutcome outcome = Backend()->Repair(repairName);
-  Record(call, args, begin);
+  Record(call, args, begin, repairName, outcome);
   return outcome;
 }
 
@@ -157,9 +178,10 @@ void Machine::ClearJournal() {
 }
 
 // The journal keeps the newest calls only, so a long-running host does not grow without bound.
-void Machine::Record(std::string_view call, std::string_view args, std::chrono::steady_clock::time_point begin) {
+void Machine::Record(std::string_view call, std::string_view args, std::chrono::steady_clock::time_point begin,
+                     std::string_view path, JournalAnswer answer) {
   JournalEntry entry{std::string(call), std::string(args), std::this_thread::get_id(), begin,
-                     std::chrono::steady_clock::now()};
+                     std::chrono::steady_clock::now(), std::string(path), std::move(answer)};
   std::lock_guard guard(lock_);
   journal_.push_back(std::move(entry));
   if (journal_.size() > kJournalLimit) journal_.pop_front();

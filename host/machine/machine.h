@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <variant>
 #include <vector>
 
 namespace host::machine {
@@ -181,11 +182,28 @@ std::span<const std::string_view> CheckPaths();
 std::span<const std::string_view> FlagPaths();
 std::span<const std::string_view> RepairNames();
 
+// What a disk check answered, and for which disk.
+struct DiskAnswer {
+  std::optional<size_t> index;      // in hardware.disks; none when no disk has the firmware asked
+  std::vector<uint8_t> attributes;  // the SMART attribute numbers asked, in record order
+  DiskCheck check;
+};
+// The answer of a check, a disk check or a repair; queries and flags keep none.
+using JournalAnswer = std::variant<std::monostate, CheckResult, DiskAnswer, RepairOutcome>;
+
 struct JournalEntry {
   std::string call;  // "CBluetoothDetect::RepairBTProblems"
   std::string args;  // "12"; several arguments are joined by ","
   std::thread::id thread;
   std::chrono::steady_clock::time_point begin, end;
+  std::string path;  // the check path or repair name asked ("wifi.switch"); empty for the others
+  JournalAnswer answer;
+};
+
+// The running Linux machine as selected: the root it is read through, and its memory tests' buffer.
+struct RunningMachine {
+  std::string root;
+  size_t memoryTestBytes = 0;
 };
 
 class MachineBackend;
@@ -205,6 +223,8 @@ class Machine {
   void Use(std::shared_ptr<MachineBackend> backend);
   // Never null.
   std::shared_ptr<MachineBackend> Backend() const;
+  // Set while the machine is the running (or a recorded) Linux machine; none for a described one.
+  std::optional<RunningMachine> Running() const;
 
   // Replace the profile; on failure the current one is kept and the error returned.
   LoadResult LoadFile(const std::string& path);
@@ -237,17 +257,19 @@ class Machine {
   // A plain query (hardware getters): journalled, answered by the caller from Current().
   void Note(std::string_view call, std::string_view args = {});
 
-  // The newest kJournalLimit calls, oldest first.
+  // The newest kJournalLimit calls, oldest first, with what checks and repairs answered.
   std::vector<JournalEntry> Journal() const;
   void ClearJournal();
   static constexpr size_t kJournalLimit = 100000;
 
  private:
   Machine();
-  void Record(std::string_view call, std::string_view args, std::chrono::steady_clock::time_point begin);
+  void Record(std::string_view call, std::string_view args, std::chrono::steady_clock::time_point begin,
+              std::string_view path = {}, JournalAnswer answer = {});
 
   mutable std::mutex lock_;
   std::shared_ptr<MachineBackend> backend_;
+  std::optional<RunningMachine> running_;
   std::atomic<uint32_t> generation_{0};
   std::deque<JournalEntry> journal_;
 };

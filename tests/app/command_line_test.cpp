@@ -150,6 +150,8 @@ TEST(CommandLine, UsageProfileAndDataDirectoryErrorsAreOneLineAndExitTwoBeforeAn
       {{"diagnose", "--data-dir", file + "/data", "--machine", Machine("faulty-notebook.json")},
        "data directory " + file + "/data: cannot be created"},
       {{"doctor", "--data-dir", file}, "data directory " + file + ": is not a directory"},
+      {{"doctor", "--textfile", file}, "--textfile needs a file name ending in .prom, not '" + file + "'"},
+      {{"doctor", "--textfile", file + "/health.prom"}, file + " is not a directory"},
       {{"scan", "--data-dir", file + "/data"}, "data directory " + file + "/data: cannot be created"},
   };
   for (const auto& c : cases) {
@@ -309,6 +311,56 @@ TEST(DoctorCommand, ARecordedAdapterWithoutItsDriverIsFoundAndItsModuleNamedButN
   std::ifstream log(data.path() / "sysdiagnose.log");
   EXPECT_THAT(std::string(std::istreambuf_iterator<char>(log), {}),
               HasSubstr("0000:05:00.0 (10ec:8168) without a driver: r8169 would be loaded"));
+}
+
+// As a monitoring plug-in: only the status line on stdout and the exit status of the worst finding,
+// UNKNOWN (3) when it cannot run; the textfile appears whole and readable by node_exporter.
+TEST(DoctorCommand, AsAMonitoringPluginPrintsOneStatusLineAndExitsWithItsStateAndLeavesTheTextfile) {
+  testenv::ScopedDataDir data;
+  const std::string noticed = (data.path() / "noticed.json").string();
+  std::ofstream(noticed) << R"({"checks": {"keyboard": {"filterKey": {"code": -6, "passed": false, "level": 1}}}})";
+  const fs::path textfiles = data.path() / "node-exporter";
+  fs::create_directory(textfiles);
+  const std::string textfile = (textfiles / "sysdiagnose.prom").string();
+  const std::string perf = " \\| abnormal=([0-9]+);;0 notice=([0-9]+);0 normal=([0-9]+) duration=[0-9]+\\.[0-9]s\n";
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string line;  // regular expression
+  } cases[] = {
+      {{"--machine", Machine("healthy-notebook.json")}, 0, "SYSDIAGNOSE OK - 12 normal" + perf},
+      {{"--machine", noticed}, 1, "SYSDIAGNOSE WARNING - 1 notice: Keyboard" + perf},
+      {{"--machine", Machine("faulty-notebook.json"), "--textfile", textfile}, 2,
+       "SYSDIAGNOSE CRITICAL - 5 abnormal: Memory, Storage, Network Adapter, Battery, Bluetooth; "
+       "1 notice: Keyboard" + perf},
+      {{"--json"}, 3, "SYSDIAGNOSE UNKNOWN - --check or --json, not both .*\n"},
+      {{"--bogus"}, 3, "SYSDIAGNOSE UNKNOWN - unknown argument '--bogus' .*\n"},
+      {{"--machine", "/nonexistent/machine.json"}, 3,
+       "SYSDIAGNOSE UNKNOWN - /nonexistent/machine.json: cannot open.*\n"},
+      {{"--textfile", "/proc/self/health.prom"}, 3,
+       "SYSDIAGNOSE UNKNOWN - --textfile: cannot create a file in /proc/self.*\n"},
+  };
+  const mode_t previous = umask(077);
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"doctor", "--check"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const auto run = testenv::RunHostProgram(args);
+    EXPECT_EQ(run.status, c.status) << run.out << run.err;
+    EXPECT_THAT(run.out, MatchesRegex(c.line));
+    EXPECT_EQ(Lines(run.err), c.status == 3 ? 1u : 0u) << run.err;
+  }
+  umask(previous);
+
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(textfiles)) names.push_back(entry.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"sysdiagnose.prom"}) << "no temporary file left beside it";
+  EXPECT_EQ(fs::status(textfile).permissions() & fs::perms::all, fs::perms(0644));
+  std::ifstream in(textfile);
+  const std::string text(std::istreambuf_iterator<char>(in), {});
+  EXPECT_THAT(text, HasSubstr(R"(sysdiagnose_category_verdict{category="memory",model="HMA851S6CJR6N-VK",)"
+                              R"(verdict="abnormal"} 1)"));
+  EXPECT_THAT(text, HasSubstr(R"(sysdiagnose_disk_smart_attribute_failing{disk="1",model="ST1000LM035-1RK172",)"
+                              R"(attribute="197"} 1)"));
 }
 
 // ---- scan, diagnose and history as --json documents ------------------------------------------

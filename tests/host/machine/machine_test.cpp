@@ -2,7 +2,9 @@
 // process's machine (checks and repairs, fixes, the journal and delays).
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <thread>
+#include <variant>
 
 #include "machine/machine.h"
 #include "machine/machine_backend.h"
@@ -89,6 +91,7 @@ constexpr std::string_view kRepairable = R"({
   "hardware": {"disks": [{"firmware": "A"}, {"firmware": "B"}]},
   "repairs": {"RepairWifiProblem": {"fixes": ["wifi.switch", "disks[1]"]},
               "RepairHotkey": {"succeeded": false, "code": 9, "fixes": ["keyboard.hotKey"]}}})";
+constexpr uint8_t kAttributes[] = {0x05, 0xC5};  // SMART attribute numbers a disk check asks about
 
 TEST(Machine, FixesApplyOnlyWhenTheRepairSucceeds) {
   testenv::UseMachine(kRepairable);
@@ -119,18 +122,24 @@ TEST(Machine, SelectionByName) {
   const std::string profile = testenv::ResourcePath("machines/desktop.json");
   struct Case {
     std::string name, error, description;
+    std::optional<std::string> runningRoot;  // the root a Linux machine is read through
   };
   const std::vector<Case> cases = {
-      {"", "", "this Linux machine"},
-      {tree, "", "the Linux machine recorded under " + tree},
-      {profile, "", "profile " + profile},
-      {"/nonexistent/machine.json", "/nonexistent/machine.json: cannot open", "profile " + profile},
+      {"", "", "this Linux machine", "/"},
+      {tree, "", "the Linux machine recorded under " + tree, tree},
+      {profile, "", "profile " + profile, std::nullopt},
+      {"/nonexistent/machine.json", "/nonexistent/machine.json: cannot open", "profile " + profile, std::nullopt},
   };
   for (const Case& c : cases) {
     const std::string error = M().Select(c.name);
     EXPECT_EQ(error.substr(0, c.error.size()), c.error) << c.name;
     EXPECT_EQ(error.empty(), c.error.empty()) << c.name << ": " << error;
     EXPECT_EQ(M().Backend()->Description(), c.description) << c.name;
+    const auto running = M().Running();
+    EXPECT_EQ(running ? std::optional(running->root) : std::nullopt, c.runningRoot) << c.name;
+    if (running) {
+      EXPECT_GT(running->memoryTestBytes, 0u);
+    }
   }
   EXPECT_EQ(M().Current()->hardware.cpu.name, u"AMD Ryzen 7 5700G with Radeon Graphics");
 
@@ -139,7 +148,7 @@ TEST(Machine, SelectionByName) {
   EXPECT_TRUE(M().Current()->hardware.disks.empty());
 }
 
-TEST(Machine, JournalRecordsEveryCallWithItsArgumentsUnderConcurrentCallers) {
+TEST(Machine, JournalRecordsEveryCallWithItsArgumentsAndAnswerUnderConcurrentCallers) {
   testenv::UseMachine(kRepairable);
   constexpr int kThreads = 6;
   constexpr int kCalls = 150;
@@ -152,7 +161,7 @@ TEST(Machine, JournalRecordsEveryCallWithItsArgumentsUnderConcurrentCallers) {
         switch (i % 3) {
           case 0: M().RunCheck("check", "keyboard.hotKey", args); break;
           case 1: M().RunRepair("repair", "RepairWifiProblem", args); break;
-          case 2: M().RunDiskCheck("disk", u"B", {}, args); break;
+          case 2: M().RunDiskCheck("disk", u"B", kAttributes, args); break;
         }
       }
     });
@@ -169,7 +178,23 @@ TEST(Machine, JournalRecordsEveryCallWithItsArgumentsUnderConcurrentCallers) {
     const int i = std::stoi(entry.args.substr(entry.args.find(',') + 1));
     ASSERT_TRUE(t >= 0 && t < kThreads) << entry.args;
     EXPECT_EQ(i, next[t]++) << "thread " << t;
+    // each entry keeps what the call answered, for the views of a finished run
+    if (entry.call == "check") {
+      EXPECT_EQ(entry.path, "keyboard.hotKey");
+      EXPECT_EQ(std::get<CheckResult>(entry.answer).code, 4u);
+    } else if (entry.call == "repair") {
+      EXPECT_EQ(entry.path, "RepairWifiProblem");
+      EXPECT_TRUE(std::get<RepairOutcome>(entry.answer).succeeded);
+    } else {
+      // firmware "B" is the second disk's; its verdict bytes stand beside the attributes asked
+      EXPECT_EQ(entry.path, "disks[1]");
+      const auto& disk = std::get<DiskAnswer>(entry.answer);
+      EXPECT_EQ(disk.index, std::optional<size_t>(1));
+      EXPECT_EQ(disk.attributes, std::vector<uint8_t>(std::begin(kAttributes), std::end(kAttributes)));
+    }
   }
+  M().Note("CDisk::GetCaption", "0");
+  EXPECT_TRUE(std::holds_alternative<std::monostate>(M().Journal().back().answer)) << "a query answers nothing to keep";
 }
 
 TEST(Machine, ChecksAndRepairsTakeTheirDelays) {
