@@ -259,60 +259,6 @@ TEST(DoctorCommand, ReportsEveryCategoryThenRepairsWhatTheNotebookCanAndConfirms
   EXPECT_THAT(history.out, HasSubstr("abnormal"));
 }
 
-// A recorded notebook whose user turned Slow Keys on in GNOME's settings: the doctor finds the
-// keyboard abnormal and its repair turns them off in that home's settings, which a fresh diagnosis
-// then finds off.
-TEST(DoctorCommand, TurnsFilterKeysOffInTheRecordedHomesGnomeSettings) {
-  testenv::ScopedDataDir data;
-  const testenv::CopiedMachine copy("notebook");
-  const fs::path tree = copy.root();
-  const fs::path keyfile = tree / "home/user/.config/glib-2.0/settings/keyfile";
-  fs::create_directories(keyfile.parent_path());
-  std::ofstream(keyfile) << "[org/gnome/desktop/interface]\nclock-format='24h'\n\n"
-                            "[org/gnome/desktop/a11y/keyboard]\nslowkeys-enable=true\n";
-  const auto filterKeysLook = [&tree] {
-    const json run = JsonOf({"diagnose", "--json", "--machine", tree.string(), "keyboard"});
-    return Find(Find(run["detect"]["categories"], "name", "Keyboard")["checks"], "name", "Filter Keys setting")["look"];
-  };
-  const json machine = JsonOf({"machine", "--json", tree.string()});
-  EXPECT_EQ(Find(machine["checks"], "name", "keyboard.filterKey")["why"], "GNOME settings (keyfile) of " + (tree / "home/user").string());
-  EXPECT_EQ(filterKeysLook(), "notice");
-
-  const json reports = JsonOf({"doctor", "--repair", "--json", "--machine", tree.string()});
-  EXPECT_EQ(StatesIn(reports[23])["Keyboard"], 3);
-
-  std::ifstream written(keyfile);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}),
-            "[org/gnome/desktop/interface]\nclock-format='24h'\n\n[org/gnome/desktop/a11y/keyboard]\nslowkeys-enable=false\n");
-  EXPECT_EQ(filterKeysLook(), "passed");
-}
-
-// A recorded notebook's wired adapter without its driver has no interface: the doctor finds the
-// fault on the PCI bus, and its repair names the module that would be loaded but loads nothing
-// into this computer's kernel.
-TEST(DoctorCommand, ARecordedAdapterWithoutItsDriverIsFoundAndItsModuleNamedButNeverLoaded) {
-  testenv::ScopedDataDir data;
-  testenv::CopiedMachine tree("notebook");
-  tree.AddPciDevice("0000:05:00.0", 0x020000, 0x10ec, 0x8168, "");
-  testenv::WriteModulesTree(tree.root(), "6.1.0-18-amd64", {{"r8169", {"pci:v000010ECd00008168sv*sd*bc*sc*i*"}}});
-
-  const json reports = JsonOf({"doctor", "--repair", "--json", "--machine", tree.root()});
-
-  std::vector<json> finished;  // the detection, the repair, the confirming detection
-  std::copy_if(reports.begin(), reports.end(), std::back_inserter(finished), [](const json& r) { return r["bFinished"] == 1; });
-  ASSERT_EQ(finished.size(), 3u);
-  const json& fault = Find(finished[0]["vecItems"], "strName", "Network Adapter");
-  EXPECT_EQ(fault["nState"], 3);
-  EXPECT_EQ(fault["strResult"], "The wireless network adapter driver is not working properly.");
-  const json& refused = Find(finished[1]["vecItems"], "strName", "Network Adapter");
-  EXPECT_EQ(refused["nState"], 3);
-  EXPECT_THAT(refused["strResult"].get<std::string>(), HasSubstr("This is a recorded computer, not this one"));
-  EXPECT_EQ(Find(finished[2]["vecItems"], "strName", "Network Adapter")["nState"], 3);
-  std::ifstream log(data.path() / "sysdiagnose.log");
-  EXPECT_THAT(std::string(std::istreambuf_iterator<char>(log), {}),
-              HasSubstr("0000:05:00.0 (10ec:8168) without a driver: r8169 would be loaded"));
-}
-
 // As a monitoring plug-in: only the status line on stdout and the exit status of the worst finding,
 // UNKNOWN (3) when it cannot run; the textfile appears whole and readable by node_exporter.
 TEST(DoctorCommand, AsAMonitoringPluginPrintsOneStatusLineAndExitsWithItsStateAndLeavesTheTextfile) {

@@ -1,5 +1,7 @@
 #include "support/host_program.h"
 
+#include "support/recorded_tree.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,13 +27,11 @@ std::string Quote(const std::string& text) {
   return quoted + "'";
 }
 
-}  // namespace
-
-HostRun RunHostProgram(const std::vector<std::string>& args) {
+HostRun RunHost(const std::string& prefix, const std::vector<std::string>& args) {
   static std::atomic<int> runs{0};
   const char* appDir = std::getenv("SYSDIAGNOSE_APP_DIR");
   EXPECT_NE(appDir, nullptr) << "SYSDIAGNOSE_APP_DIR names the build's bin directory";
-  std::string command = Quote(std::string(appDir ? appDir : ".") + "/sysdiagnose-host");
+  std::string command = prefix + Quote(std::string(appDir ? appDir : ".") + "/sysdiagnose-host");
   for (const std::string& arg : args) command += " " + Quote(arg);
   const std::string stem = testing::TempDir() + "host-" + std::to_string(getpid()) + "-" + std::to_string(runs++);
   const std::string out = stem + ".out";
@@ -41,6 +41,14 @@ HostRun RunHostProgram(const std::vector<std::string>& args) {
   std::remove(out.c_str());
   std::remove(err.c_str());
   return run;
+}
+
+}  // namespace
+
+HostRun RunHostProgram(const std::vector<std::string>& args) { return RunHost("", args); }
+
+HostRun RunHostProgramWithoutModuleLoading(const std::vector<std::string>& args) {
+  return RunHost(MayLoadModulesHere() ? "setpriv --bounding-set=-sys_module --inh-caps=-sys_module " : "", args);
 }
 
 }  // namespace testenv

@@ -13,5 +13,7 @@ struct HostRun {
 
 // Runs $SYSDIAGNOSE_APP_DIR/sysdiagnose-host with the arguments, in the current environment.
 HostRun RunHostProgram(const std::vector<std::string>& args);
+// The same as a user who may not load kernel modules: root without CAP_SYS_MODULE.
+HostRun RunHostProgramWithoutModuleLoading(const std::vector<std::string>& args);
 
 }  // namespace testenv

@@ -1,5 +1,7 @@
 #include "support/recorded_tree.h"
 
+#include "machine/linux/kernel_modules.h"
+
 #include <gtest/gtest.h>
 #include <linux/capability.h>
 #include <sys/syscall.h>
@@ -130,5 +132,7 @@ int InChildWithoutModuleLoading(const std::function<int()>& body) {
   if (child < 0 || waitpid(child, &status, 0) != child) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+bool MayLoadModulesHere() { return host::machine::linuxhost::MayLoadModules(); }
 
 }  // namespace testenv

@@ -50,4 +50,11 @@ std::string WriteModulesTree(const std::string& base, const std::string& version
 // whatever the code under test does) and gives back its exit status; -1 when it did not exit.
 int InChildWithoutModuleLoading(const std::function<int()>& body);
 
+// How a recorded machine refuses a driver load: its kernel is not this one, to a process that may
+// load modules (root); "not permitted" to one that may not.
+bool MayLoadModulesHere();
+inline const char16_t* RecordedLoadRefusalKey() {
+  return MayLoadModulesHere() ? u"IDS_HARDWARE_DIAGNOSE_REPAIR_RECORDED_KERNEL" : u"IDS_HARDWARE_DIAGNOSE_REPAIR_NOT_PERMITTED";
+}
+
 }  // namespace testenv

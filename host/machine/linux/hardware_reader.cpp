@@ -7,6 +7,7 @@
 #include <set>
 
 #include "machine/linux/binary_parsers.h"
+#include "machine/linux/device_drivers.h"
 #include "machine/linux/instruction_sets.h"
 #include "machine/linux/pci_names.h"
 #include "machine/linux/proc_parsers.h"
@@ -281,6 +282,15 @@ void ReadGraphics(const SysfsRoot& root, PciNames& pci, Inventory& inventory) {
     card.name = U16(identity.name.empty() ? name : identity.name);
     if (!driver.empty()) card.driverVersion = U16(driver + " " + DriverVersion(root, driver));
     card.memoryMB = static_cast<uint32_t>(videoMemory >> 20);
+  }
+  // A card without its driver has no DRM node, but it is there: shown from the PCI bus, with no
+  // driver version.
+  for (const PciDevice& device : PciDevicesOf(root, DeviceFamily::Graphics)) {
+    if (!device.driver.empty()) continue;
+    VideoCard& card = IsInternalGraphics(device.vendor, 0) ? video.internal : video.independent;
+    if (!card.name.empty()) continue;
+    const std::string name = pci.Device(device.vendor, device.device);
+    card.name = U16(name.empty() ? device.address : name);
   }
   // CVideoCardDetect::CheckDevice answers 0 when there is a card to read.
   inventory.facts->videoDeviceReturn = inventory.graphicsDrivers.empty() ? 1 : 0;

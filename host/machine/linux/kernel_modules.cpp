@@ -109,17 +109,20 @@ bool MayLoadModules() {
   return (data[CAP_TO_INDEX(CAP_SYS_MODULE)].effective & CAP_TO_MASK(CAP_SYS_MODULE)) != 0;
 }
 
+// Looked up first, so a module that does not exist is said as such; then the permission, before
+// anything could change: a user who may not load modules hears "not permitted" from a recorded
+// machine too, and only one who may hears that its kernel is not this one.
 ModuleLoad LoadModule(const SourcePlaces& places, std::string_view nameOrAlias) {
   using Result = ModuleLoad::Result;
   const std::string asked(nameOrAlias);
-  if (places.running && !MayLoadModules()) {
-    return {Result::NotPermitted, asked, "loading " + asked + " needs CAP_SYS_MODULE (root): nothing was tried"};
-  }
   const Context context = Open(places);
   const ModuleList list = context && !asked.empty() ? Lookup(context.get(), asked) : nullptr;
   const std::vector<Module> modules = ModulesOf(list.get());
   if (modules.empty()) return {Result::NotFound, asked, "no module in " + TreeOf(places) + " answers to " + asked};
   const std::string names = Named(modules);
+  if (!MayLoadModules()) {
+    return {Result::NotPermitted, names, "loading " + names + " for " + asked + " needs CAP_SYS_MODULE (root): nothing was tried"};
+  }
   if (!places.running) {
     return {Result::RecordedKernel, names,
             names + " would be loaded for " + asked + ", but the recorded machine's kernel is not this one: nothing was loaded"};

@@ -33,7 +33,7 @@ struct ModuleLoad {
 
 // Loads every module `nameOrAlias` resolves to, with their dependencies, honouring the system's
 // blacklist; a module the system configures an install command for is left to modprobe. The
-// permission is checked before anything else.
+// permission is checked before anything is loaded, on a recorded machine too.
 ModuleLoad LoadModule(const SourcePlaces& places, std::string_view nameOrAlias);
 
 }  // namespace host::machine::linuxhost

@@ -109,11 +109,20 @@ CheckResult GraphicsDriver(const CheckContext& c) {
   return cardsBound && busBound ? Pass() : Fail(2, u"IDS_HARDWARE_DIAGNOSE_GPU_DRIVER_ERROR");
 }
 
+// A wired adapter without its driver is not said to be the wireless one.
 CheckResult NetworkDriver(const CheckContext& c) {
-  const auto& all = c.inventory.interfaces;
-  const bool interfacesBound = std::none_of(all.begin(), all.end(), [](const NetInterface& i) { return i.driver.empty(); });
-  const bool busBound = BusDevicesHaveDrivers(c, DeviceFamily::Network);
-  return interfacesBound && busBound ? Pass() : Fail(2, u"IDS_HARDWARE_DIAGNOSE_WIFI_DRIVER_ERROR");
+  constexpr uint32_t kWirelessClass = 0x028000;
+  bool wireless = false, wired = false;
+  for (const NetInterface& i : c.inventory.interfaces) {
+    if (!i.driver.empty()) continue;
+    (i.kind == NetInterface::Kind::Wireless ? wireless : wired) = true;
+  }
+  for (const PciDevice& device : PciDevicesOf(c.root, DeviceFamily::Network)) {
+    if (!device.driver.empty()) continue;
+    ((device.classCode & 0xFFFF00) == kWirelessClass ? wireless : wired) = true;
+  }
+  if (wireless) return Fail(2, u"IDS_HARDWARE_DIAGNOSE_WIFI_DRIVER_ERROR");
+  return wired ? Fail(2, u"IDS_HARDWARE_DIAGNOSE_NETCARD_DRIVER_ERROR") : Pass();
 }
 
 // Each device, and for one without its driver the module that would take it.

@@ -21,7 +21,10 @@ void Quiet(char*, ...) {}
 PciNames::PciNames(const SysfsRoot& root) {
   access_ = pci_alloc();
   if (access_ == nullptr) return;
+  // Without pci_init nothing sets the handlers, and the name lookup calls debug for a device the
+  // list lacks: each must be ours.
   access_->warning = Quiet;
+  access_->debug = Quiet;
   access_->error = Fatal;
   const std::string ids = root.Path("/usr/share/misc/pci.ids");
   if (!root.root().empty() && root.Exists("/usr/share/misc/pci.ids")) {
