@@ -27,14 +27,6 @@ bool IsOn(const FilterKeysSetting& s) { return s.state == FilterKeysSetting::Sta
 // The code the library gives Filter Keys found on.
 constexpr uint32_t kFilterKeysOn = static_cast<uint32_t>(-6);
 
-RepairOutcome RepairFailed(std::u16string message) {
-  RepairOutcome outcome;
-  outcome.code = 1;
-  outcome.succeeded = false;
-  outcome.message = std::move(message);
-  return outcome;
-}
-
 FilterKeysChange Refusal(FilterKeysWritable why) {
   return why == FilterKeysWritable::NeedsSession ? FilterKeysChange::NeedsSession : FilterKeysChange::NotPermitted;
 }
@@ -101,11 +93,7 @@ Applicability FilterKeysHere(const CheckContext& context) {
 RepairOutcome CloseFilterKeys(const CheckContext& context) {
   switch (TurnOffFilterKeys(context.places)) {
     case FilterKeysChange::TurnedOff:
-    case FilterKeysChange::NothingOn: {
-      RepairOutcome done;
-      done.message = u"IDS_HARDWARE_DIAGNOSE_REPAIR_SUCCESS";
-      return done;
-    }
+    case FilterKeysChange::NothingOn: return RepairDone();
     case FilterKeysChange::NeedsSession:
       return RepairFailed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NEEDS_SESSION");
     case FilterKeysChange::NotPermitted:

@@ -350,30 +350,16 @@ CheckResult BatteryWear(const CheckContext& c) {
 
 // ---- repairs ----------------------------------------------------------------------------------
 
-RepairOutcome Failed(std::u16string message) {
-  RepairOutcome outcome;
-  outcome.code = 1;
-  outcome.succeeded = false;
-  outcome.message = std::move(message);
-  return outcome;
-}
-
-RepairOutcome Succeeded() {
-  RepairOutcome done;
-  done.message = u"IDS_HARDWARE_DIAGNOSE_REPAIR_SUCCESS";
-  return done;
-}
-
 // Switching a radio back on is safe and undone by the user's own switch.
 RepairOutcome UnblockRadio(const SysfsRoot& root, const std::string& type) {
   switch (Unblock(root, type)) {
     case UnblockResult::Unblocked:
-    case UnblockResult::NothingBlocked: return Succeeded();
-    case UnblockResult::HardBlocked: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_HARDWARE_SWITCH");
-    case UnblockResult::NotPermitted: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NOT_PERMITTED");
+    case UnblockResult::NothingBlocked: return RepairDone();
+    case UnblockResult::HardBlocked: return RepairFailed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_HARDWARE_SWITCH");
+    case UnblockResult::NotPermitted: return RepairFailed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NOT_PERMITTED");
     case UnblockResult::Failed: break;
   }
-  return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_SETTING_FAIL");
+  return RepairFailed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_SETTING_FAIL");
 }
 
 RepairOutcome WifiOn(const CheckContext& c) { return UnblockRadio(c.root, "wlan"); }
@@ -383,8 +369,8 @@ RepairOutcome WifiOn(const CheckContext& c) { return UnblockRadio(c.root, "wlan"
 RepairOutcome BluetoothOn(const CheckContext& c) {
   const BluezAdapters bluez = ReadBluezAdapters(c.places);
   switch (MayPower(c.places, bluez.Unpowered())) {
-    case DbusStatus::Denied: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NOT_PERMITTED");
-    case DbusStatus::Failed: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_SETTING_FAIL");
+    case DbusStatus::Denied: return RepairFailed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NOT_PERMITTED");
+    case DbusStatus::Failed: return RepairFailed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_SETTING_FAIL");
     default: break;
   }
   RepairOutcome radio = UnblockRadio(c.root, "bluetooth");
@@ -396,29 +382,25 @@ RepairOutcome BluetoothOn(const CheckContext& c) {
     case DbusStatus::Answered:
     case DbusStatus::NoBus:
     case DbusStatus::NoService: return radio;
-    case DbusStatus::Denied: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NOT_PERMITTED");
+    case DbusStatus::Denied: return RepairFailed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NOT_PERMITTED");
     case DbusStatus::Failed: break;
   }
-  return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_SETTING_FAIL");
+  return RepairFailed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_SETTING_FAIL");
 }
 
 // Loading a driver is said in the log with its module, whatever came of it.
 RepairOutcome DriverOutcome(const ModuleLoad& load) {
   if (!load.said.empty()) WarnOnce(load.said);
   switch (load.result) {
-    case ModuleLoad::Result::Loaded: {
-      RepairOutcome done = Succeeded();
-      done.message = u"IDS_HARDWARE_DIAGNOSE_REPAIR_DRIVER_DONE";
-      return done;
-    }
-    case ModuleLoad::Result::AlreadyLoaded: return Succeeded();
-    case ModuleLoad::Result::Unavailable: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_UNAVAILABLE");
-    case ModuleLoad::Result::NotPermitted: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NOT_PERMITTED");
-    case ModuleLoad::Result::RecordedKernel: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_RECORDED_KERNEL");
+    case ModuleLoad::Result::Loaded: return RepairDone(u"IDS_HARDWARE_DIAGNOSE_REPAIR_DRIVER_DONE");
+    case ModuleLoad::Result::AlreadyLoaded: return RepairDone();
+    case ModuleLoad::Result::Unavailable: return RepairFailed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_UNAVAILABLE");
+    case ModuleLoad::Result::NotPermitted: return RepairFailed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NOT_PERMITTED");
+    case ModuleLoad::Result::RecordedKernel: return RepairFailed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_RECORDED_KERNEL");
     case ModuleLoad::Result::NotFound:
     case ModuleLoad::Result::Failed: break;
   }
-  return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_DRIVER_FAIL");
+  return RepairFailed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_DRIVER_FAIL");
 }
 
 template <DeviceFamily kFamily>
@@ -440,12 +422,12 @@ RepairOutcome WifiProblem(const CheckContext& c) {
 RepairOutcome AudioMixerOn(const CheckContext& c) {
   switch (UnmuteAndRaise(c.places, PlaybackMixer(c))) {
     case MixerChange::Changed:
-    case MixerChange::NothingToChange: return Succeeded();
-    case MixerChange::NoMixer: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_UNAVAILABLE");
-    case MixerChange::NotPermitted: return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NOT_PERMITTED");
+    case MixerChange::NothingToChange: return RepairDone();
+    case MixerChange::NoMixer: return RepairFailed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_UNAVAILABLE");
+    case MixerChange::NotPermitted: return RepairFailed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_NOT_PERMITTED");
     case MixerChange::Failed: break;
   }
-  return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_SETTING_FAIL");
+  return RepairFailed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_SETTING_FAIL");
 }
 
 // A sound controller without its driver has no card to unmute: its driver first, then the mixer.
@@ -458,7 +440,7 @@ RepairOutcome AudioProblem(const CheckContext& c) {
 }
 
 // What would change drivers, services or settings that have no safe way here fails and changes nothing.
-RepairOutcome Unavailable(const CheckContext&) { return Failed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_UNAVAILABLE"); }
+RepairOutcome Unavailable(const CheckContext&) { return RepairFailed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_UNAVAILABLE"); }
 
 constexpr LinuxCheck kChecks[] = {
     {"cpu.codes.sse", "SSE instructions give the reference results", Instructions<InstructionSet::Sse>},
@@ -524,6 +506,20 @@ const LinuxRepair* FindLinuxRepair(std::string_view name) {
     if (repair.name == name) return &repair;
   }
   return nullptr;
+}
+
+RepairOutcome RepairDone(std::u16string messageKey) {
+  RepairOutcome done;
+  done.message = std::move(messageKey);
+  return done;
+}
+
+RepairOutcome RepairFailed(std::u16string messageKey) {
+  RepairOutcome outcome;
+  outcome.code = 1;
+  outcome.succeeded = false;
+  outcome.message = std::move(messageKey);
+  return outcome;
 }
 
 CheckResult NotChecked(std::u16string whyKey) { return Fail(kNotCheckedCode, std::move(whyKey), 1); }

@@ -56,6 +56,11 @@ inline constexpr uint32_t kNotCheckedCode = static_cast<uint32_t>(-5);
 // string-table key `whyKey`, says why.
 CheckResult NotChecked(std::u16string whyKey);
 
+// A repair's outcomes: done (REPAIR_SUCCESS unless said otherwise), or failed with the string-table
+// key that says why.
+RepairOutcome RepairDone(std::u16string messageKey = u"IDS_HARDWARE_DIAGNOSE_REPAIR_SUCCESS");
+RepairOutcome RepairFailed(std::u16string messageKey);
+
 // Full capacity over design capacity, from the same kind of counter (energy or charge);
 // nullopt when the battery does not say both.
 std::optional<double> BatteryHealthRatio(const SysfsRoot& root, const std::string& battery);
