@@ -230,7 +230,7 @@ TEST(CommandLine, DiagnoseShowsTheDetectPageAsItAppearsAndKeepsItsDataPrivateWha
 
 TEST(DoctorCommand, ReportsEveryCategoryThenRepairsWhatTheNotebookCanAndConfirmsIt) {
   testenv::ScopedDataDir data;
-  const json reports = JsonOf({"doctor", "--repair", "--json", "--machine", Machine("faulty-notebook.json")});
+  const json reports = JsonOf({"doctor", "--repair", "--json", "--machine", Machine("faulty-notebook.json")})["reports"];
 
   // the detection: one report before and one after each of the twelve categories, the last finished
   ASSERT_GT(reports.size(), 48u);
@@ -278,7 +278,7 @@ TEST(DoctorCommand, TurnsFilterKeysOffInTheRecordedHomesGnomeSettings) {
   EXPECT_EQ(Find(machine["checks"], "name", "keyboard.filterKey")["why"], "GNOME settings (keyfile) of " + (tree / "home/user").string());
   EXPECT_EQ(filterKeysLook(), "notice");
 
-  const json reports = JsonOf({"doctor", "--repair", "--json", "--machine", tree.string()});
+  const json reports = JsonOf({"doctor", "--repair", "--json", "--machine", tree.string()})["reports"];
   EXPECT_EQ(StatesIn(reports[23])["Keyboard"], 3);
 
   std::ifstream written(keyfile);
@@ -296,7 +296,7 @@ TEST(DoctorCommand, ARecordedAdapterWithoutItsDriverIsFoundAndItsModuleNamedButN
   tree.AddPciDevice("0000:05:00.0", 0x020000, 0x10ec, 0x8168, "");
   testenv::WriteModulesTree(tree.root(), "6.1.0-18-amd64", {{"r8169", {"pci:v000010ECd00008168sv*sd*bc*sc*i*"}}});
 
-  const json reports = JsonOf({"doctor", "--repair", "--json", "--machine", tree.root()});
+  const json reports = JsonOf({"doctor", "--repair", "--json", "--machine", tree.root()})["reports"];
 
   std::vector<json> finished;  // the detection, the repair, the confirming detection
   std::copy_if(reports.begin(), reports.end(), std::back_inserter(finished), [](const json& r) { return r["bFinished"] == 1; });

@@ -380,7 +380,7 @@ const nlohmann::json& AudioIn(const nlohmann::json& report) {
 
 // The last report of a detection, and the last of all (after a repair, the confirming detection's).
 std::pair<nlohmann::json, nlohmann::json> FinishedReports(const testenv::HostRun& run) {
-  const nlohmann::json reports = nlohmann::json::parse(run.out);
+  const nlohmann::json reports = nlohmann::json::parse(run.out).at("reports");
   for (const nlohmann::json& report : reports) {
     if (report["bFinished"] == 1) return {report, reports.back()};
   }
