@@ -76,7 +76,7 @@ class InstalledTree(unittest.TestCase):
                      for root, _, files in os.walk(self.destdir) for name in files}
         self.assertTrue(all(path.startswith("usr/") for path in installed), sorted(installed)[:5])
         for expected in ("usr/bin/sysdiagnose-host", "usr/share/sysdiagnose/config/SysdiagnoseList.xml",
-                         "usr/share/man/man1/sysdiagnose-host.1",
+                         "usr/share/man/man1/sysdiagnose-host.1", "usr/share/applications/sysdiagnose-host.desktop",
                          "usr/share/bash-completion/completions/sysdiagnose-host",
                          "usr/lib/systemd/system/sysdiagnose-export.timer",
                          "usr/share/sysdiagnose/prometheus/sysdiagnose.rules.yml",
