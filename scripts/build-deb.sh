@@ -32,7 +32,7 @@ fi
 if command -v ccache >/dev/null; then
   CCACHE_DIR=$(ccache -k cache_dir) && export CCACHE_DIR
 fi
-export DEB_BUILD_OPTIONS="${DEB_BUILD_OPTIONS:-} parallel=2"
+export DEB_BUILD_OPTIONS="${DEB_BUILD_OPTIONS:+$DEB_BUILD_OPTIONS }parallel=2"
 dpkg-buildpackage -b -us -uc
 
 arch=$(dpkg-architecture -qDEB_HOST_ARCH)
