@@ -1,4 +1,5 @@
-# host_library(NAME DIR DEPS...): a shared library of the host made of every source in DIR.
+# host_library(NAME DIR DEPS...): a shared library of the host made of every source in DIR,
+# installed in the private library directory.
 function(host_library name dir)
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/${dir}/*.cpp)
   if(NOT srcs)  # a library whose sources have not been written yet
@@ -8,6 +9,7 @@ function(host_library name dir)
   add_library(${name} SHARED ${srcs})
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/host)
   target_link_libraries(${name} PUBLIC ${ARGN} Threads::Threads)
+  install(TARGETS ${name} LIBRARY DESTINATION ${SYSDIAGNOSE_LIBDIR})
 endfunction()
 
 # sysdiagnose_test(DIR): one GoogleTest executable for every test source in tests/DIR.

@@ -5,6 +5,7 @@
 #   scripts/icons/*.svg           one image each, at the width and height its SVG declares
 #   scripts/icons/category/B.svg  one category drawing, as ic_B30.png and ic_B42.png
 #   scripts/icons/Loading/loading.svg  the busy spinner, turned into 30 frames
+#   dist/desktop/sysdiagnose-host.svg  the program's icon for its desktop entry, in dist/desktop/SIZE/
 set -euo pipefail
 cd "$(dirname "$0")/.."
 src=scripts/icons
@@ -40,3 +41,11 @@ for n in $(seq 1 30); do
 done
 # The animation's own image path names the strip without a frame number: it shows frame 1.
 cp "$out/Loading/loading_1.png" "$out/Loading/loading_.png"
+
+# The desktop entry's icon: the drawing itself is the scalable one; desktops without SVG support
+# and small panels take the hicolor theme's fixed sizes.
+for size in 16 24 32 48 64 128 256; do
+  mkdir -p "dist/desktop/$size"
+  rsvg-convert --width "$size" --height "$size" --output "dist/desktop/$size/sysdiagnose-host.png" \
+    dist/desktop/sysdiagnose-host.svg
+done

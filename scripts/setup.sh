@@ -14,7 +14,8 @@ packages=(cmake ninja-build g++ pkg-config ccache
   dconf-gsettings-backend dconf-service  # GNOME's settings store, and its writer behind a session bus
   prometheus prometheus-node-exporter systemd  # the monitoring outputs on the real engines: node_exporter, promtool, systemd-analyze
   python3 chromium fonts-liberation2 fonts-wqy-microhei  # the browser check of the pages' HTML
-  libcpp-httplib-dev nodejs)  # sysdiagnose-host ui, and its browser test
+  libcpp-httplib-dev nodejs  # sysdiagnose-host ui, and its browser test
+  man-db bash-completion desktop-file-utils python3-jsonschema)  # the shipped files' tests: manual, completion, desktop entry, JSON schemas
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

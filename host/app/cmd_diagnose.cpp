@@ -26,8 +26,8 @@ using namespace std::chrono_literals;
 
 constexpr const char* kUsage =
     "usage: sysdiagnose-host diagnose [--machine FILE] [--data-dir DIR] [--verbose] [--repair] [--json] [CATEGORY ...]\n"
-    "  CATEGORY: a number 0-11 or one of audio mainboard bluetooth network cpu memory disk gpu display\n"
-    "            battery keyboard fingerprint (default: every category of the catalogue)";
+    "  CATEGORY: a number 0-11 or one of audio mainboard bluetooth network cpu (processor) memory disk\n"
+    "            gpu (graphics) display battery keyboard fingerprint (default: every category of the catalogue)";
 constexpr auto kPageLimit = 300s;  // a repair may pause seconds on each entry
 
 // The categories by the names the command takes, and the string key of the name the pages show.

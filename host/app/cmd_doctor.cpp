@@ -254,9 +254,9 @@ int RunDoctor(const std::vector<std::string>& args) {
   // The service stores each run after its last report: let it finish before the process ends.
   if (ok) WaitForStoredRuns(session.runs, kReportTimeout);
   if (json) {
-    nlohmann::ordered_json out = nlohmann::ordered_json::array();
-    for (const auto& report : all) out.push_back(ToJson(report));
-    PrintJson(out);
+    nlohmann::ordered_json reports = nlohmann::ordered_json::array();
+    for (const auto& report : all) reports.push_back(ToJson(report));
+    PrintJson({{"reports", reports}});
   }
   if (!ok) {
     PrintError("doctor", "no report from the plug-in for " + std::to_string(kReportTimeout.count()) + " s");

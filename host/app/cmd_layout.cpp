@@ -52,10 +52,12 @@ int ShowLayout(const std::vector<std::string>& args) {
   }
   manager.AttachDialog(root);
 
-  std::ostringstream out;
   if (parsed.flags.count("--json")) {
-    out << DuiLib::ControlTreeToJson(root).dump(2) << '\n';
-  } else if (parsed.flags.count("--html")) {
+    app::PrintJson(nlohmann::ordered_json(DuiLib::ControlTreeToJson(root)));
+    return app::kExitOk;
+  }
+  std::ostringstream out;
+  if (parsed.flags.count("--html")) {
     out << DuiLib::RenderHtmlDocument(manager, std::filesystem::path(file).filename().string());
   } else {
     Outline(out, root, 0);

@@ -104,7 +104,9 @@ void PrintError(const std::string& command, const std::string& text) {
 void EchoErrorsTo(std::function<void(const std::string& text)> sink) { ErrorSink() = std::move(sink); }
 
 void PrintJson(const nlohmann::ordered_json& document) {
-  std::cout << document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+  nlohmann::ordered_json versioned = {{"json_format_version", {kJsonFormatMajor, kJsonFormatMinor}}};
+  versioned.update(document);
+  std::cout << versioned.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
 }
 
 std::string Utf8(const std::u16string& text) { return platform::Utf16ToUtf8(text); }

@@ -69,7 +69,14 @@ void PrintError(const std::string& command, const std::string& text);
 // From now on PrintError also hands TEXT to `sink` (a monitoring check's status line); empty: to no one.
 void EchoErrorsTo(std::function<void(const std::string& text)> sink);
 
-// The command's output as one JSON document on stdout; text that is not UTF-8 is replaced.
+// The shape of every --json document, its first field "json_format_version": [major, minor]. The
+// major number changes when a field is removed or renamed or changes its type or meaning, the
+// minor number when fields are added; the JSON schemas in dist/schemas describe each document.
+inline constexpr int kJsonFormatMajor = 1;
+inline constexpr int kJsonFormatMinor = 0;
+
+// The command's output as one JSON document on stdout: the object `document` with the format
+// version as its first field; text that is not UTF-8 is replaced.
 void PrintJson(const nlohmann::ordered_json& document);
 
 std::string Utf8(const std::u16string& text);

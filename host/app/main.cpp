@@ -23,12 +23,14 @@ const std::vector<Command>& Commands() { return CommandTable(); }
 namespace {
 
 void PrintUsage(std::ostream& out) {
-  out << "usage: sysdiagnose-host COMMAND [ARGS...]\n\ncommands:\n";
+  out << "usage: sysdiagnose-host COMMAND [ARGS...]\n"
+         "       sysdiagnose-host --help | --version\n\ncommands:\n";
   for (const auto& command : app::Commands()) {
     out << "  " << command.name;
     for (size_t i = command.name.size(); i < 10; ++i) out << ' ';
     out << command.summary << '\n';
   }
+  out << "\nsysdiagnose-host COMMAND --help shows the command's options; man sysdiagnose-host tells more.\n";
 }
 
 }  // namespace
@@ -41,6 +43,10 @@ int main(int argc, char** argv) {
   const std::string name = argv[1];
   if (name == "-h" || name == "--help" || name == "help") {
     PrintUsage(std::cout);
+    return app::kExitOk;
+  }
+  if (name == "--version") {
+    std::cout << "sysdiagnose-host " << SYSDIAGNOSE_VERSION << '\n';
     return app::kExitOk;
   }
   for (const auto& command : app::Commands()) {

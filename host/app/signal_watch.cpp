@@ -12,6 +12,7 @@ sigset_t Watched() {
   sigemptyset(&set);
   sigaddset(&set, SIGINT);
   sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGHUP);
   return set;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// SignalWatch: Ctrl-C (SIGINT) and SIGTERM as an event instead of an end. While it lives the two
-// signals are held back from every thread made after it, and a thread of its own waits for them
-// and calls `onSignal` (on that thread) for the first one. Make it before any other thread.
+// SignalWatch: Ctrl-C (SIGINT), SIGTERM and SIGHUP (its terminal closed) as an event instead of an
+// end. While it lives the signals are held back from every thread made after it, and a thread of
+// its own waits for them and calls `onSignal` (on that thread) for the first one. Make it before
+// any other thread.
 #include <atomic>
 #include <csignal>
 #include <functional>

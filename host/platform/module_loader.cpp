@@ -35,12 +35,25 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 
 bool IsBareName(std::string_view file) { return file.find('/') == std::string_view::npos; }
 
-// A bare file name beside the executable when it is there, else as given (dlopen searches).
+// The directory of the library that holds this code: an installed program keeps the host's
+// libraries and the plug-in there, apart from the executable.
+std::filesystem::path HostLibraryDirectory() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<const void*>(&HostLibraryDirectory), &info) == 0 || info.dli_fname == nullptr) return {};
+  return std::filesystem::path(info.dli_fname).parent_path();
+}
+
+// A bare file name beside the executable when it is there, else beside the host's libraries, else
+// as given (dlopen searches).
 std::string Locate(const std::string& file) {
   if (!IsBareName(file)) return file;
-  const std::filesystem::path beside = std::filesystem::path(ExecutablePath()).parent_path() / file;
-  std::error_code error;
-  return std::filesystem::is_regular_file(beside, error) ? beside.string() : file;
+  for (const std::filesystem::path& directory :
+       {std::filesystem::path(ExecutablePath()).parent_path(), HostLibraryDirectory()}) {
+    const std::filesystem::path beside = directory / file;
+    std::error_code error;
+    if (!directory.empty() && std::filesystem::is_regular_file(beside, error)) return beside.string();
+  }
+  return file;
 }
 
 }  // namespace

@@ -6,7 +6,8 @@
 // "zel_plugin_sysdiagnose.so", any other "NAME.dll" is "libNAME.so" (names compared without regard
 // to case, as Windows does); a name that does not end in ".dll" is taken as a file name already. A
 // bare file name is looked for beside the running executable first, as Windows looks in the
-// application directory first, then where dlopen looks.
+// application directory first, then beside the host's own libraries (an installed program keeps
+// them in a private directory), then where dlopen looks.
 #include <cstdint>
 #include <string>
 #include <string_view>

@@ -21,7 +21,10 @@ std::string AppDirectory() {
   if (const char* dir = std::getenv("SYSDIAGNOSE_APP_DIR"); dir && *dir) return dir;
   const std::string exe = ExecutablePath();
   if (exe.empty()) return {};
-  return std::filesystem::path(exe).parent_path().string();
+  const std::filesystem::path exeDir = std::filesystem::path(exe).parent_path();
+  const std::filesystem::path installed = (exeDir / SYSDIAGNOSE_DATADIR_FROM_BIN).lexically_normal();
+  std::error_code ec;
+  return std::filesystem::is_directory(installed, ec) ? installed.string() : exeDir.string();
 }
 
 std::string DataDirectory() {

@@ -8,7 +8,9 @@ namespace platform {
 // Full path of the running executable; empty when it cannot be read.
 std::string ExecutablePath();
 
-// $SYSDIAGNOSE_APP_DIR when set, else the directory of the running executable.
+// $SYSDIAGNOSE_APP_DIR when set; else, for an installed program, its share/sysdiagnose directory
+// found relative to the executable (../share/sysdiagnose from bin/); else the directory of the
+// running executable (the build tree, where the resources are copied beside it).
 std::string AppDirectory();
 
 // $SYSDIAGNOSE_DATA_DIR when set, else $XDG_DATA_HOME/sysdiagnose (~/.local/share/sysdiagnose).

@@ -162,14 +162,18 @@ class Rules(unittest.TestCase):
 
 class Units(unittest.TestCase):
     def verify(self, directory, names):
+        # The units' Documentation= names the program's manual page, which verify asks man for.
         return subprocess.run(["systemd-analyze", "verify", *[os.path.join(directory, n) for n in names]],
-                              capture_output=True, text=True, timeout=120)
+                              capture_output=True, text=True, timeout=120, env=dict(os.environ, MANPATH=self.manpath))
 
     def test_the_service_and_timer_pass_systemd_analyze_verify(self):
         if shutil.which("systemd-analyze") is None:
             self.skipTest("systemd-analyze is not installed")
         names = ["sysdiagnose-export.service", "sysdiagnose-export.timer"]
         with tempfile.TemporaryDirectory() as scratch:
+            self.manpath = os.path.join(scratch, "man")
+            os.makedirs(os.path.join(self.manpath, "man1"))
+            shutil.copy(os.path.join(DIST, "man", "sysdiagnose-host.1"), os.path.join(self.manpath, "man1"))
             # The units name the installed program; verify checks that it exists, so this build's stands in.
             for name in names:
                 with open(os.path.join(DIST, "systemd", name)) as f:

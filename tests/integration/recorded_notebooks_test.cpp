@@ -184,7 +184,8 @@ TEST(RecordedNotebooks, EachShowsItsHardwareAndItsFaultsWithTheirOwnTextsAndTheD
     ASSERT_EQ(doctor.status, 0) << doctor.err;
     EXPECT_EQ(doctor.err, "");
     std::vector<json> finished;  // the detection, the repair, the confirming detection
-    for (const json& report : json::parse(doctor.out)) {
+    const json output = json::parse(doctor.out);
+    for (const json& report : output["reports"]) {
       if (report["bFinished"] == 1) finished.push_back(report);
     }
     ASSERT_EQ(finished.size(), 3u);
