@@ -9,17 +9,14 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <nlohmann/json.hpp>
 #include <numbers>
 #include <random>
 #include <sstream>
 #include <thread>
 
-#include "host/scoped_env.h"
 #include "machine/linux/linux_checks.h"
 #include "machine/linux/linux_machine.h"
 #include "machine/linux/sysfs_root.h"
-#include "support/host_program.h"
 #include "support/log_capture.h"
 #include "support/test_env.h"
 
