@@ -123,6 +123,12 @@ TEST(CommandLine, UsageProfileAndDataDirectoryErrorsAreOneLineAndExitTwoBeforeAn
   std::ofstream(misspelt) << R"({"hardware": {"cpu": {"nmae": "x"}}})";
   std::ofstream(notJson) << "{\n  \"host\": nope\n}\n";
   std::ofstream(brokenLayout) << "<Window><VerticalLayout></Window>";
+  const std::string overflow = (data.path() / "overflow.json").string(), deep = (data.path() / "deep.xml").string();
+  std::ofstream(overflow) << R"({"hardware": {"cpu": {"cores": 1e400}}})";
+  std::ofstream deepLayout(deep);
+  for (int i = 0; i < 20000; ++i) deepLayout << "<VerticalLayout>";
+  for (int i = 0; i < 20000; ++i) deepLayout << "</VerticalLayout>";
+  deepLayout.close();
   const struct {
     std::vector<std::string> args;
     std::string says;
@@ -140,6 +146,9 @@ TEST(CommandLine, UsageProfileAndDataDirectoryErrorsAreOneLineAndExitTwoBeforeAn
       {{"machine", "/nonexistent/machine.json"}, "/nonexistent/machine.json: cannot open"},
       {{"layout", "/nonexistent/layout.xml"}, "cannot read /nonexistent/layout.xml"},
       {{"layout", brokenLayout, "--json"}, "malformed XML"},
+      {{"layout", deep}, "nests elements deeper than 128 levels"},
+      {{"scan", "--machine", overflow}, overflow + ": malformed JSON: number overflow parsing '1e400'"},
+      {{"machine", overflow}, overflow + ": malformed JSON: number overflow"},
       {{"layout"}, "a layout FILE is needed"},
       {{"layout", brokenLayout, "--json", "--html"}, "--html or --json, not both"},
       {{"history", "--data-dir", "/proc/self"},
