@@ -1,6 +1,7 @@
 #include "DataReport/EventDataReport.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/data_files.h"
 #include "platform/paths.h"
+#include "utility/Logger.h"
 
 namespace {
 
@@ -24,15 +26,22 @@ std::vector<std::pair<std::string, std::string>>& Sent() {
   return *sent;
 }
 
-// One appending write per line, so that another process appending as well never splits it.
+// One appending write per line, so that another process appending as well never splits it. A
+// write cut short (a full disk) is taken back: the file never ends in a torn line.
 bool AppendLine(const std::string& path, const std::string& line) {
   const int fd = platform::OpenPrivateFile(path, O_WRONLY | O_APPEND);
   if (fd < 0) return false;
   ssize_t written;
   while ((written = ::write(fd, line.data(), line.size())) < 0 && errno == EINTR) {
   }
+  const bool whole = written == static_cast<ssize_t>(line.size());
+  struct stat info {};
+  if (!whole && written > 0 && (::fstat(fd, &info) != 0 || ::ftruncate(fd, info.st_size - written) != 0)) {
+    hostlog::Error(path + ": a line cut short could not be taken back", "EventDataReport::SendMsg", "EventDataReport",
+                   __LINE__, __PRETTY_FUNCTION__);
+  }
   ::close(fd);
-  return written == static_cast<ssize_t>(line.size());
+  return whole;
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "app/plugin_host.h"
 #include "app/scan_page_view.h"
 #include "app/signal_watch.h"
+#include "app/stored_runs.h"
 #include "platform/numparse.h"
 
 namespace app {
@@ -217,6 +218,10 @@ int RunDiagnose(const std::vector<std::string>& args) {
     return kExitFailure;
   }
   if (cancelled && !json) std::cout << "cancelled\n";
+  if (const std::string lost = LostRunError(); !lost.empty()) {
+    PrintError(shape.name, lost);
+    return kExitFailure;
+  }
   return kExitOk;
 }
 

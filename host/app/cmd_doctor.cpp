@@ -130,7 +130,7 @@ bool CollectUntilFinished(DoctorModule& module, ProgressPrinter& progress, std::
   while (std::chrono::steady_clock::now() < deadline) {
     auto report = module.NextReport(kPollEvery);
     if (!report) {
-      if (!reported && CountStoredRuns() >= runs) return true;
+      if (!reported && CountSaveAttempts() >= runs) return true;
       continue;
     }
     reported = true;
@@ -149,7 +149,7 @@ struct Session {
   ProgressPrinter& progress;
   std::vector<DoctorReport>& all;
   DoctorReport& last;
-  int64_t runs = CountStoredRuns();
+  int64_t runs = CountSaveAttempts();
 };
 
 bool RunDetection(Session& session, bool json, const char* title) {
@@ -203,7 +203,7 @@ int RunDoctor(const std::vector<std::string>& args) {
   }
 
   // The service stores each run after its last report: let it finish before the process ends.
-  if (ok) WaitForStoredRuns(session.runs, kReportTimeout);
+  if (ok) WaitForSaveAttempts(session.runs, kReportTimeout);
   if (json) {
     nlohmann::ordered_json out = nlohmann::ordered_json::array();
     for (const auto& report : all) out.push_back(ToJson(report));
@@ -211,6 +211,10 @@ int RunDoctor(const std::vector<std::string>& args) {
   }
   if (!ok) {
     PrintError("doctor", "no report from the plug-in for " + std::to_string(kReportTimeout.count()) + " s");
+    return kExitFailure;
+  }
+  if (const std::string lost = LostRunError(); !lost.empty()) {
+    PrintError("doctor", lost);
     return kExitFailure;
   }
   return kExitOk;

@@ -6,7 +6,8 @@
 namespace platform {
 
 // The files of the data directory, by the library that writes them.
-inline constexpr const char* kHistoryFile = "history.db";         // DataManager (and its -wal, -shm)
+inline constexpr const char* kHistoryFile = "history.db";         // DataManager (and its companions)
+inline constexpr const char* kHistoryCompanions[] = {"-wal", "-shm", "-journal"};  // SQLite's, beside it
 inline constexpr const char* kRegistryFile = "registry.json";     // DE::Registry (and its .lock, .tmp)
 inline constexpr const char* kTelemetryFile = "telemetry.jsonl";  // EventDataReport
 inline constexpr const char* kLogFile = "sysdiagnose.log";        // the host logger

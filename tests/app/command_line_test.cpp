@@ -2,9 +2,14 @@
 // --verbose, a data directory checked before anything runs, private data files, --json documents),
 // the doctor's and diagnosis's results, and `machine` and `scan` on sample, recorded and running machines.
 #include <gmock/gmock.h>
+#include <sqlite3.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -232,6 +237,88 @@ TEST(CommandLine, DiagnoseShowsTheDetectPageAsItAppearsAndKeepsItsDataPrivateWha
     EXPECT_TRUE(std::any_of(names.begin(), names.end(), [&](const std::string& n) { return n.starts_with(expected); }))
         << expected;
   }
+}
+
+// A small file system of its own, filled up (root only; skipped with the reason otherwise).
+class FullDisk {
+ public:
+  explicit FullDisk(const fs::path& where) : path_(where) {
+    fs::create_directories(path_);
+    if (geteuid() != 0) {
+      why_ = "mounting a file system needs root";
+    } else if (mount("tmpfs", path_.c_str(), "tmpfs", 0, "size=64k,mode=0700") != 0) {
+      why_ = std::string("cannot mount a tmpfs here: ") + std::strerror(errno);
+    }
+  }
+  ~FullDisk() {
+    if (why_.empty()) umount2(path_.c_str(), MNT_DETACH);
+  }
+  const std::string& Unavailable() const { return why_; }
+  // Takes every free page, so that any write that needs one more fails with ENOSPC.
+  void Fill() {
+    std::ofstream filler(path_ / "filler", std::ios::binary);
+    filler << std::string(1 << 20, '\0');
+  }
+
+ private:
+  fs::path path_;
+  std::string why_;
+};
+
+TEST(CommandLine, ARunThatCannotBeStoredOnAFullDiskEndsWithOneLineAndLeavesNoTornTelemetryLine) {
+  testenv::ScopedDataDir scratch;
+  FullDisk disk(scratch.path() / "full");
+  if (!disk.Unavailable().empty()) GTEST_SKIP() << disk.Unavailable();
+  // Whole lines up to 10 bytes before the end of the telemetry file's first page: the next
+  // line finds room for 10 bytes only.
+  const std::string line = R"({"time":1,"id":"620000000","value":"filler of the page"})" "\n", last = R"({"id":"1"})" "\n";
+  std::string lines;
+  while (lines.size() + line.size() + last.size() <= 4086) lines += line;
+  lines += std::string(4086 - lines.size() - last.size(), ' ') + last;
+  std::ofstream(scratch.path() / "full" / "telemetry.jsonl", std::ios::binary) << lines;
+  disk.Fill();
+
+  const auto run = testenv::RunHostProgram(
+      {"diagnose", "cpu", "--data-dir", (scratch.path() / "full").string(), "--machine", Machine("faulty-notebook.json")});
+
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_EQ(Lines(run.err), 1u) << run.err;
+  EXPECT_THAT(run.err, MatchesRegex("sysdiagnose-host diagnose: could not store the run: .*full\n"));
+  std::ifstream telemetry(scratch.path() / "full" / "telemetry.jsonl", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(telemetry), {}), lines);
+}
+
+// A damaged history is kept aside and the history starts again; one that cannot be read (a
+// table of another program) is said so, not shown as empty.
+TEST(CommandLine, ADamagedHistoryIsKeptAsideAndAnUnreadableOneIsReported) {
+  testenv::ScopedDataDir data;
+  const fs::path file = data.path() / "history.db";
+  const auto write = [&file](const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+  };
+  const std::vector<std::string> diagnose = {"diagnose", "cpu", "--machine", Machine("faulty-notebook.json")};
+  ASSERT_EQ(testenv::RunHostProgram(diagnose).status, 0);
+  ASSERT_FALSE(fs::exists(data.path() / "history.db-wal"));  // all of it in the file, its table on page 2
+  std::fstream(file, std::ios::binary | std::ios::in | std::ios::out).seekp(4096) << std::string(4096, '\xFF');
+
+  const auto again = testenv::RunHostProgram(diagnose);
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(JsonOf({"history", "--json"})["runs"].size(), 1u);
+  EXPECT_TRUE(std::any_of(fs::directory_iterator(data.path()), fs::directory_iterator(), [](const fs::directory_entry& e) {
+    return e.path().filename().string().starts_with("history.db.corrupt-");
+  }));
+
+  fs::remove(file);
+  write("CREATE TABLE TABLE_HARDWARE_DIAGNOSE(x TEXT);");
+  const auto history = testenv::RunHostProgram({"history"});
+  EXPECT_EQ(history.status, 1);
+  EXPECT_EQ(history.out, "");
+  EXPECT_EQ(Lines(history.err), 1u) << history.err;
+  EXPECT_THAT(history.err,
+              MatchesRegex("sysdiagnose-host history: could not read the history: .*no such column: SecondTime\n"));
 }
 
 TEST(DoctorCommand, ReportsEveryCategoryThenRepairsWhatTheNotebookCanAndConfirmsIt) {
