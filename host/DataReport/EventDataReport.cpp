@@ -64,7 +64,7 @@ bool EventDataReport::SendMsg(tagLogInfo& info) {
 
   std::lock_guard lock(Lock());
   Sent().emplace_back(info.id, info.value);
-  return AppendLine(platform::DataDirectory() + "/" + platform::kTelemetryFile, text + '\n');
+  return AppendLine(platform::DataFilePath(platform::kTelemetryFile), text + '\n');
 }
 
 std::vector<std::pair<std::string, std::string>> EventDataReport::SentEvents() const {

@@ -17,14 +17,16 @@ inline constexpr const char* kLogFile = "sysdiagnose.log";        // the host lo
 // else why it could not be made.
 std::string CreatePrivateDirectory(const std::string& dir);
 
-// Why the data directory `dir` cannot hold the data (it cannot be created, is no directory, no
-// file can be created in it, or a data file in it cannot be written), or an empty text.
+// Why the data directory `dir` cannot hold the data (there is none, it cannot be created, is no
+// directory, belongs to another user or can be written by others, no file can be created in it,
+// or a data file in it is a link or cannot be written), or an empty text.
 std::string DataDirectoryProblem(const std::string& dir);
 
-// open(2) of a data file, created when missing; the file is made 0600. -1 (errno set) on failure.
+// open(2) of a data file, created when missing; the file is made 0600. A link is not followed and
+// anything but a regular file is refused: -1 (errno set) on failure.
 int OpenPrivateFile(const std::string& path, int flags);
 
-// Makes an existing file 0600; false when it cannot.
+// Makes an existing regular file 0600, never the target of a link; false when it cannot.
 bool MakePrivate(const std::string& path);
 
 }  // namespace platform

@@ -180,7 +180,8 @@ std::string DataManager::KeepAsideLocked(const std::string& path, std::string_vi
 }
 
 std::string DataManager::EnsureOpenLocked() {
-  const std::string path = platform::DataDirectory() + "/" + platform::kHistoryFile;
+  const std::string path = platform::DataFilePath(platform::kHistoryFile);
+  if (path.empty()) return "there is no data directory: the user has no home directory";
   if (db_ && path == path_) return {};
 
   int rc = OpenAndPrepareLocked(path);

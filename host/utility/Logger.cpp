@@ -50,11 +50,13 @@ void Configure() {
   echo.Apply();
 
   // Made private before log4cplus opens it for appending, which would make it as the umask says.
-  const std::string file = platform::DataDirectory() + "/" + platform::kLogFile;
-  if (const int fd = platform::OpenPrivateFile(file, O_WRONLY | O_APPEND); fd >= 0) ::close(fd);
-  log4cplus::SharedAppenderPtr fileAppender(new log4cplus::FileAppender(file, std::ios::app));
-  fileAppender->setLayout(std::make_unique<log4cplus::PatternLayout>(kPattern));
-  logger.addAppender(fileAppender);
+  const std::string file = platform::DataFilePath(platform::kLogFile);
+  if (const int fd = platform::OpenPrivateFile(file, O_WRONLY | O_APPEND); fd >= 0) {
+    ::close(fd);
+    log4cplus::SharedAppenderPtr fileAppender(new log4cplus::FileAppender(file, std::ios::app));
+    fileAppender->setLayout(std::make_unique<log4cplus::PatternLayout>(kPattern));
+    logger.addAppender(fileAppender);
+  }
 
   log4cplus::SharedAppenderPtr console(new log4cplus::ConsoleAppender(true /* stderr */));
   console->setLayout(std::make_unique<log4cplus::PatternLayout>("%p %b:%L %m%n"));

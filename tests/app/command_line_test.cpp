@@ -128,6 +128,14 @@ TEST(CommandLine, UsageProfileAndDataDirectoryErrorsAreOneLineAndExitTwoBeforeAn
   std::ofstream(misspelt) << R"({"hardware": {"cpu": {"nmae": "x"}}})";
   std::ofstream(notJson) << "{\n  \"host\": nope\n}\n";
   std::ofstream(brokenLayout) << "<Window><VerticalLayout></Window>";
+  // data directories another user could plant links in, and a planted link
+  const fs::path others = data.path() / "others", shared = data.path() / "shared", planted = data.path() / "planted";
+  fs::create_directories(others);
+  ASSERT_EQ(chown(others.c_str(), 65534, 65534), 0);
+  fs::create_directories(shared);
+  fs::permissions(shared, fs::perms(0777));
+  fs::create_directories(planted);
+  fs::create_symlink(file, planted / "history.db-shm");
   const std::string overflow = (data.path() / "overflow.json").string(), deep = (data.path() / "deep.xml").string();
   std::ofstream(overflow) << R"({"hardware": {"cpu": {"cores": 1e400}}})";
   std::ofstream deepLayout(deep);
@@ -164,6 +172,11 @@ TEST(CommandLine, UsageProfileAndDataDirectoryErrorsAreOneLineAndExitTwoBeforeAn
        "data directory " + file + "/data: cannot be created"},
       {{"doctor", "--data-dir", file}, "data directory " + file + ": is not a directory"},
       {{"scan", "--data-dir", file + "/data"}, "data directory " + file + "/data: cannot be created"},
+      {{"history", "--data-dir", others.string()},
+       "data directory " + others.string() + ": belongs to another user (uid 65534)"},
+      {{"doctor", "--data-dir", shared.string()},
+       "data directory " + shared.string() + ": can be written by other users (mode 0777)"},
+      {{"history", "--data-dir", planted.string()}, "history.db-shm in it is not a regular file"},
   };
   for (const auto& c : cases) {
     const auto run = testenv::RunHostProgram(c.args);

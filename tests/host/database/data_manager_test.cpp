@@ -85,6 +85,22 @@ std::string DamagedDatabase(const fs::path& path, int rows) {
   return std::string(std::istreambuf_iterator<char>(damaged), {});
 }
 
+// A link planted beside the database is neither followed nor changed; the file it names keeps its
+// mode.
+TEST(DataManager, LinksPlantedBesideTheDatabaseAreNotFollowed) {
+  testenv::ScopedDataDir dir;
+  const fs::path target = dir.path() / "someone-elses";
+  std::ofstream(target) << "keep";
+  fs::permissions(target, fs::perms(0644));
+  for (const char* companion : {"-wal", "-shm", "-journal"}) fs::create_symlink(target, dir.path() / (std::string("history.db") + companion));
+
+  DataManager::Instance().Put(kTable, HistoryRow(0));
+
+  EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, fs::perms(0644));
+  std::ifstream kept(target);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep");
+}
+
 // A file that is no database, or one whose header is sound but whose pages are not: both are
 // kept aside, found when the database is opened, and the history starts again.
 TEST(DataManager, GarbageOrADamagedDatabaseIsMovedAsideAndTheNextSaveSucceeds) {
