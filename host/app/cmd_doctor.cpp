@@ -13,6 +13,7 @@
 #include "app/doctor_module.h"
 #include "app/plugin_host.h"
 #include "app/stored_runs.h"
+#include "utility/Concurrency.h"
 
 namespace app {
 namespace {
@@ -24,6 +25,7 @@ constexpr const char* kUsage =
 // A report is due after every category; a repair may pause 5 s on a category.
 constexpr auto kReportTimeout = 120s;
 constexpr auto kPollEvery = 100ms;
+constexpr auto kLastReportGrace = 500ms;  // a report posted just before the plug-in's task ended
 
 // "{f 16}{c #7F7F7F}Model{/f}{/c}" -> "Model": the host's rich-text tags are for its own list.
 std::string PlainText(const std::u16string& rich) {
@@ -121,28 +123,6 @@ void PrintTable(const DoctorReport& report) {
   if (!report.strDetail.empty()) std::cout << Utf8(report.strDetail) << '\n';
 }
 
-// Collects reports until the one that says the work is finished, or until the plug-in stored
-// the run without a report (a catalogue without categories). False on a timeout.
-bool CollectUntilFinished(DoctorModule& module, ProgressPrinter& progress, std::vector<DoctorReport>& all,
-                          DoctorReport& last, int64_t runs, bool& reported) {
-  reported = false;
-  auto deadline = std::chrono::steady_clock::now() + kReportTimeout;
-  while (std::chrono::steady_clock::now() < deadline) {
-    auto report = module.NextReport(kPollEvery);
-    if (!report) {
-      if (!reported && CountSaveAttempts() >= runs) return true;
-      continue;
-    }
-    reported = true;
-    deadline = std::chrono::steady_clock::now() + kReportTimeout;
-    progress.Show(*report);
-    all.push_back(*report);
-    last = *report;
-    if (report->bFinished) return true;
-  }
-  return false;
-}
-
 // The runs the plug-in is to have stored once the requests sent so far are done.
 struct Session {
   DoctorModule& module;
@@ -150,15 +130,54 @@ struct Session {
   std::vector<DoctorReport>& all;
   DoctorReport& last;
   int64_t runs = CountSaveAttempts();
+  std::string failure = {};  // why the reports stopped before the last one
 };
+
+// The category the last report shows at work, which the plug-in did not report on.
+std::string Unreported(const DoctorReport& last) {
+  for (const DoctorRow& item : last.vecItems) {
+    if (item.nState == kDoctorStateBusy) return Utf8(item.strName);
+  }
+  return "the last category";
+}
+
+// Collects reports until the one that says the work is finished, or until the plug-in stored
+// the run without a report (a catalogue without categories). False, with session.failure set
+// when the plug-in's task ended without its last report; false on a timeout.
+bool CollectUntilFinished(Session& session, uint64_t tasksBefore, bool& reported) {
+  reported = false;
+  auto deadline = std::chrono::steady_clock::now() + kReportTimeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    auto report = session.module.NextReport(kPollEvery);
+    if (!report) {
+      if (!reported && CountSaveAttempts() >= session.runs) return true;
+      // The plug-in's task ended, however it ended: only a report already on its way can come.
+      const bool taskGone = Concurrency::TasksStarted() > tasksBefore && Concurrency::TasksUnfinished() == 0;
+      if (taskGone && !(report = session.module.NextReport(kLastReportGrace))) {
+        session.failure = "the plug-in's health check ended without a report for " + Unreported(session.last) +
+                          " (the log file says why)";
+        return false;
+      }
+      if (!report) continue;
+    }
+    reported = true;
+    deadline = std::chrono::steady_clock::now() + kReportTimeout;
+    session.progress.Show(*report);
+    session.all.push_back(*report);
+    session.last = *report;
+    if (report->bFinished) return true;
+  }
+  return false;
+}
 
 bool RunDetection(Session& session, bool json, const char* title) {
   if (!json) std::cout << title << '\n';
   session.progress.Reset();
+  const uint64_t tasksBefore = Concurrency::TasksStarted();
   session.module.RequestDetection(true);
+  ++session.runs;
   bool reported = false;
-  const bool ok = CollectUntilFinished(session.module, session.progress, session.all, session.last, ++session.runs,
-                                       reported);
+  const bool ok = CollectUntilFinished(session, tasksBefore, reported);
   if (ok && !reported && !json) std::cout << "  the catalogue lists no category\n";
   return ok;
 }
@@ -168,9 +187,11 @@ bool RunRepair(Session& session) {
   for (size_t i = 0; i < session.last.vecItems.size(); ++i) {
     if (session.last.vecItems[i].nState == kDoctorStateAbnormal) abnormal.push_back(static_cast<int32_t>(i));
   }
+  const uint64_t tasksBefore = Concurrency::TasksStarted();
   session.module.RequestRepair(abnormal);
+  ++session.runs;
   bool reported = false;
-  return CollectUntilFinished(session.module, session.progress, session.all, session.last, ++session.runs, reported);
+  return CollectUntilFinished(session, tasksBefore, reported);
 }
 
 int RunDoctor(const std::vector<std::string>& args) {
@@ -210,7 +231,9 @@ int RunDoctor(const std::vector<std::string>& args) {
     PrintJson(out);
   }
   if (!ok) {
-    PrintError("doctor", "no report from the plug-in for " + std::to_string(kReportTimeout.count()) + " s");
+    PrintError("doctor", !session.failure.empty() ? session.failure
+                                                  : "no report from the plug-in for " +
+                                                        std::to_string(kReportTimeout.count()) + " s");
     return kExitFailure;
   }
   if (const std::string lost = LostRunError(); !lost.empty()) {

@@ -5,9 +5,12 @@
 #include <sqlite3.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -332,6 +335,46 @@ TEST(CommandLine, ADamagedHistoryIsKeptAsideAndAnUnreadableOneIsReported) {
   EXPECT_EQ(Lines(history.err), 1u) << history.err;
   EXPECT_THAT(history.err,
               MatchesRegex("sysdiagnose-host history: could not read the history: .*no such column: SecondTime\n"));
+}
+
+// A check that throws ends its run, for the detect page and the health check alike; a check that
+// takes ten minutes is no reason to wait: SIGTERM, or Ctrl-C pressed twice, ends the command by
+// that signal.
+TEST(CommandLine, ARunThatCannotFinishEndsAtOnceAndSoDoesACommandOnSigtermOrASecondCtrlC) {
+  testenv::ScopedDataDir data;
+  const std::string throwing = (data.path() / "throwing.json").string(), slow = (data.path() / "slow.json").string();
+  std::ofstream(throwing) << R"({"checks": {"memory": {"random": {"throws": "the memory tester crashed"}}}})";
+  std::ofstream(slow) << R"({"checks": {"memory": {"stuckAddr": {"delayMs": 600000}}}})";
+  const struct {
+    std::vector<std::string> args;
+    std::string says;
+  } ended[] = {
+      {{"diagnose", "memory", "--machine", throwing}, "the run ended before its result"},
+      {{"doctor", "--machine", throwing}, "the plug-in's health check ended without a report for Memory"},
+  };
+  for (const auto& c : ended) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto run = testenv::RunHostProgram(c.args);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30)) << c.args[0];
+    EXPECT_EQ(run.status, 1) << c.args[0];
+    EXPECT_EQ(Lines(run.err), 1u) << run.err;
+    EXPECT_THAT(run.err, HasSubstr(c.says));
+  }
+
+  for (const std::vector<int>& signals : {std::vector<int>{SIGTERM}, std::vector<int>{SIGINT, SIGINT}}) {
+    testenv::HostProcess host({"diagnose", "memory", "--machine", slow});
+    for (int i = 0; i < 500 && host.Out().find("Memory\n") == std::string::npos; ++i) {
+      host.Wait(std::chrono::milliseconds(20));
+    }
+    ASSERT_THAT(host.Out(), HasSubstr("Memory\n")) << "the memory check never began";
+    for (int signal : signals) {
+      host.Signal(signal);
+      host.Wait(std::chrono::milliseconds(300));
+    }
+    const std::optional<int> status = host.Wait(std::chrono::seconds(10));
+    ASSERT_TRUE(status.has_value()) << "still running after signal " << signals.back();
+    EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == signals.back()) << *status;
+  }
 }
 
 TEST(DoctorCommand, ReportsEveryCategoryThenRepairsWhatTheNotebookCanAndConfirmsIt) {
