@@ -22,8 +22,9 @@ std::string ErrnoText(int error) { return std::strerror(error); }
 
 // Every file the libraries keep in the data directory, each looked at before a command runs.
 std::vector<std::string> DataFileNames() {
-  std::vector<std::string> names = {kHistoryFile, kRegistryFile, std::string(kRegistryFile) + ".lock",
-                                    std::string(kRegistryFile) + ".tmp", kTelemetryFile, kLogFile};
+  const std::string registry = kRegistryFile, telemetry = kTelemetryFile, log = kLogFile;
+  std::vector<std::string> names = {kHistoryFile, registry,        registry + ".lock", registry + ".tmp",
+                                    telemetry,    telemetry + ".1", log,                log + ".1"};
   for (const char* companion : kHistoryCompanions) names.push_back(std::string(kHistoryFile) + companion);
   return names;
 }

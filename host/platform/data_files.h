@@ -9,8 +9,8 @@ namespace platform {
 inline constexpr const char* kHistoryFile = "history.db";         // DataManager (and its companions)
 inline constexpr const char* kHistoryCompanions[] = {"-wal", "-shm", "-journal"};  // SQLite's, beside it
 inline constexpr const char* kRegistryFile = "registry.json";     // DE::Registry (and its .lock, .tmp)
-inline constexpr const char* kTelemetryFile = "telemetry.jsonl";  // EventDataReport
-inline constexpr const char* kLogFile = "sysdiagnose.log";        // the host logger
+inline constexpr const char* kTelemetryFile = "telemetry.jsonl";  // EventDataReport (and its .1)
+inline constexpr const char* kLogFile = "sysdiagnose.log";        // the host logger (and its .1)
 
 // Creates `dir` (and its parents) when it is missing, the directory itself 0700. An existing
 // directory is left as it is: it may be one the user shares on purpose. Empty text on success,
