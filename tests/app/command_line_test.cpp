@@ -138,6 +138,7 @@ TEST(CommandLine, UsageProfileAndDataDirectoryErrorsAreOneLineAndExitTwoBeforeAn
   fs::create_directories(shared);
   fs::permissions(shared, fs::perms(0777));
   fs::create_directories(planted);
+  fs::permissions(planted, fs::perms::owner_all);
   fs::create_symlink(file, planted / "history.db-shm");
   const std::string overflow = (data.path() / "overflow.json").string(), deep = (data.path() / "deep.xml").string();
   std::ofstream(overflow) << R"({"hardware": {"cpu": {"cores": 1e400}}})";
