@@ -35,6 +35,7 @@ bool CContainerUI::SetItemIndex(CControlUI* control, int index) {
   if (from < 0 || index < 0 || index >= GetCount()) return false;
   m_items.erase(m_items.begin() + from);
   m_items.insert(m_items.begin() + index, control);
+  if (m_pManager) m_pManager->TreeChanged();
   NeedUpdate();
   return true;
 }

@@ -33,12 +33,16 @@ CControlUI::~CControlUI() {
 
 std::u16string_view CControlUI::GetClass() const { return u"Control"; }
 
-void CControlUI::SetName(std::u16string_view name) { m_sName = name; }
+void CControlUI::SetName(std::u16string_view name) {
+  m_sName = name;
+  if (m_pManager) m_pManager->TreeChanged();
+}
 
 void CControlUI::SetManager(CPaintManagerUI* manager, CControlUI* parent) {
   if (m_pManager && m_pManager != manager) m_pManager->ReapObjects(this);
   m_pManager = manager;
   m_pParent = parent;
+  if (m_pManager) m_pManager->TreeChanged();
   NeedUpdate();
 }
 

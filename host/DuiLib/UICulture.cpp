@@ -1,20 +1,15 @@
 #include "DuiLib/UICulture.h"
 
-#include <unicode/fmtable.h>
-#include <unicode/locid.h>
-#include <unicode/msgfmt.h>
-#include <unicode/unistr.h>
-
 #include <cctype>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
 #include <vector>
 
+#include "DuiLib/UIStringTable.h"
 #include "platform/encoding.h"
 #include "platform/paths.h"
 #include "utility/Logger.h"
@@ -25,7 +20,7 @@ namespace {
 constexpr const char* kSourceTag = "UICulture";
 constexpr const char* kDefaultLanguage = "en-US";
 
-using Table = std::map<std::string, std::u16string, std::less<>>;
+using Table = UIStringTable;
 
 struct Pattern {
   std::u16string text;
@@ -67,35 +62,13 @@ std::optional<std::string> CanonicalLanguage(std::u16string_view language) {
   return canonical;
 }
 
-// A table file is a flat JSON object of key -> text. A file that cannot be parsed counts as an
-// empty table; an entry whose text is not a string is skipped. Both are logged.
+// nullptr when there is no such file.
 std::shared_ptr<const Table> LoadTable(const std::string& path) {
-  auto table = std::make_shared<Table>();
   std::ifstream in(path, std::ios::binary);
   if (!in) return nullptr;
   std::ostringstream content;
   content << in.rdbuf();
-
-  nlohmann::json document;
-  try {
-    document = nlohmann::json::parse(content.str());
-  } catch (const nlohmann::json::exception& e) {
-    LogError("malformed string table " + path + ": " + e.what(), __LINE__, __PRETTY_FUNCTION__);
-    return table;
-  }
-  if (!document.is_object()) {
-    LogError("string table " + path + " is not a JSON object", __LINE__, __PRETTY_FUNCTION__);
-    return table;
-  }
-  for (const auto& [key, value] : document.items()) {
-    if (!value.is_string()) {
-      LogError("string table " + path + ": the text of " + key + " is not a string", __LINE__,
-               __PRETTY_FUNCTION__);
-      continue;
-    }
-    table->emplace(key, platform::Utf8ToUtf16(value.get<std::string>()));
-  }
-  return table;
+  return std::make_shared<const Table>(ParseStringTable(content.str(), path));
 }
 
 class Tables {
@@ -154,25 +127,7 @@ std::u16string UICulture::GetString(std::u16string_view key) { return Lookup(key
 
 std::u16string UICulture::GetMultiVarStr(std::u16string_view key, std::initializer_list<int64_t> args) {
   const Pattern pattern = Lookup(key);
-  const icu::UnicodeString icuPattern(false, pattern.text.data(), static_cast<int32_t>(pattern.text.size()));
-  const icu::Locale locale(pattern.language.empty() ? kDefaultLanguage : pattern.language.c_str());
-
-  UErrorCode status = U_ZERO_ERROR;
-  icu::MessageFormat format(icuPattern, locale, status);
-  std::vector<icu::Formattable> values;
-  for (int64_t value : args) values.emplace_back(value);
-  icu::UnicodeString result;
-  if (U_SUCCESS(status)) {
-    icu::FieldPosition ignore(icu::FieldPosition::DONT_CARE);
-    format.format(values.data(), static_cast<int32_t>(values.size()), result, ignore, status);
-  }
-  if (U_FAILURE(status)) {
-    // A broken pattern is shown as it stands, so the fault is visible rather than blank.
-    hostlog::Error("cannot format " + platform::Utf16ToUtf8(key) + ": " + u_errorName(status),
-                   "UICulture::GetMultiVarStr", kSourceTag, __LINE__, __PRETTY_FUNCTION__);
-    return pattern.text;
-  }
-  return std::u16string(result.getBuffer(), static_cast<size_t>(result.length()));
+  return FormatStringTableText(key, pattern.text, pattern.language.empty() ? kDefaultLanguage : pattern.language, args);
 }
 
 std::u16string UICulture::ParseBind(std::u16string_view text) {

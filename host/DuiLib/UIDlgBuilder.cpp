@@ -21,6 +21,7 @@
 #include "DuiLib/UIVerticalLayout.h"
 #include "platform/encoding.h"
 #include "platform/paths.h"
+#include "platform/xml_depth.h"
 #include "utility/Logger.h"
 
 namespace DuiLib {
@@ -53,12 +54,18 @@ std::u16string Text(std::string_view utf8) { return platform::Utf8ToUtf16(utf8);
 
 std::string_view NameOf(const Node* node) { return std::string_view(node->name(), node->name_size()); }
 
+std::runtime_error TooDeep() {
+  return std::runtime_error("the layout nests elements deeper than " + std::to_string(platform::kMaxXmlDepth) +
+                            " levels");
+}
+
 // Builds the tree of one element; throws the reason of a failure (caught in Create).
 class TreeBuilder {
  public:
   explicit TreeBuilder(IDialogBuilderCallback* callback) : callback_(callback) {}
 
-  std::unique_ptr<CControlUI> Build(const Node* element) {
+  std::unique_ptr<CControlUI> Build(const Node* element, size_t depth = 1) {
+    if (depth > platform::kMaxXmlDepth) throw TooDeep();
     const std::u16string className = Text(NameOf(element));
     std::unique_ptr<CControlUI> control(CDialogBuilder::CreateControlOf(className));
     if (!control && callback_) control.reset(callback_->CreateControl(className));
@@ -73,7 +80,7 @@ class TreeBuilder {
       if (!container) {
         throw std::runtime_error("<" + std::string(NameOf(element)) + "> cannot hold <" + std::string(NameOf(child)) + ">");
       }
-      container->Add(Build(child).release());
+      container->Add(Build(child, depth + 1).release());
     }
     return control;
   }
@@ -132,6 +139,7 @@ CControlUI* CDialogBuilder::Create(std::u16string_view xml, std::u16string_view,
   std::string source = "layout text";
   try {
     std::string text = !xml.empty() && xml.front() == u'<' ? platform::Utf16ToUtf8(xml) : ReadLayoutFile(xml, source);
+    if (platform::XmlNestingDepth(text) > platform::kMaxXmlDepth) throw TooDeep();
     std::vector<char> buffer(text.begin(), text.end());
     buffer.push_back('\0');
     rapidxml::xml_document<char> document;

@@ -95,7 +95,13 @@ void CPaintManagerUI::SetInitSize(int cx, int cy) {
   NeedUpdate();
 }
 
-CControlUI* CPaintManagerUI::FindControl(std::u16string_view name) const { return FindSubControlByName(m_pRoot, name); }
+CControlUI* CPaintManagerUI::FindControl(std::u16string_view name) const {
+  const std::u16string key(name);
+  if (const auto it = m_foundByName.find(key); it != m_foundByName.end()) return it->second;
+  CControlUI* found = FindSubControlByName(m_pRoot, name);
+  m_foundByName.emplace(key, found);
+  return found;
+}
 
 CControlUI* CPaintManagerUI::FindControl(POINT pt) const {
   const_cast<CPaintManagerUI*>(this)->UpdateLayout();
@@ -247,6 +253,9 @@ int CPaintManagerUI::GetFontHeight(int index) {
   return (size * 4 + 2) / 3;
 }
 
-void CPaintManagerUI::ReapObjects(CControlUI* control) { KillTimer(control); }
+void CPaintManagerUI::ReapObjects(CControlUI* control) {
+  KillTimer(control);
+  TreeChanged();
+}
 
 }  // namespace DuiLib

@@ -23,6 +23,7 @@
 // that tests can assert that none happened.
 #include <cstdint>
 #include <map>
+#include <unordered_map>
 #include <memory>
 #include <string_view>
 #include <thread>
@@ -59,7 +60,8 @@ class CPaintManagerUI {
   void SetInitSize(int cx, int cy);
   SIZE GetInitSize() const { return m_szInitSize; }
 
-  // First control with the name in the window, depth first, parents before children.
+  // First control with the name in the window, depth first, parents before children. Found once
+  // per name until the tree changes (TreeChanged), so looking up is not a walk of the window.
   CControlUI* FindControl(std::u16string_view name) const;
   // The topmost visible control under a point of the client area.
   CControlUI* FindControl(POINT pt) const;
@@ -101,6 +103,8 @@ class CPaintManagerUI {
 
   // Called by a control leaving this window: drops its timers.
   void ReapObjects(CControlUI* control);
+  // Called when the window's tree changes shape (a control added, taken out, moved or renamed).
+  void TreeChanged() { m_foundByName.clear(); }
 
  private:
   class DispatchScope;
@@ -116,6 +120,7 @@ class CPaintManagerUI {
   std::vector<INotifyUI*> m_aNotifiers;
   std::vector<CControlUI*> m_aDelayedCleanup;
   std::map<std::pair<const CControlUI*, UINT>, uint64_t> m_timers;  // -> the loop's timer id
+  mutable std::unordered_map<std::u16string, CControlUI*> m_foundByName;  // null: no such control
 };
 
 // How many times a window was touched off its UI thread in this process.

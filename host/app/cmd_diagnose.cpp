@@ -16,6 +16,7 @@
 #include "app/plugin_host.h"
 #include "app/scan_page_view.h"
 #include "app/signal_watch.h"
+#include "app/stored_runs.h"
 #include "platform/numparse.h"
 
 namespace app {
@@ -188,7 +189,9 @@ int RunDiagnose(const std::vector<std::string>& args) {
   DetectPrinter printer(json);
   DetectPageView view;
   bool cancelled = false;
-  // Until the page shows its result; Ctrl-C presses Cancel, and the page goes back to the history.
+  bool ended = false;
+  // Until the page shows its result, or goes back to the history: after Cancel (Ctrl-C presses
+  // it), or when the run ended early (a check that could not run).
   const auto runPage = [&] {
     return page.RunUntil(
         [&] {
@@ -196,27 +199,36 @@ int RunDiagnose(const std::vector<std::string>& args) {
           if (interrupted && !cancelled && page.CanPress(u"btnSysdiagnoseDetectCancel")) {
             cancelled = page.Click(u"btnSysdiagnoseDetectCancel");
           }
-          return (view.finished && !view.busy) || (cancelled && page.Shown(u"btnSysdiagnoseScan"));
+          ended = page.Shown(u"btnSysdiagnoseScan");
+          return (view.finished && !view.busy) || ended;
         },
         kPageLimit, [&] { printer.Show(view); });
   };
   bool ran = runPage();
   ordered_json document = {{"detect", PageJson(view)}, {"repair", nullptr}};
-  if (ran && !cancelled) printer.ShowResult(view);
+  if (ran && !ended) printer.ShowResult(view);
   const std::u16string repairText = UICulture::GetInstance().GetString(u"IDS_HARDWARE_DIAGNOSE_REPAIR");
-  if (ran && !cancelled && parsed.Has("--repair") && view.completeButton == Utf8(repairText)) {
+  if (ran && !ended && parsed.Has("--repair") && view.completeButton == Utf8(repairText)) {
     page.Click(u"btnSysdiagnoseDetectComplete");
     ran = runPage();
-    if (ran && !cancelled) printer.ShowResult(view);
+    if (ran && !ended) printer.ShowResult(view);
     document["repair"] = PageJson(view);
   }
-  document["ending"] = cancelled ? "cancelled" : "finished";
+  document["ending"] = ended ? "cancelled" : "finished";
   if (json) PrintJson(document);
   if (!ran) {
     PrintError(shape.name, "the detect page showed no result after " + std::to_string(kPageLimit.count()) + " s");
     return kExitFailure;
   }
-  if (cancelled && !json) std::cout << "cancelled\n";
+  if (ended && !json) std::cout << "cancelled\n";
+  if (ended && !cancelled) {
+    PrintError(shape.name, "the run ended before its result: a check could not run (the log file says why)");
+    return kExitFailure;
+  }
+  if (const std::string lost = LostRunError(); !lost.empty()) {
+    PrintError(shape.name, lost);
+    return kExitFailure;
+  }
   return kExitOk;
 }
 

@@ -20,6 +20,7 @@
 #include "machine/machine_backend.h"
 #include "machine/measurements.h"
 #include "platform/whole_file.h"
+#include "utility/Concurrency.h"
 
 namespace app {
 namespace {
@@ -37,6 +38,7 @@ constexpr const char* kUsage =
 // A report is due after every category; a repair may pause 5 s on a category.
 constexpr auto kReportTimeout = 120s;
 constexpr auto kPollEvery = 100ms;
+constexpr auto kLastReportGrace = 500ms;  // a report posted just before the plug-in's task ended
 
 const char* StateText(uint32_t state) {
   switch (state) {
@@ -118,28 +120,6 @@ void PrintTable(const DoctorReport& report) {
   if (!report.strDetail.empty()) std::cout << Utf8(report.strDetail) << '\n';
 }
 
-// Collects reports until the one that says the work is finished, or until the plug-in stored
-// the run without a report (a catalogue without categories). False on a timeout.
-bool CollectUntilFinished(DoctorModule& module, ProgressPrinter& progress, std::vector<DoctorReport>& all,
-                          DoctorReport& last, int64_t runs, bool& reported) {
-  reported = false;
-  auto deadline = std::chrono::steady_clock::now() + kReportTimeout;
-  while (std::chrono::steady_clock::now() < deadline) {
-    auto report = module.NextReport(kPollEvery);
-    if (!report) {
-      if (!reported && CountStoredRuns() >= runs) return true;
-      continue;
-    }
-    reported = true;
-    deadline = std::chrono::steady_clock::now() + kReportTimeout;
-    progress.Show(*report);
-    all.push_back(*report);
-    last = *report;
-    if (report->bFinished) return true;
-  }
-  return false;
-}
-
 // The runs the plug-in is to have stored once the requests sent so far are done, and when the
 // last detection and repair began (the machine's journal of each is read from then on).
 struct Session {
@@ -147,19 +127,58 @@ struct Session {
   ProgressPrinter& progress;
   std::vector<DoctorReport>& all;
   DoctorReport& last;
-  int64_t runs = CountStoredRuns();
+  int64_t runs = CountSaveAttempts();
   std::chrono::steady_clock::time_point detectionBegan{}, repairBegan{};
   bool repaired = false;
+  std::string failure = {};  // why the reports stopped before the last one
 };
+
+// The category the last report shows at work, which the plug-in did not report on.
+std::string Unreported(const DoctorReport& last) {
+  for (const DoctorRow& item : last.vecItems) {
+    if (item.nState == kDoctorStateBusy) return Utf8(item.strName);
+  }
+  return "the last category";
+}
+
+// Collects reports until the one that says the work is finished, or until the plug-in stored
+// the run without a report (a catalogue without categories). False, with session.failure set
+// when the plug-in's task ended without its last report; false on a timeout.
+bool CollectUntilFinished(Session& session, uint64_t tasksBefore, bool& reported) {
+  reported = false;
+  auto deadline = std::chrono::steady_clock::now() + kReportTimeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    auto report = session.module.NextReport(kPollEvery);
+    if (!report) {
+      if (!reported && CountSaveAttempts() >= session.runs) return true;
+      // The plug-in's task ended, however it ended: only a report already on its way can come.
+      const bool taskGone = Concurrency::TasksStarted() > tasksBefore && Concurrency::TasksUnfinished() == 0;
+      if (taskGone && !(report = session.module.NextReport(kLastReportGrace))) {
+        session.failure = "the plug-in's health check ended without a report for " + Unreported(session.last) +
+                          " (the log file says why)";
+        return false;
+      }
+      if (!report) continue;
+    }
+    reported = true;
+    deadline = std::chrono::steady_clock::now() + kReportTimeout;
+    session.progress.Show(*report);
+    session.all.push_back(*report);
+    session.last = *report;
+    if (report->bFinished) return true;
+  }
+  return false;
+}
 
 bool RunDetection(Session& session, bool quiet, const char* title) {
   if (!quiet) std::cout << title << '\n';
   session.progress.Reset();
   session.detectionBegan = std::chrono::steady_clock::now();
+  const uint64_t tasksBefore = Concurrency::TasksStarted();
   session.module.RequestDetection(true);
+  ++session.runs;
   bool reported = false;
-  const bool ok = CollectUntilFinished(session.module, session.progress, session.all, session.last, ++session.runs,
-                                       reported);
+  const bool ok = CollectUntilFinished(session, tasksBefore, reported);
   if (ok && !reported && !quiet) std::cout << "  the catalogue lists no category\n";
   return ok;
 }
@@ -171,9 +190,11 @@ bool RunRepair(Session& session) {
   }
   session.repairBegan = std::chrono::steady_clock::now();
   session.repaired = true;
+  const uint64_t tasksBefore = Concurrency::TasksStarted();
   session.module.RequestRepair(abnormal);
+  ++session.runs;
   bool reported = false;
-  return CollectUntilFinished(session.module, session.progress, session.all, session.last, ++session.runs, reported);
+  return CollectUntilFinished(session, tasksBefore, reported);
 }
 
 // The last detection as the monitoring views read it, with the repair before it.
@@ -252,14 +273,20 @@ int RunDoctor(const std::vector<std::string>& args) {
   }
 
   // The service stores each run after its last report: let it finish before the process ends.
-  if (ok) WaitForStoredRuns(session.runs, kReportTimeout);
+  if (ok) WaitForSaveAttempts(session.runs, kReportTimeout);
   if (json) {
     nlohmann::ordered_json reports = nlohmann::ordered_json::array();
     for (const auto& report : all) reports.push_back(ToJson(report));
     PrintJson({{"reports", reports}});
   }
   if (!ok) {
-    PrintError("doctor", "no report from the plug-in for " + std::to_string(kReportTimeout.count()) + " s");
+    PrintError("doctor", !session.failure.empty() ? session.failure
+                                                  : "no report from the plug-in for " +
+                                                        std::to_string(kReportTimeout.count()) + " s");
+    return failed;
+  }
+  if (const std::string lost = LostRunError(); !lost.empty()) {
+    PrintError("doctor", lost);
     return failed;
   }
   const RunResult result = ResultOf(session, start, began);

@@ -11,6 +11,7 @@
 #include "app/history_page_view.h"
 #include "app/page_driver.h"
 #include "app/plugin_host.h"
+#include "app/stored_runs.h"
 #include "platform/numparse.h"
 
 namespace app {
@@ -88,6 +89,11 @@ int RunHistory(const std::vector<std::string>& args) {
     Settle(page);
     HistoryPageView shown = ReadHistoryPage(page);
     if (!shown.shownDate.empty()) runs.push_back(std::move(shown));
+  }
+  // The page shows a history it could not read as an empty one.
+  if (const std::string unread = UnreadHistoryError(); !unread.empty()) {
+    PrintError(shape.name, unread);
+    return kExitFailure;
   }
 
   if (json) {

@@ -19,6 +19,7 @@
 #include "app/command.h"
 #include "app/plugin_host.h"
 #include "app/signal_watch.h"
+#include "app/stored_runs.h"
 #include "app/ui_server.h"
 
 namespace app {
@@ -117,6 +118,10 @@ int RunUi(const std::vector<std::string>& args) {
   UIMessageLoop::Instance().Run();
   server.Stop();
   host.EndRunningWork();
+  if (const std::string lost = LostRunError(); !lost.empty()) {
+    PrintError(shape.name, lost);
+    return kExitFailure;
+  }
   return kExitOk;
 }
 

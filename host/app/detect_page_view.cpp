@@ -51,12 +51,12 @@ Verdict VerdictOf(const DuiLib::CControlUI* icon) {
 
 DetectLineView ReadLine(const PageDriver& page, DuiLib::CControlUI* line) {
   DetectLineView view;
-  view.title = PageDriver::TextOf(page.Find(line, u"txtTitle"));
+  view.title = page.TextOf(page.Find(line, u"txtTitle"));
   view.look = LookOf(page.Find(line, u"optChoose"));
-  if (view.look != LineLook::Passed) view.detail = PageDriver::TextOf(page.Find(line, u"txtDetail"));
-  if (page.Shown(page.Find(line, u"txtResult"))) view.action = PageDriver::TextOf(page.Find(line, u"txtResult"));
+  if (view.look != LineLook::Passed) view.detail = page.TextOf(page.Find(line, u"txtDetail"));
+  if (page.Shown(page.Find(line, u"txtResult"))) view.action = page.TextOf(page.Find(line, u"txtResult"));
   if (page.Shown(page.Find(line, u"lytSuggest"))) {
-    view.suggestion = PageDriver::TextOf(page.Find(line, u"txtSuggest"));
+    view.suggestion = page.TextOf(page.Find(line, u"txtSuggest"));
     view.look = LineLook::Notice;  // a mild finding: its advice stands where a mark would
   }
   return view;
@@ -77,8 +77,8 @@ DetectPageView ReadDetectPage(const PageDriver& page) {
   if (page.Shown(u"btnSysdiagnoseDetectBack")) view.backButton = page.Text(u"btnSysdiagnoseDetectBack");
   for (DuiLib::CControlUI* root : PageDriver::Children(page.Find(u"lstSysdiagnoseDetectItems"))) {
     DetectItemView item;
-    item.name = PageDriver::TextOf(page.Find(root, u"txtName"));
-    item.description = PageDriver::TextOf(page.Find(root, u"txtDescription"));
+    item.name = page.TextOf(page.Find(root, u"txtName"));
+    item.description = page.TextOf(page.Find(root, u"txtDescription"));
     item.verdict = VerdictOf(page.Find(root, u"ctlBigIcon"));
     for (DuiLib::CControlUI* line : PageDriver::Children(page.Find(root, u"lytItems"))) {
       item.lines.push_back(ReadLine(page, line));

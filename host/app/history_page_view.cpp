@@ -31,8 +31,8 @@ HistoryPageView ReadHistoryPage(const PageDriver& page) {
   view.normal = page.Text(u"txtSysdiagnoseNormalNum");
   view.abnormal = page.Text(u"txtSysdiagnoseAbnormalNum");
   for (DuiLib::CControlUI* line : PageDriver::Children(page.Find(u"lytSysdiagnoseDetail"))) {
-    view.categories.push_back({PageDriver::TextOf(page.Find(line, u"txtName")),
-                               PageDriver::TextOf(page.Find(line, u"txtDescription")),
+    view.categories.push_back({page.TextOf(page.Find(line, u"txtName")),
+                               page.TextOf(page.Find(line, u"txtDescription")),
                                StateOf(page.Find(line, u"ctlStatus"))});
   }
   return view;

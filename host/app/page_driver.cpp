@@ -41,9 +41,17 @@ bool PageDriver::RunUntil(const std::function<bool()>& done, std::chrono::millis
   return true;
 }
 
-std::string PageDriver::TextOf(const DuiLib::CControlUI* control) {
+std::string PageDriver::TextOf(const DuiLib::CControlUI* control) const {
   if (control == nullptr) return {};
-  return platform::Utf16ToUtf8(DuiLib::StripTextMarkup(control->GetText()));
+  // Keyed by the control, checked by the text itself: a control made later at the same address
+  // with another text is read afresh.
+  std::u16string marked = control->GetText();
+  ReadText& read = m_texts[control];
+  if (read.marked != marked) {
+    read.plain = platform::Utf16ToUtf8(DuiLib::StripTextMarkup(marked));
+    read.marked = std::move(marked);
+  }
+  return read.plain;
 }
 
 bool PageDriver::Shown(const DuiLib::CControlUI* control) const {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "DuiLib/UIContainer.h"
@@ -36,9 +37,10 @@ class PageDriver {
   DuiLib::CControlUI* Find(DuiLib::CControlUI* subtree, std::u16string_view name) const {
     return m_driver.Find(subtree, name);
   }
-  // The control's text without markup; empty when there is no such control.
+  // The control's text without markup; empty when there is no such control. A text read before
+  // is not parsed again while it stays the same: the pages are read after every step.
   std::string Text(std::u16string_view name) const { return TextOf(Find(name)); }
-  static std::string TextOf(const DuiLib::CControlUI* control);
+  std::string TextOf(const DuiLib::CControlUI* control) const;
   // Whether the user sees the control: it and every ancestor visible.
   bool Shown(const DuiLib::CControlUI* control) const;
   bool Shown(std::u16string_view name) const { return Shown(Find(name)); }
@@ -53,7 +55,13 @@ class PageDriver {
   bool FollowLink(std::u16string_view name, int index) { return m_driver.FollowLink(Find(name), index); }
 
  private:
+  struct ReadText {
+    std::u16string marked;
+    std::string plain;
+  };
+
   mutable DuiLib::UIDriver m_driver;
+  mutable std::unordered_map<const DuiLib::CControlUI*, ReadText> m_texts;
   int m_idleFrames = 0;
 };
 

@@ -98,12 +98,12 @@ void PluginHost::AddPage(int, const std::u16string& title, DuiLib::CControlUI* r
 namespace app {
 
 void PluginHost::EndRunningWork(std::chrono::milliseconds timeout) {
-  const int64_t stored = CountStoredRuns();
+  const int64_t stored = CountSaveAttempts();
   if (DuiLib::CControlUI* scan = m_driver.Find(kScanCancel); scan && m_driver.IsReachable(scan)) m_driver.Click(scan);
   DuiLib::CControlUI* detect = m_driver.Find(kDetectCancel);
   if (detect == nullptr || !m_driver.IsReachable(detect)) return;
   m_driver.Click(detect);
-  WaitForStoredRuns(stored + 1, timeout, [] { UIMessageLoop::Instance().RunUntilIdle(); });
+  WaitForSaveAttempts(stored + 1, timeout, [] { UIMessageLoop::Instance().RunUntilIdle(); });
 }
 
 }  // namespace app

@@ -9,8 +9,8 @@ ScanPageView ReadScanPage(const PageDriver& page) {
   view.ready = page.Shown(u"lytScanExecute");
   for (DuiLib::CControlUI* root : PageDriver::Children(page.Find(u"lstSysdiagnoseScanItems"))) {
     ScanItemView item;
-    item.name = PageDriver::TextOf(page.Find(root, u"txtName"));
-    item.summary = PageDriver::TextOf(page.Find(root, u"txtDescription"));
+    item.name = page.TextOf(page.Find(root, u"txtName"));
+    item.summary = page.TextOf(page.Find(root, u"txtDescription"));
     item.choose = dynamic_cast<DuiLib::COptionUI*>(page.Find(root, u"optChoose"));
     item.ticked = item.choose != nullptr && item.choose->IsSelected();
     for (DuiLib::CControlUI* line : PageDriver::Children(page.Find(root, u"lytItems"))) {
@@ -18,7 +18,7 @@ ScanPageView ReadScanPage(const PageDriver& page) {
       if (title == nullptr) {
         item.rows.push_back({true, {}, {}});
       } else {
-        item.rows.push_back({false, PageDriver::TextOf(title), PageDriver::TextOf(page.Find(line, u"txtContent"))});
+        item.rows.push_back({false, page.TextOf(title), page.TextOf(page.Find(line, u"txtContent"))});
       }
     }
     view.items.push_back(std::move(item));

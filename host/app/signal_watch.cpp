@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 
+#include <cstdlib>
 #include <ctime>
 
 namespace app {
@@ -16,6 +17,17 @@ sigset_t Watched() {
   return set;
 }
 
+// Ends the process by `signal`, as if it had never been watched.
+[[noreturn]] void EndBy(int signal) {
+  std::signal(signal, SIG_DFL);
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, signal);
+  pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+  std::raise(signal);
+  std::_Exit(128 + signal);  // not reached: the default action of both ends the process
+}
+
 }  // namespace
 
 SignalWatch::SignalWatch(std::function<void()> onSignal) {
@@ -24,11 +36,11 @@ SignalWatch::SignalWatch(std::function<void()> onSignal) {
   waiter_ = std::thread([this, onSignal = std::move(onSignal), watched] {
     const timespec poll{0, 200'000'000};
     while (!stop_) {
-      if (sigtimedwait(&watched, nullptr, &poll) > 0) {
-        signalled_ = true;
-        onSignal();
-        return;
-      }
+      const int signal = sigtimedwait(&watched, nullptr, &poll);
+      if (signal <= 0) continue;
+      if (signal == SIGTERM || signalled_) EndBy(signal);
+      signalled_ = true;
+      onSignal();
     }
   });
 }

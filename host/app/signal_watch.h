@@ -1,8 +1,10 @@
 #pragma once
-// SignalWatch: Ctrl-C (SIGINT), SIGTERM and SIGHUP (its terminal closed) as an event instead of an
-// end. While it lives the signals are held back from every thread made after it, and a thread of
-// its own waits for them and calls `onSignal` (on that thread) for the first one. Make it before
-// any other thread.
+// SignalWatch: the first Ctrl-C (SIGINT) or SIGHUP (its terminal closed) as an event instead of an
+// end. While it lives SIGINT, SIGTERM and SIGHUP are held back from every thread made after it, and
+// a thread of its own waits for them and calls `onSignal` (on that thread) for the first one. A
+// second one, or a SIGTERM, ends the process at once by that signal (the shell's status 130 or
+// 143), whatever it is doing: a command that hangs can always be ended. Make it before any other
+// thread.
 #include <atomic>
 #include <csignal>
 #include <functional>

@@ -1,6 +1,9 @@
 #pragma once
 // UiServer: the host's window in a browser. Serves on 127.0.0.1 only, behind a random token that
-// every request must carry (?token=...; 403 without it):
+// every request must carry (?token=...; 403 without it), to requests that name this server as
+// their Host (127.0.0.1:PORT or localhost:PORT) and, for input, come from its own page (Origin);
+// every answer forbids referrers and carries a policy that lets the page run its own script only.
+// Connections wait at a gate until their request is whole (see ConnectionGate):
 //   GET  /        the page: the window's HTML, kept live from /events
 //   GET  /events  server-sent events, one "data" event with the window's HTML per change
 //   POST /input   the user's input as JSON, acted out by the UI library's driver on the UI thread:
@@ -21,10 +24,6 @@
 #include <thread>
 
 #include "DuiLib/UIManager.h"
-
-namespace httplib {
-class Server;
-}
 
 namespace app {
 
@@ -59,14 +58,19 @@ class UiServer {
     bool stopping = false;
   };
 
+  class GatedServer;
+
   void Route();
+  // Why a request is refused (one line), or empty.
+  std::string Refusal(const std::string& host, const std::string& origin, bool post, const std::string& token) const;
 
   DuiLib::CPaintManagerUI& window_;
   std::string token_;
+  std::string nonce_;  // of the page's script
   int port_ = 0;
   uint64_t timer_ = 0;
   std::shared_ptr<Published> published_ = std::make_shared<Published>();
-  std::unique_ptr<httplib::Server> server_;
+  std::unique_ptr<GatedServer> server_;
   std::thread listener_;
 };
 

@@ -9,7 +9,6 @@
 #include <fstream>
 #include <limits>
 #include <set>
-#include <sstream>
 
 #include "machine/machine.h"
 #include "platform/encoding.h"
@@ -41,6 +40,17 @@ constexpr std::string_view kDeviceReturn = "video.deviceReturn";
 constexpr std::string_view kDisks = "disks";
 constexpr size_t kSmartBytes = 24;  // a hard disk's record; a solid-state one uses the first 22
 
+// What a profile may give, far beyond any notebook, so that a profile cannot make the machine
+// loop, wait or lay out text for ever.
+constexpr size_t kMaxProfileBytes = 1 << 20;
+constexpr size_t kMaxTextBytes = 4096;
+constexpr size_t kMaxEntries = 64;  // of every list, and of host.features
+constexpr int32_t kMaxDiskCount = 64;
+constexpr uint32_t kMaxDelayMs = 600000;
+constexpr uint32_t kMaxDpi = 960;
+// An error line keeps this much of its beginning and of its end.
+constexpr size_t kMaxQuotedBytes = 100;
+
 bool Contains(std::span<const std::string_view> names, std::string_view name) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }
@@ -56,11 +66,26 @@ std::string Element(std::string_view parent, size_t index) {
   return std::string(parent) + "[" + std::to_string(index) + "]";
 }
 
+// An error fit for one line: bytes other than printable ASCII (the file's own, perhaps broken,
+// text) shown as '?', and a long one cut in the middle, so that its reason at the end stays.
+std::string Printable(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text.size() > 2 * kMaxQuotedBytes && i == kMaxQuotedBytes) {
+      out += "...";
+      i = text.size() - kMaxQuotedBytes;
+    }
+    const auto byte = static_cast<unsigned char>(text[i]);
+    out += byte < 0x20 || byte >= 0x7F ? '?' : text[i];
+  }
+  return out;
+}
+
 // The first error wins; reading goes on harmlessly after it so that the code stays straight.
 class Errors {
  public:
-  void Add(std::string message) {
-    if (first_.empty()) first_ = std::move(message);
+  void Add(const std::string& message) {
+    if (first_.empty()) first_ = Printable(message);
   }
   void WrongType(const std::string& path, std::string_view expected) {
     Add("'" + path + "' must be " + std::string(expected));
@@ -74,7 +99,11 @@ class Errors {
 
 void ReadText(const json& value, const std::string& path, Errors& errors, std::string& out) {
   if (!value.is_string()) return errors.WrongType(path, "a string");
-  out = value.get<std::string>();
+  const auto& text = value.get_ref<const std::string&>();
+  if (text.size() > kMaxTextBytes) {
+    return errors.Add("'" + path + "' is longer than " + std::to_string(kMaxTextBytes) + " bytes");
+  }
+  out = text;
 }
 
 void ReadText(const json& value, const std::string& path, Errors& errors, std::u16string& out) {
@@ -90,7 +119,7 @@ void ReadBool(const json& value, const std::string& path, Errors& errors, bool& 
 
 // An integer within [low, high]; floats and out-of-range numbers are refused.
 bool ReadInteger(const json& value, const std::string& path, Errors& errors, int64_t low, uint64_t high,
-                 std::string_view expected, int64_t& out) {
+                 const std::string& expected, int64_t& out) {
   const bool fits = (value.is_number_unsigned() && value.get<uint64_t>() <= high) ||
                     (value.is_number_integer() && !value.is_number_unsigned() && value.get<int64_t>() >= low &&
                      (value.get<int64_t>() < 0 || static_cast<uint64_t>(value.get<int64_t>()) <= high));
@@ -102,20 +131,25 @@ bool ReadInteger(const json& value, const std::string& path, Errors& errors, int
   return true;
 }
 
-template <class Unsigned>
+template <class Unsigned, uint64_t high = std::numeric_limits<Unsigned>::max()>
 void ReadUnsigned(const json& value, const std::string& path, Errors& errors, Unsigned& out) {
-  constexpr uint64_t high = std::numeric_limits<Unsigned>::max();
   const std::string expected = "an integer from 0 to " + std::to_string(high);
   int64_t number = 0;
   if (ReadInteger(value, path, errors, 0, high, expected, number)) out = static_cast<Unsigned>(number);
 }
 
+template <int32_t high = std::numeric_limits<int32_t>::max()>
 void ReadSigned(const json& value, const std::string& path, Errors& errors, int32_t& out) {
+  constexpr int32_t low = std::numeric_limits<int32_t>::min();
   int64_t number = 0;
-  if (ReadInteger(value, path, errors, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(),
-                  "an integer from -2147483648 to 2147483647", number)) {
+  if (ReadInteger(value, path, errors, low, high,
+                  "an integer from " + std::to_string(low) + " to " + std::to_string(high), number)) {
     out = static_cast<int32_t>(number);
   }
+}
+
+void ReadDelay(const json& value, const std::string& path, Errors& errors, uint32_t& out) {
+  ReadUnsigned<uint32_t, kMaxDelayMs>(value, path, errors, out);
 }
 
 // Library codes are unsigned 32-bit; a negative number is taken modulo 2^32 (-5 is 4294967291).
@@ -126,6 +160,13 @@ void ReadCode(const json& value, const std::string& path, Errors& errors, uint32
                   "a 32-bit code from -2147483648 to 4294967295", number)) {
     out = static_cast<uint32_t>(number);
   }
+}
+
+// A list (or an object of names) of at most kMaxEntries.
+bool FewEnough(const json& value, const std::string& path, Errors& errors) {
+  if (value.size() <= kMaxEntries) return true;
+  errors.Add("'" + path + "' holds more than " + std::to_string(kMaxEntries) + " entries");
+  return false;
 }
 
 // One JSON object of the profile. Keys are asked for by name; when the reader goes out of scope
@@ -166,7 +207,8 @@ class ObjectReader {
   void Text(std::string_view key, std::u16string& out) { Get(key, out, ReadTextU16); }
   void Text(std::string_view key, std::string& out) { Get(key, out, ReadTextU8); }
   void Bool(std::string_view key, bool& out) { Get(key, out, ReadBool); }
-  void Signed(std::string_view key, int32_t& out) { Get(key, out, ReadSigned); }
+  void Signed(std::string_view key, int32_t& out) { Get(key, out, ReadSigned<>); }
+  void Delay(std::string_view key, uint32_t& out) { Get(key, out, ReadDelay); }
   void Code(std::string_view key, uint32_t& out) { Get(key, out, ReadCode); }
   template <class Number>
   void Unsigned(std::string_view key, Number& out) {
@@ -181,6 +223,7 @@ class ObjectReader {
     const json* value = Find(key);
     if (!value) return;
     if (!value->is_array()) return errors_.WrongType(PathOf(key), "an array");
+    if (!FewEnough(*value, PathOf(key), errors_)) return;
     for (size_t i = 0; i < value->size(); ++i) each((*value)[i], Element(PathOf(key), i));
   }
   void TextList(std::string_view key, std::vector<std::u16string>& out) {
@@ -203,12 +246,18 @@ class ObjectReader {
 
 void ReadHost(ObjectReader host, HostFacts& out) {
   host.Text("userLanguage", out.userLanguage);
-  host.Unsigned("dpi", out.dpi);
+  host.Get("dpi", out.dpi, ReadUnsigned<uint32_t, kMaxDpi>);
   host.Bool("rightToLeft", out.rightToLeft);
   if (const json* features = host.Find("features")) {
     ObjectReader names(features, host.PathOf("features"), host.errors());
-    if (names.Present()) {
-      for (const auto& item : features->items()) names.Bool(item.key(), out.features[item.key()]);
+    if (names.Present() && FewEnough(*features, host.PathOf("features"), host.errors())) {
+      for (const auto& item : features->items()) {
+        if (item.key().size() > kMaxTextBytes) {
+          return host.errors().Add("'" + names.PathOf(item.key()) + "' is longer than " +
+                                   std::to_string(kMaxTextBytes) + " bytes");
+        }
+        names.Bool(item.key(), out.features[item.key()]);
+      }
     }
   }
   ObjectReader fingerprint = host.Object("fingerprint");
@@ -278,7 +327,9 @@ void ReadHardware(ObjectReader hw, Hardware& out) {
     disk.Unsigned("capacityGB", d.capacityGB);
     disk.Bool("ssd", d.ssd);
   });
-  if (const json* count = hw.Find("diskCount")) ReadSigned(*count, hw.PathOf("diskCount"), hw.errors(), out.diskCount.emplace());
+  if (const json* count = hw.Find("diskCount")) {
+    ReadSigned<kMaxDiskCount>(*count, hw.PathOf("diskCount"), hw.errors(), out.diskCount.emplace());
+  }
   {
     ObjectReader video = hw.Object("video");
     ReadVideoCard(video.Object("independent"), out.video.independent);
@@ -335,7 +386,7 @@ void ReadCheck(const json& value, const std::string& path, Errors& errors, Check
   result.Text("messageKey", out.messageKey);
   result.Bool("passed", out.passed);
   result.Code("level", out.level);
-  result.Unsigned("delayMs", out.delayMs);
+  result.Delay("delayMs", out.delayMs);
   result.Text("throws", out.throws);
 }
 
@@ -345,7 +396,7 @@ void ReadDiskCheck(const json& value, const std::string& path, Errors& errors, D
   if (!value.is_object()) return errors.WrongType(path, "a number or an object");
   ObjectReader disk(&value, path, errors);
   disk.Code("code", out.code);
-  disk.Unsigned("delayMs", out.delayMs);
+  disk.Delay("delayMs", out.delayMs);
   disk.Array("smart", [&](const json& element, const std::string& elementPath) {
     if (out.smart.size() == kSmartBytes) return errors.Add("'" + path + ".smart' holds more than 24 bytes");
     ReadUnsigned(element, elementPath, errors, out.smart.emplace_back());
@@ -376,12 +427,13 @@ void ReadChecks(const json& object, const std::string& path, Errors& errors, Pro
     switch (KindOf(key)) {
       case CheckKey::Check: ReadCheck(item.value(), fullKey, errors, out.checks[key]); break;
       case CheckKey::Flag: ReadBool(item.value(), fullKey, errors, out.flags[key]); break;
-      case CheckKey::DeviceReturn: ReadSigned(item.value(), fullKey, errors, out.videoDeviceReturn); break;
+      case CheckKey::DeviceReturn: ReadSigned<>(item.value(), fullKey, errors, out.videoDeviceReturn); break;
       case CheckKey::Disks:
         if (!item.value().is_array()) {
           errors.WrongType(fullKey, "an array");
           break;
         }
+        if (!FewEnough(item.value(), fullKey, errors)) break;
         for (size_t i = 0; i < item.value().size(); ++i) {
           ReadDiskCheck(item.value()[i], Element(fullKey, i), errors, out.disks.emplace_back());
         }
@@ -418,7 +470,7 @@ void ReadRepair(ObjectReader repair, RepairOutcome& out) {
   repair.Bool("needShutdown", out.needShutdown);
   repair.Bool("succeeded", out.succeeded);
   repair.Text("message", out.message);
-  repair.Unsigned("delayMs", out.delayMs);
+  repair.Delay("delayMs", out.delayMs);
   repair.Array("fixes", [&](const json& element, const std::string& path) {
     std::string& fix = out.fixes.emplace_back();
     ReadText(element, path, repair.errors(), fix);
@@ -472,11 +524,9 @@ Position PositionOf(std::string_view text, size_t offset) {
 std::string ParseReason(const std::string& what) {
   const size_t column = what.find("column ");
   const size_t colon = column == std::string::npos ? std::string::npos : what.find(": ", column);
-  std::string reason = colon == std::string::npos ? what : what.substr(colon + 2);
-  for (char& c : reason) {
-    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x80) c = '?';
-  }
-  return reason;
+  const size_t lead = what.find("] ");
+  if (colon != std::string::npos) return Printable(what.substr(colon + 2));
+  return Printable(lead == std::string::npos ? what : what.substr(lead + 2));
 }
 
 LoadResult Refuse(std::string_view source, const std::string& message) {
@@ -498,6 +548,8 @@ LoadResult ParseProfile(std::string_view text, std::string_view sourceName) {
     const Position at = PositionOf(text, e.byte == 0 ? 0 : e.byte - 1);
     return Refuse(std::string(sourceName) + ":" + std::to_string(at.line) + ":" + std::to_string(at.column),
                   "malformed JSON: " + ParseReason(e.what()));
+  } catch (const json::exception& e) {  // a number beyond any type ("1e400")
+    return Refuse(sourceName, "malformed JSON: " + ParseReason(e.what()));
   }
   if (!document.is_object()) return Refuse(sourceName, "a machine profile must be a JSON object");
 
@@ -521,10 +573,14 @@ LoadResult ReadProfileFile(const std::string& path) {
   if (std::filesystem::is_directory(path, ignored)) return Refuse(path, "is a directory, not a machine profile");
   std::ifstream file(path, std::ios::binary);
   if (!file) return Refuse(path, std::string("cannot open the machine profile (") + std::strerror(errno) + ")");
-  std::ostringstream text;
-  text << file.rdbuf();
+  std::string text(kMaxProfileBytes + 1, '\0');
+  file.read(text.data(), static_cast<std::streamsize>(text.size()));
   if (file.bad()) return Refuse(path, "cannot read the machine profile");
-  return ParseProfile(text.str(), path);
+  if (static_cast<size_t>(file.gcount()) > kMaxProfileBytes) {
+    return Refuse(path, "a machine profile is at most " + std::to_string(kMaxProfileBytes >> 20) + " MiB");
+  }
+  text.resize(static_cast<size_t>(file.gcount()));
+  return ParseProfile(text, path);
 }
 
 }  // namespace host::machine

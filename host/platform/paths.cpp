@@ -1,11 +1,13 @@
 #include "platform/paths.h"
 
+#include <pwd.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "platform/data_files.h"
 
@@ -27,18 +29,38 @@ std::string AppDirectory() {
   return std::filesystem::is_directory(installed, ec) ? installed.string() : exeDir.string();
 }
 
+std::string HomeDirectory() {
+  if (const char* home = std::getenv("HOME"); home && *home == '/') return home;
+  // Not a shared, predictable place such as /tmp: the user's own entry.
+  long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr ||
+      found->pw_dir == nullptr || found->pw_dir[0] != '/') {
+    return {};
+  }
+  return found->pw_dir;
+}
+
 std::string DataDirectory() {
   std::filesystem::path dir;
   if (const char* d = std::getenv("SYSDIAGNOSE_DATA_DIR"); d && *d) {
     dir = d;
-  } else if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
+  } else if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {
     dir = std::filesystem::path(xdg) / "sysdiagnose";
+  } else if (const std::string home = HomeDirectory(); !home.empty()) {
+    dir = std::filesystem::path(home) / ".local/share/sysdiagnose";
   } else {
-    const char* home = std::getenv("HOME");
-    dir = std::filesystem::path(home && *home ? home : "/tmp") / ".local/share/sysdiagnose";
+    return {};
   }
   CreatePrivateDirectory(dir.string());  // a directory that cannot be made shows when it is used
   return dir.string();
+}
+
+std::string DataFilePath(std::string_view name) {
+  const std::string dir = DataDirectory();
+  return dir.empty() ? std::string() : dir + "/" + std::string(name);
 }
 
 std::string NativePath(std::string_view windowsPath) {

@@ -13,9 +13,16 @@ std::string ExecutablePath();
 // running executable (the build tree, where the resources are copied beside it).
 std::string AppDirectory();
 
-// $SYSDIAGNOSE_DATA_DIR when set, else $XDG_DATA_HOME/sysdiagnose (~/.local/share/sysdiagnose).
-// Created on demand (private, see data_files.h); read afresh on every call so that tests can move it.
+// The user's home: $HOME when it is an absolute path, else the password database's entry of the
+// effective user; empty when neither names one.
+std::string HomeDirectory();
+
+// $SYSDIAGNOSE_DATA_DIR when set, else $XDG_DATA_HOME/sysdiagnose (when absolute), else
+// ~/.local/share/sysdiagnose; empty when there is no home to put it in. Created on demand
+// (private, see data_files.h); read afresh on every call so that tests can move it.
 std::string DataDirectory();
+// The data file `name` in the data directory; empty when there is none.
+std::string DataFilePath(std::string_view name);
 
 // A path the plug-in names Windows-style ("config\\SysdiagnoseList.xml") as a path on this system.
 std::string NativePath(std::string_view windowsPath);

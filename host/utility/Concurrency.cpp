@@ -21,6 +21,14 @@ class TaskPool {
     std::lock_guard lock(lock_);
     return threads_;
   }
+  uint64_t Started() {
+    std::lock_guard lock(lock_);
+    return started_;
+  }
+  size_t Unfinished() {
+    std::lock_guard lock(lock_);
+    return unfinished_;
+  }
 
   std::future<void> Run(std::function<void()> task) {
     Job job{std::move(task), {}};
@@ -31,6 +39,8 @@ class TaskPool {
       ++threads_;
     }
     queue_.push_back(std::move(job));
+    ++started_;
+    ++unfinished_;
     ready_.notify_one();
     return done;
   }
@@ -70,6 +80,7 @@ class TaskPool {
       job.task = nullptr;  // its captures may post tasks of their own: release them unlocked
       lock.lock();
       ++idle_;
+      --unfinished_;
       // Only now: whoever waits for this task finds this thread idle for its next one.
       job.done.set_value();
     }
@@ -80,6 +91,8 @@ class TaskPool {
   std::deque<Job> queue_;
   size_t idle_ = 0;
   size_t threads_ = 0;
+  uint64_t started_ = 0;
+  size_t unfinished_ = 0;
 };
 
 TaskPool& Pool() {
@@ -93,6 +106,10 @@ TaskPool& Pool() {
 std::future<void> RunTask(std::function<void()> task) { return Pool().Run(std::move(task)); }
 
 size_t PoolThreadCount() { return Pool().ThreadCount(); }
+
+uint64_t TasksStarted() { return Pool().Started(); }
+
+size_t TasksUnfinished() { return Pool().Unfinished(); }
 
 PeriodicTicker::PeriodicTicker(std::chrono::milliseconds period, bool repeating, std::function<void()> tick)
     : period_(std::max(period, std::chrono::milliseconds(1))), repeating_(repeating), tick_(std::move(tick)) {}

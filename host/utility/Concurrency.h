@@ -21,6 +21,10 @@ namespace Concurrency {
 std::future<void> RunTask(std::function<void()> task);
 // Threads the task pool holds now, idle or busy.
 size_t PoolThreadCount();
+// Tasks given to RunTask so far, and those of them not yet ended (queued or running): how a
+// caller sees that the work it asked for is gone, however it ended.
+uint64_t TasksStarted();
+size_t TasksUnfinished();
 
 // Where a block sends its messages.
 template <class T>

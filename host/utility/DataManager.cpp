@@ -108,6 +108,28 @@ struct Statement {
   ~Statement() { sqlite3_finalize(handle); }
 };
 
+// Why a database cannot be used and must be kept aside: its file is none, or its pages are
+// damaged. Empty for any other result.
+std::string_view DamageOf(int rc) {
+  switch (rc & 0xff) {
+    case SQLITE_NOTADB: return "notadb";
+    case SQLITE_CORRUPT: return "corrupt";
+    default: return {};
+  }
+}
+
+// Walks every page once (a history of years reads in milliseconds): SQLITE_CORRUPT when one is
+// damaged, so that damage shows when the file is opened, not as rows that silently go missing.
+int QuickCheck(sqlite3* db) {
+  Statement statement;
+  int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &statement.handle, nullptr);
+  if (rc != SQLITE_OK) return rc;
+  rc = sqlite3_step(statement.handle);
+  if (rc != SQLITE_ROW) return rc;
+  const auto* verdict = reinterpret_cast<const char*>(sqlite3_column_text(statement.handle, 0));
+  return verdict != nullptr && std::string_view(verdict) == "ok" ? SQLITE_OK : SQLITE_CORRUPT;
+}
+
 }  // namespace
 
 DataManager& DataManager::Instance() {
@@ -128,112 +150,116 @@ int DataManager::OpenAndPrepareLocked(const std::string& path) {
   // SQLite makes the database as the umask says and its -wal and -shm like the database: make
   // the database private first, and whatever an older run left beside it.
   if (const int fd = platform::OpenPrivateFile(path, O_RDWR); fd >= 0) ::close(fd);
-  for (const char* suffix : {"-wal", "-shm"}) platform::MakePrivate(path + suffix);
-  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+  for (const char* suffix : platform::kHistoryCompanions) platform::MakePrivate(path + suffix);
+  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW;
   int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
   if (rc == SQLITE_OK) {
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
-    rc = sqlite3_exec(db_, SchemaSql().c_str(), nullptr, nullptr, nullptr);
+    rc = QuickCheck(db_);
   }
+  if (rc == SQLITE_OK) rc = sqlite3_exec(db_, SchemaSql().c_str(), nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) return rc;
   path_ = path;
   return SQLITE_OK;
 }
 
-bool DataManager::EnsureOpenLocked() {
-  const std::string path = platform::DataDirectory() + "/" + platform::kHistoryFile;
-  if (db_ && path == path_) return true;
+std::string DataManager::KeepAsideLocked(const std::string& path, std::string_view why) {
+  // Kept for whoever wants to look at it. Its WAL goes along (it belongs to that file); the
+  // shared-memory index is rebuilt on open.
+  CloseLocked();
+  std::error_code ec;
+  const std::string aside = hostfiles::MoveAside(path, why, ec);
+  if (ec) return {};
+  std::error_code ignored;
+  if (std::filesystem::is_regular_file(std::filesystem::symlink_status(path + "-wal", ignored))) {
+    std::filesystem::rename(path + "-wal", aside + "-wal", ignored);
+    platform::MakePrivate(aside + "-wal");
+  }
+  std::filesystem::remove(path + "-shm", ignored);
+  return aside;
+}
+
+std::string DataManager::EnsureOpenLocked() {
+  const std::string path = platform::DataFilePath(platform::kHistoryFile);
+  if (path.empty()) return "there is no data directory: the user has no home directory";
+  if (db_ && path == path_) return {};
 
   int rc = OpenAndPrepareLocked(path);
-  if ((rc & 0xff) == SQLITE_NOTADB) {
-    // Keep the foreign file for whoever wants to look at it, and start a new history. Its WAL
-    // goes along (it belongs to that file); the shared-memory index is rebuilt on open.
-    CloseLocked();
-    std::error_code ec;
-    const std::string aside = hostfiles::MoveAside(path, "notadb", ec);
-    if (ec) {
-      LogError(path + " is not a database and could not be moved aside (" + ec.message() +
-                   "); the history is not available",
-               "DataManager::EnsureOpenLocked", __LINE__, __PRETTY_FUNCTION__);
-      return false;
-    }
-    std::error_code ignored;
-    if (std::filesystem::exists(path + "-wal", ignored)) {
-      std::filesystem::rename(path + "-wal", aside + "-wal", ignored);
-      platform::MakePrivate(aside + "-wal");
-    }
-    std::filesystem::remove(path + "-shm", ignored);
-    LogError(path + " is not a database; kept it as " + aside + " and started a new database",
-             "DataManager::EnsureOpenLocked", __LINE__, __PRETTY_FUNCTION__);
+  if (const std::string_view why = DamageOf(rc); !why.empty()) {
+    const std::string what = why == "notadb" ? " is not a database" : " is damaged";
+    const std::string aside = KeepAsideLocked(path, why);
+    if (aside.empty()) return path + what + " and could not be moved aside";
+    LogError(path + what + "; kept it as " + aside + " and started a new database", "DataManager::EnsureOpenLocked",
+             __LINE__, __PRETTY_FUNCTION__);
     rc = OpenAndPrepareLocked(path);
   }
   if (rc != SQLITE_OK) {
     const std::string detail = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
-    LogError("cannot open " + path + ": " + detail, "DataManager::EnsureOpenLocked", __LINE__,
-             __PRETTY_FUNCTION__);
     CloseLocked();
-    return false;
+    return "cannot open " + path + ": " + detail;
   }
-  return true;
+  return {};
+}
+
+DataManager::Failures DataManager::FailuresSoFar() {
+  std::lock_guard guard(lock_);
+  return failures_;
+}
+
+bool DataManager::FailLocked(bool store, const std::string& reason, const char* function, int line,
+                             const char* signature) {
+  ++(store ? failures_.stores : failures_.reads);
+  (store ? failures_.lastStore : failures_.lastRead) = reason;
+  LogError(reason, function, line, signature);
+  // Damage found while at work is looked at again, and the file kept aside, on the next use.
+  if (db_ != nullptr && !DamageOf(sqlite3_errcode(db_)).empty()) CloseLocked();
+  return false;
 }
 
 bool DataManager::Put(const std::string& table, const Row& row) {
-  if (!IsIdentifier(table)) {
-    LogError("\"" + table + "\" is not a table name", "DataManager::Put", __LINE__, __PRETTY_FUNCTION__);
-    return false;
-  }
-  if (row.empty()) {
-    LogError("an empty row cannot be stored in " + table, "DataManager::Put", __LINE__, __PRETTY_FUNCTION__);
-    return false;
-  }
+  std::lock_guard guard(lock_);
+  const auto fail = [this](const std::string& reason, int line) {
+    return FailLocked(true, reason, "DataManager::Put", line, __PRETTY_FUNCTION__);
+  };
+  if (!IsIdentifier(table)) return fail("\"" + table + "\" is not a table name", __LINE__);
+  if (row.empty()) return fail("an empty row cannot be stored in " + table, __LINE__);
   std::string sql = "INSERT INTO " + table + " VALUES (";
   for (size_t i = 0; i < row.size(); ++i) sql += i ? ",?" : "?";
   sql += ")";
 
-  std::lock_guard guard(lock_);
-  if (!EnsureOpenLocked()) return false;
+  if (const std::string problem = EnsureOpenLocked(); !problem.empty()) return fail(problem, __LINE__);
   Statement statement;
   if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement.handle, nullptr) != SQLITE_OK) {
-    LogError("cannot store a row in " + table + ": " + sqlite3_errmsg(db_), "DataManager::Put", __LINE__,
-             __PRETTY_FUNCTION__);
-    return false;
+    return fail("cannot store a row in " + table + ": " + sqlite3_errmsg(db_), __LINE__);
   }
   for (size_t i = 0; i < row.size(); ++i) {
     if (!BindValue(statement.handle, static_cast<int>(i) + 1, row[i])) {
-      LogError("value " + std::to_string(i + 1) + " of a row for " + table +
-                   " is neither a 64-bit integer nor a text (" + row[i].type().name() + ")",
-               "DataManager::Put", __LINE__, __PRETTY_FUNCTION__);
-      return false;
+      return fail("value " + std::to_string(i + 1) + " of a row for " + table +
+                      " is neither a 64-bit integer nor a text (" + row[i].type().name() + ")",
+                  __LINE__);
     }
   }
   if (sqlite3_step(statement.handle) != SQLITE_DONE) {
-    LogError("cannot store a row in " + table + ": " + sqlite3_errmsg(db_), "DataManager::Put", __LINE__,
-             __PRETTY_FUNCTION__);
-    return false;
+    return fail("cannot store a row in " + table + ": " + sqlite3_errmsg(db_), __LINE__);
   }
   return true;
 }
 
 bool DataManager::Get(const std::string& query, emReturnOrder order, std::vector<Row>& rows) {
-  if (order != RETURN_ORDER_COLUMNS) {
-    LogError("unknown return order " + std::to_string(static_cast<int32_t>(order)), "DataManager::Get",
-             __LINE__, __PRETTY_FUNCTION__);
-    return false;
-  }
   std::lock_guard guard(lock_);
-  if (!EnsureOpenLocked()) return false;
+  const auto fail = [this](const std::string& reason, int line) {
+    return FailLocked(false, reason, "DataManager::Get", line, __PRETTY_FUNCTION__);
+  };
+  if (order != RETURN_ORDER_COLUMNS) return fail("unknown return order " + std::to_string(int32_t{order}), __LINE__);
+  if (const std::string problem = EnsureOpenLocked(); !problem.empty()) return fail(problem, __LINE__);
   Statement statement;
   const char* tail = nullptr;
   if (sqlite3_prepare_v2(db_, query.c_str(), static_cast<int>(query.size()), &statement.handle, &tail) !=
       SQLITE_OK) {
-    LogError("query \"" + query + "\" failed: " + sqlite3_errmsg(db_), "DataManager::Get", __LINE__,
-             __PRETTY_FUNCTION__);
-    return false;
+    return fail("query \"" + query + "\" failed: " + sqlite3_errmsg(db_), __LINE__);
   }
   if (!statement.handle || std::string_view(tail).find_first_not_of(" \t\r\n;") != std::string_view::npos) {
-    LogError("query \"" + query + "\" must be exactly one statement", "DataManager::Get", __LINE__,
-             __PRETTY_FUNCTION__);
-    return false;
+    return fail("query \"" + query + "\" must be exactly one statement", __LINE__);
   }
   const int columns = sqlite3_column_count(statement.handle);
   int rc;
@@ -243,10 +269,6 @@ bool DataManager::Get(const std::string& query, emReturnOrder order, std::vector
     for (int c = 0; c < columns; ++c) row.push_back(ColumnValue(statement.handle, c));
     rows.push_back(std::move(row));
   }
-  if (rc != SQLITE_DONE) {
-    LogError("query \"" + query + "\" failed: " + sqlite3_errmsg(db_), "DataManager::Get", __LINE__,
-             __PRETTY_FUNCTION__);
-    return false;
-  }
+  if (rc != SQLITE_DONE) return fail("query \"" + query + "\" failed: " + sqlite3_errmsg(db_), __LINE__);
   return true;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct sqlite3;
@@ -37,6 +38,15 @@ class DataManager {
   // SQL error; the rows read before the error stay in `rows`.
   bool Get(const std::string& query, emReturnOrder order, std::vector<Row>& rows);
 
+  // What failed in this process so far: stores (Put) and reads (Get), and the last reason of each.
+  struct Failures {
+    uint64_t stores = 0;
+    uint64_t reads = 0;
+    std::string lastStore;
+    std::string lastRead;
+  };
+  Failures FailuresSoFar();
+
   DataManager(const DataManager&) = delete;
   DataManager& operator=(const DataManager&) = delete;
 
@@ -44,13 +54,21 @@ class DataManager {
   DataManager() = default;
   ~DataManager();
 
-  // Opens the database of the current data directory unless it is already open.
-  bool EnsureOpenLocked();
-  // Opens `path` and makes sure the table and its index exist; returns the SQLite result code.
+  // Opens the database of the current data directory unless it is already open; a file that is
+  // no database, or a damaged one, is kept aside and a new database started. Empty text on
+  // success, else why it cannot be opened.
+  std::string EnsureOpenLocked();
+  // Opens `path`, checks that its pages are sound and makes sure the table and its index exist;
+  // returns the SQLite result code.
   int OpenAndPrepareLocked(const std::string& path);
+  // Renames a database that cannot be used (and its log) to a name that says `why`.
+  std::string KeepAsideLocked(const std::string& path, std::string_view why);
   void CloseLocked();
+  // Notes a failed store or read with its reason; false, for the caller to return.
+  bool FailLocked(bool store, const std::string& reason, const char* function, int line, const char* signature);
 
   std::mutex lock_;
   sqlite3* db_ = nullptr;
   std::string path_;
+  Failures failures_;
 };

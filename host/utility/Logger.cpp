@@ -20,6 +20,22 @@
 namespace {
 
 constexpr const char* kPattern = "%D{%Y-%m-%d %H:%M:%S.%q} %-5p [%t] %b:%L %m%n";
+constexpr long kMaxLogBytes = 1 << 20;  // then it rolls over to sysdiagnose.log.1
+
+// log4cplus' rolling file, made private before log4cplus opens it, the new one after each roll
+// included, and never opened through a link: log4cplus would make it as the umask says.
+class PrivateRollingFile : public log4cplus::RollingFileAppender {
+ public:
+  explicit PrivateRollingFile(const std::string& file) : RollingFileAppender(file, kMaxLogBytes, 1, true) {}
+
+ protected:
+  void open(std::ios_base::openmode mode) override {
+    const int fd = platform::OpenPrivateFile(filename, O_WRONLY | O_APPEND);
+    if (fd < 0) return;  // no stream: log4cplus says so once, nothing is written
+    ::close(fd);
+    RollingFileAppender::open(mode);
+  }
+};
 
 // Whether warnings go to stderr too, and the appender that writes them there once the logger is
 // configured; EchoToStderr may come before or after that.
@@ -50,11 +66,13 @@ void Configure() {
   echo.Apply();
 
   // Made private before log4cplus opens it for appending, which would make it as the umask says.
-  const std::string file = platform::DataDirectory() + "/" + platform::kLogFile;
-  if (const int fd = platform::OpenPrivateFile(file, O_WRONLY | O_APPEND); fd >= 0) ::close(fd);
-  log4cplus::SharedAppenderPtr fileAppender(new log4cplus::FileAppender(file, std::ios::app));
-  fileAppender->setLayout(std::make_unique<log4cplus::PatternLayout>(kPattern));
-  logger.addAppender(fileAppender);
+  const std::string file = platform::DataFilePath(platform::kLogFile);
+  if (const int fd = platform::OpenPrivateFile(file, O_WRONLY | O_APPEND); fd >= 0) {
+    ::close(fd);
+    log4cplus::SharedAppenderPtr fileAppender(new PrivateRollingFile(file));
+    fileAppender->setLayout(std::make_unique<log4cplus::PatternLayout>(kPattern));
+    logger.addAppender(fileAppender);
+  }
 
   log4cplus::SharedAppenderPtr console(new log4cplus::ConsoleAppender(true /* stderr */));
   console->setLayout(std::make_unique<log4cplus::PatternLayout>("%p %b:%L %m%n"));

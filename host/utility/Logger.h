@@ -1,5 +1,6 @@
 #pragma once
-// The host's logger: log4cplus, a file in the data directory; warnings and worse also on stderr
+// The host's logger: log4cplus, a file in the data directory (at most 1 MiB, the lines before in
+// sysdiagnose.log.1); warnings and worse also on stderr
 // when asked for (the command line's --verbose).
 #include <log4cplus/logger.h>
 #include <log4cplus/loglevel.h>

@@ -53,7 +53,12 @@ std::string ShapeProblem(const json& doc) {
 // The registry file of the current data directory, locked for as long as this object lives.
 class RegistryFile {
  public:
-  RegistryFile() : guard_(processLock), path_(platform::DataDirectory() + "/" + platform::kRegistryFile) {
+  RegistryFile() : guard_(processLock), path_(platform::DataFilePath(platform::kRegistryFile)) {
+    if (path_.empty()) {
+      LogError("there is no data directory: the user has no home directory", "DE::RegistryFile::RegistryFile",
+               __LINE__, __PRETTY_FUNCTION__);
+      return;
+    }
     const std::string lockPath = path_ + ".lock";
     fd_ = platform::OpenPrivateFile(lockPath, O_RDWR);
     if (fd_ < 0) {

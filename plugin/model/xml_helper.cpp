@@ -12,6 +12,7 @@
 #include "platform/encoding.h"
 #include "platform/numparse.h"
 #include "platform/paths.h"
+#include "platform/xml_depth.h"
 #include "utility/DE.h"
 #include "utility/Logger.h"
 
@@ -74,6 +75,12 @@ void XmlHelper::GetDetectItems(std::vector<tagDetectItem>& items) {
   const std::string file = platform::NativePath(path);
   try {
     rapidxml::file<char> buffer(file.c_str());
+    if (platform::XmlNestingDepth(buffer.data()) > platform::kMaxXmlDepth) {
+      hostlog::Error("catalogue " + file + " nests elements deeper than " + std::to_string(platform::kMaxXmlDepth) +
+                         " levels",
+                     kQualifiedName, kSourceTag, __LINE__, __PRETTY_FUNCTION__);
+      return;
+    }
     rapidxml::xml_document<char> document;
     try {
       document.parse<0>(buffer.data());

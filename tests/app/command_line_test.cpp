@@ -2,9 +2,17 @@
 // --verbose, a data directory checked before anything runs, private data files, --json documents),
 // the doctor's and diagnosis's results, and `machine` and `scan` on sample, recorded and running machines.
 #include <gmock/gmock.h>
+#include <sqlite3.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -124,6 +132,21 @@ TEST(CommandLine, UsageProfileAndDataDirectoryErrorsAreOneLineAndExitTwoBeforeAn
   std::ofstream(misspelt) << R"({"hardware": {"cpu": {"nmae": "x"}}})";
   std::ofstream(notJson) << "{\n  \"host\": nope\n}\n";
   std::ofstream(brokenLayout) << "<Window><VerticalLayout></Window>";
+  // data directories another user could plant links in, and a planted link
+  const fs::path others = data.path() / "others", shared = data.path() / "shared", planted = data.path() / "planted";
+  fs::create_directories(others);
+  ASSERT_EQ(chown(others.c_str(), 65534, 65534), 0);
+  fs::create_directories(shared);
+  fs::permissions(shared, fs::perms(0777));
+  fs::create_directories(planted);
+  fs::permissions(planted, fs::perms::owner_all);
+  fs::create_symlink(file, planted / "history.db-shm");
+  const std::string overflow = (data.path() / "overflow.json").string(), deep = (data.path() / "deep.xml").string();
+  std::ofstream(overflow) << R"({"hardware": {"cpu": {"cores": 1e400}}})";
+  std::ofstream deepLayout(deep);
+  for (int i = 0; i < 20000; ++i) deepLayout << "<VerticalLayout>";
+  for (int i = 0; i < 20000; ++i) deepLayout << "</VerticalLayout>";
+  deepLayout.close();
   const struct {
     std::vector<std::string> args;
     std::string says;
@@ -141,6 +164,9 @@ TEST(CommandLine, UsageProfileAndDataDirectoryErrorsAreOneLineAndExitTwoBeforeAn
       {{"machine", "/nonexistent/machine.json"}, "/nonexistent/machine.json: cannot open"},
       {{"layout", "/nonexistent/layout.xml"}, "cannot read /nonexistent/layout.xml"},
       {{"layout", brokenLayout, "--json"}, "malformed XML"},
+      {{"layout", deep}, "nests elements deeper than 128 levels"},
+      {{"scan", "--machine", overflow}, overflow + ": malformed JSON: number overflow parsing '1e400'"},
+      {{"machine", overflow}, overflow + ": malformed JSON: number overflow"},
       {{"layout"}, "a layout FILE is needed"},
       {{"layout", brokenLayout, "--json", "--html"}, "--html or --json, not both"},
       {{"history", "--data-dir", "/proc/self"},
@@ -153,6 +179,11 @@ TEST(CommandLine, UsageProfileAndDataDirectoryErrorsAreOneLineAndExitTwoBeforeAn
       {{"doctor", "--textfile", file}, "--textfile needs a file name ending in .prom, not '" + file + "'"},
       {{"doctor", "--textfile", file + "/health.prom"}, file + " is not a directory"},
       {{"scan", "--data-dir", file + "/data"}, "data directory " + file + "/data: cannot be created"},
+      {{"history", "--data-dir", others.string()},
+       "data directory " + others.string() + ": belongs to another user (uid 65534)"},
+      {{"doctor", "--data-dir", shared.string()},
+       "data directory " + shared.string() + ": can be written by other users (mode 0777)"},
+      {{"history", "--data-dir", planted.string()}, "history.db-shm in it is not a regular file"},
   };
   for (const auto& c : cases) {
     const auto run = testenv::RunHostProgram(c.args);
@@ -225,6 +256,128 @@ TEST(CommandLine, DiagnoseShowsTheDetectPageAsItAppearsAndKeepsItsDataPrivateWha
                                "registry.json.corrupt-"}) {
     EXPECT_TRUE(std::any_of(names.begin(), names.end(), [&](const std::string& n) { return n.starts_with(expected); }))
         << expected;
+  }
+}
+
+// A small file system of its own, filled up (root only; skipped with the reason otherwise).
+class FullDisk {
+ public:
+  explicit FullDisk(const fs::path& where) : path_(where) {
+    fs::create_directories(path_);
+    if (geteuid() != 0) {
+      why_ = "mounting a file system needs root";
+    } else if (mount("tmpfs", path_.c_str(), "tmpfs", 0, "size=64k,mode=0700") != 0) {
+      why_ = std::string("cannot mount a tmpfs here: ") + std::strerror(errno);
+    }
+  }
+  ~FullDisk() {
+    if (why_.empty()) umount2(path_.c_str(), MNT_DETACH);
+  }
+  const std::string& Unavailable() const { return why_; }
+  // Takes every free page, so that any write that needs one more fails with ENOSPC.
+  void Fill() {
+    std::ofstream filler(path_ / "filler", std::ios::binary);
+    filler << std::string(1 << 20, '\0');
+  }
+
+ private:
+  fs::path path_;
+  std::string why_;
+};
+
+TEST(CommandLine, ARunThatCannotBeStoredOnAFullDiskEndsWithOneLineAndLeavesNoTornTelemetryLine) {
+  testenv::ScopedDataDir scratch;
+  FullDisk disk(scratch.path() / "full");
+  if (!disk.Unavailable().empty()) GTEST_SKIP() << disk.Unavailable();
+  // Whole lines up to 10 bytes before the end of the telemetry file's first page: the next
+  // line finds room for 10 bytes only.
+  const std::string line = R"({"time":1,"id":"620000000","value":"filler of the page"})" "\n", last = R"({"id":"1"})" "\n";
+  std::string lines;
+  while (lines.size() + line.size() + last.size() <= 4086) lines += line;
+  lines += std::string(4086 - lines.size() - last.size(), ' ') + last;
+  std::ofstream(scratch.path() / "full" / "telemetry.jsonl", std::ios::binary) << lines;
+  disk.Fill();
+
+  const auto run = testenv::RunHostProgram(
+      {"diagnose", "cpu", "--data-dir", (scratch.path() / "full").string(), "--machine", Machine("faulty-notebook.json")});
+
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_EQ(Lines(run.err), 1u) << run.err;
+  EXPECT_THAT(run.err, MatchesRegex("sysdiagnose-host diagnose: could not store the run: .*full\n"));
+  std::ifstream telemetry(scratch.path() / "full" / "telemetry.jsonl", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(telemetry), {}), lines);
+}
+
+// A damaged history is kept aside and the history starts again; one that cannot be read (a
+// table of another program) is said so, not shown as empty.
+TEST(CommandLine, ADamagedHistoryIsKeptAsideAndAnUnreadableOneIsReported) {
+  testenv::ScopedDataDir data;
+  const fs::path file = data.path() / "history.db";
+  const auto write = [&file](const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+  };
+  const std::vector<std::string> diagnose = {"diagnose", "cpu", "--machine", Machine("faulty-notebook.json")};
+  ASSERT_EQ(testenv::RunHostProgram(diagnose).status, 0);
+  ASSERT_FALSE(fs::exists(data.path() / "history.db-wal"));  // all of it in the file, its table on page 2
+  std::fstream(file, std::ios::binary | std::ios::in | std::ios::out).seekp(4096) << std::string(4096, '\xFF');
+
+  const auto again = testenv::RunHostProgram(diagnose);
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(JsonOf({"history", "--json"})["runs"].size(), 1u);
+  EXPECT_TRUE(std::any_of(fs::directory_iterator(data.path()), fs::directory_iterator(), [](const fs::directory_entry& e) {
+    return e.path().filename().string().starts_with("history.db.corrupt-");
+  }));
+
+  fs::remove(file);
+  write("CREATE TABLE TABLE_HARDWARE_DIAGNOSE(x TEXT);");
+  const auto history = testenv::RunHostProgram({"history"});
+  EXPECT_EQ(history.status, 1);
+  EXPECT_EQ(history.out, "");
+  EXPECT_EQ(Lines(history.err), 1u) << history.err;
+  EXPECT_THAT(history.err,
+              MatchesRegex("sysdiagnose-host history: could not read the history: .*no such column: SecondTime\n"));
+}
+
+// A check that throws ends its run, for the detect page and the health check alike; a check that
+// takes ten minutes is no reason to wait: SIGTERM, or Ctrl-C pressed twice, ends the command by
+// that signal.
+TEST(CommandLine, ARunThatCannotFinishEndsAtOnceAndSoDoesACommandOnSigtermOrASecondCtrlC) {
+  testenv::ScopedDataDir data;
+  const std::string throwing = (data.path() / "throwing.json").string(), slow = (data.path() / "slow.json").string();
+  std::ofstream(throwing) << R"({"checks": {"memory": {"random": {"throws": "the memory tester crashed"}}}})";
+  std::ofstream(slow) << R"({"checks": {"memory": {"stuckAddr": {"delayMs": 600000}}}})";
+  const struct {
+    std::vector<std::string> args;
+    std::string says;
+  } ended[] = {
+      {{"diagnose", "memory", "--machine", throwing}, "the run ended before its result"},
+      {{"doctor", "--machine", throwing}, "the plug-in's health check ended without a report for Memory"},
+  };
+  for (const auto& c : ended) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto run = testenv::RunHostProgram(c.args);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30)) << c.args[0];
+    EXPECT_EQ(run.status, 1) << c.args[0];
+    EXPECT_EQ(Lines(run.err), 1u) << run.err;
+    EXPECT_THAT(run.err, HasSubstr(c.says));
+  }
+
+  for (const std::vector<int>& signals : {std::vector<int>{SIGTERM}, std::vector<int>{SIGINT, SIGINT}}) {
+    testenv::HostProcess host({"diagnose", "memory", "--machine", slow});
+    for (int i = 0; i < 500 && host.Out().find("Memory\n") == std::string::npos; ++i) {
+      host.Wait(std::chrono::milliseconds(20));
+    }
+    ASSERT_THAT(host.Out(), HasSubstr("Memory\n")) << "the memory check never began";
+    for (int signal : signals) {
+      host.Signal(signal);
+      host.Wait(std::chrono::milliseconds(300));
+    }
+    const std::optional<int> status = host.Wait(std::chrono::seconds(10));
+    ASSERT_TRUE(status.has_value()) << "still running after signal " << signals.back();
+    EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == signals.back()) << *status;
   }
 }
 

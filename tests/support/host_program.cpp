@@ -3,10 +3,14 @@
 #include "support/recorded_tree.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
+#include <thread>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -50,5 +54,54 @@ HostRun RunHostProgram(const std::vector<std::string>& args) { return RunHost(""
 HostRun RunHostProgramWithoutModuleLoading(const std::vector<std::string>& args) {
   return RunHost(MayLoadModulesHere() ? "setpriv --bounding-set=-sys_module --inh-caps=-sys_module " : "", args);
 }
+
+HostProcess::HostProcess(const std::vector<std::string>& args) {
+  static std::atomic<int> started{0};
+  const char* appDir = std::getenv("SYSDIAGNOSE_APP_DIR");
+  const std::string program = std::string(appDir ? appDir : ".") + "/sysdiagnose-host";
+  const std::string stem = testing::TempDir() + "bg-" + std::to_string(getpid()) + "-" + std::to_string(started++);
+  out_ = stem + ".out";
+  err_ = stem + ".err";
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&files, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  EXPECT_EQ(posix_spawn(&pid_, program.c_str(), &files, nullptr, argv.data(), environ), 0) << program;
+  posix_spawn_file_actions_destroy(&files);
+}
+
+HostProcess::~HostProcess() {
+  if (pid_ > 0 && !status_) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  std::remove(out_.c_str());
+  std::remove(err_.c_str());
+}
+
+void HostProcess::Signal(int signal) const {
+  if (pid_ > 0 && !status_) kill(pid_, signal);
+}
+
+std::optional<int> HostProcess::Wait(std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (pid_ > 0 && !status_) {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      status_ = status;
+    } else if (std::chrono::steady_clock::now() >= deadline) {
+      break;
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  return status_;
+}
+
+std::string HostProcess::Out() const { return Slurp(out_); }
 
 }  // namespace testenv

@@ -1,5 +1,9 @@
 #pragma once
 // Runs the built reference host program, `sysdiagnose-host`, as a user would.
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,5 +19,26 @@ struct HostRun {
 HostRun RunHostProgram(const std::vector<std::string>& args);
 // The same as a user who may not load kernel modules: root without CAP_SYS_MODULE.
 HostRun RunHostProgramWithoutModuleLoading(const std::vector<std::string>& args);
+
+// sysdiagnose-host started in the background, to act on while it runs; killed if still running
+// when the object goes.
+class HostProcess {
+ public:
+  explicit HostProcess(const std::vector<std::string>& args);
+  ~HostProcess();
+  HostProcess(const HostProcess&) = delete;
+  HostProcess& operator=(const HostProcess&) = delete;
+
+  void Signal(int signal) const;
+  // Waits up to `limit` for its end: its wait status, or nullopt while it still runs.
+  std::optional<int> Wait(std::chrono::milliseconds limit);
+  // What it wrote on stdout so far.
+  std::string Out() const;
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+  std::string out_, err_;
+};
 
 }  // namespace testenv

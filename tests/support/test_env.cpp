@@ -21,6 +21,8 @@ ScopedDataDir::ScopedDataDir() {
   path_ = std::filesystem::temp_directory_path() /
           ("sysdiagnose-test-" + std::to_string(rd()) + "-" + std::to_string(rd()));
   std::filesystem::create_directories(path_);
+  // Private whatever the umask: the host refuses a data directory others may write to.
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all);
   setenv("SYSDIAGNOSE_DATA_DIR", path_.c_str(), 1);
 }
 

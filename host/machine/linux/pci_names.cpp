@@ -14,7 +14,9 @@ namespace {
 
 // libpci would print its complaints (a missing pci.ids) on stderr; a missing name is simply empty.
 void Quiet(char*, ...) {}
-[[noreturn]] void Fatal(char*, ...) { std::abort(); }
+// libpci declares its error hook noreturn as a GNU attribute, which clang counts as part of the
+// function type; the C++ attribute is not, and clang refuses the assignment.
+__attribute__((noreturn)) void Fatal(char*, ...) { std::abort(); }
 
 }  // namespace
 

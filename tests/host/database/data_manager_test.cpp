@@ -1,6 +1,7 @@
 #include "utility/DataManager.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <filesystem>
 #include <fstream>
@@ -60,25 +61,74 @@ TEST(DataManager, BadSqlAndRowsThatDoNotFitTheStrictTableReturnFalseAndAreLogged
   const auto errors = log.LinesAtLeast(log4cplus::ERROR_LOG_LEVEL);
   ASSERT_EQ(errors.size(), 3u);
   EXPECT_NE(errors[0].message.find("NO_SUCH_TABLE"), std::string::npos) << errors[0].message;
+  // what the host's commands tell the user
+  const DataManager::Failures failures = DataManager::Instance().FailuresSoFar();
+  EXPECT_GE(failures.reads, 1u);
+  EXPECT_GE(failures.stores, 2u);
+  EXPECT_NE(failures.lastRead.find("no such table: NO_SUCH_TABLE"), std::string::npos) << failures.lastRead;
+  EXPECT_NE(failures.lastStore.find("cannot store a row"), std::string::npos) << failures.lastStore;
 }
 
-TEST(DataManager, GarbageFileIsMovedAsideAndTheNextSaveSucceeds) {
+// A history table of `rows` rows, written the usual way, with its second page then overwritten.
+std::string DamagedDatabase(const fs::path& path, int rows) {
+  sqlite3* db = nullptr;
+  EXPECT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  std::string sql = "PRAGMA page_size=4096; CREATE TABLE TABLE_HARDWARE_DIAGNOSE(x TEXT);";
+  for (int i = 0; i < rows; ++i) sql += "INSERT INTO TABLE_HARDWARE_DIAGNOSE VALUES(printf('%.200c', 'r'));";
+  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+  std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+  file.seekp(4096);
+  file << std::string(4096, '\xFF');
+  file.close();
+  std::ifstream damaged(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(damaged), {});
+}
+
+// A link planted beside the database is neither followed nor changed; the file it names keeps its
+// mode.
+TEST(DataManager, LinksPlantedBesideTheDatabaseAreNotFollowed) {
   testenv::ScopedDataDir dir;
-  const std::string garbage(8192, '!');
-  std::ofstream(dir.path() / "history.db", std::ios::binary) << garbage;
-  testenv::LogCapture log;
+  const fs::path target = dir.path() / "someone-elses";
+  std::ofstream(target) << "keep";
+  fs::permissions(target, fs::perms(0644));
+  for (const char* companion : {"-wal", "-shm", "-journal"}) fs::create_symlink(target, dir.path() / (std::string("history.db") + companion));
 
-  EXPECT_TRUE(DataManager::Instance().Put(kTable, HistoryRow(0)));
+  DataManager::Instance().Put(kTable, HistoryRow(0));
 
-  EXPECT_EQ(Query("select * from TABLE_HARDWARE_DIAGNOSE").size(), 1u);
-  std::vector<fs::path> aside;
-  for (const auto& entry : fs::directory_iterator(dir.path())) {
-    if (entry.path().filename().string().starts_with("history.db.notadb-")) aside.push_back(entry.path());
+  EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, fs::perms(0644));
+  std::ifstream kept(target);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep");
+}
+
+// A file that is no database, or one whose header is sound but whose pages are not: both are
+// kept aside, found when the database is opened, and the history starts again.
+TEST(DataManager, GarbageOrADamagedDatabaseIsMovedAsideAndTheNextSaveSucceeds) {
+  for (const char* why : {"notadb", "corrupt"}) {
+    testenv::ScopedDataDir dir;
+    const fs::path file = dir.path() / "history.db";
+    std::string content(8192, '!');
+    if (why == std::string("corrupt")) {
+      content = DamagedDatabase(file, 100);
+    } else {
+      std::ofstream(file, std::ios::binary) << content;
+    }
+    testenv::LogCapture log;
+
+    EXPECT_TRUE(DataManager::Instance().Put(kTable, HistoryRow(0))) << why;
+
+    EXPECT_EQ(Query("select * from TABLE_HARDWARE_DIAGNOSE").size(), 1u);
+    std::vector<fs::path> aside;
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+      if (entry.path().filename().string().starts_with(std::string("history.db.") + why + "-")) {
+        aside.push_back(entry.path());
+      }
+    }
+    ASSERT_EQ(aside.size(), 1u) << why;
+    std::ifstream kept(aside[0], std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), content);
+    EXPECT_EQ(log.LinesAtLeast(log4cplus::ERROR_LOG_LEVEL).size(), 1u);
   }
-  ASSERT_EQ(aside.size(), 1u);
-  std::ifstream kept(aside[0], std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), garbage);
-  EXPECT_EQ(log.LinesAtLeast(log4cplus::ERROR_LOG_LEVEL).size(), 1u);
 }
 
 }  // namespace

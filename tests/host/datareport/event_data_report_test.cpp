@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -75,6 +76,26 @@ TEST_F(EventDataReportTest, ConcurrentSendersLoseNothing) {
   EXPECT_EQ(fromFile.size(), static_cast<size_t>(kThreads * kEvents));
   EXPECT_EQ(Events(inMemory.begin(), inMemory.end()), fromFile);
   EXPECT_EQ(inMemory.size(), fromFile.size());
+}
+
+// A long session: the file moves aside at 1 MiB, so at most two of them are kept, each of whole
+// lines, and the memory keeps the newest 10,000 events.
+TEST_F(EventDataReportTest, TheFileAndTheEventsKeptInMemoryStayBounded) {
+  const std::string value(100, 'v');
+  for (int i = 0; i < 15000; ++i) ASSERT_TRUE(Send("620000020", value + std::to_string(i)));
+
+  for (const char* name : {"telemetry.jsonl", "telemetry.jsonl.1"}) {
+    const auto file = dataDir.path() / name;
+    ASSERT_TRUE(std::filesystem::exists(file)) << name;
+    EXPECT_LE(std::filesystem::file_size(file), 1u << 20) << name;
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);) ASSERT_NO_THROW(nlohmann::json::parse(line)) << name;
+  }
+  EXPECT_EQ(nlohmann::json::parse(FileLines().back())["value"], value + "14999");
+  const auto sent = report.SentEvents();
+  ASSERT_EQ(sent.size(), 10000u);
+  EXPECT_EQ(sent.front().second, value + "5000");
+  EXPECT_EQ(sent.back().second, value + "14999");
 }
 
 }  // namespace

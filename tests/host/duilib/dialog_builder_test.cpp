@@ -78,6 +78,12 @@ TEST(DialogBuilder, AsksTheCallbackForClassesItDoesNotKnowAndAddsTheRootToThePar
   EXPECT_EQ(row->GetParent(), &parent);
 }
 
+std::u16string Repeat(std::u16string_view text, size_t times) {
+  std::u16string out;
+  for (size_t i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 TEST(DialogBuilder, ABrokenLayoutGivesNullWithItsReasonLogged) {
   const std::string dir = testing::TempDir() + "/builder-layouts";
   std::filesystem::create_directories(dir);
@@ -94,6 +100,7 @@ TEST(DialogBuilder, ABrokenLayoutGivesNullWithItsReasonLogged) {
       {u"<VerticalLayout><Lable/></VerticalLayout>", "unknown control <Lable>"},
       {u"<Label><Button/></Label>", "<Label> cannot hold <Button>"},
       {u"<", "malformed XML"},
+      {Repeat(u"<VerticalLayout>", 20000) + Repeat(u"</VerticalLayout>", 20000), "deeper than 128 levels"},
   };
   for (const Case& c : cases) {
     testenv::LogCapture log;

@@ -76,4 +76,25 @@ TEST(UiDriver, AHandlerMayRemoveTheControlItWasCalledFor) {
   EXPECT_EQ(w.manager.FindControl(u"remove"), nullptr);
 }
 
+// A name is looked up once, and again whenever the tree changes: the first control of that name
+// in the tree as it is now.
+TEST(UiDriver, ANameFindsTheFirstControlOfTheTreeAsItIsNow) {
+  UiWindow w(uR"(<Window size="300,100">
+    <VerticalLayout name="list"><Label name="a"/><Label name="b"/></VerticalLayout></Window>)");
+  auto* list = w.Find<CContainerUI>(u"list");
+  CControlUI* first = w.Find(u"a");
+  auto* other = new CControlUI;
+  other->SetName(u"a");
+
+  list->AddAt(other, 0);
+  EXPECT_EQ(w.manager.FindControl(u"a"), other);
+  list->SetItemIndex(first, 0);
+  EXPECT_EQ(w.manager.FindControl(u"a"), first);
+  first->SetName(u"c");
+  EXPECT_EQ(w.manager.FindControl(u"a"), other);
+  EXPECT_EQ(w.manager.FindControl(u"c"), first);
+  list->Remove(other);
+  EXPECT_EQ(w.manager.FindControl(u"a"), nullptr);
+}
+
 }  // namespace

@@ -41,9 +41,19 @@ TEST(Profile, MissingKeysTakeTheirDefaults) {
   EXPECT_FALSE(profile->flags.at("bluetooth.supported"));
 }
 
+std::string Many(std::string_view element, size_t count) {
+  std::string list = "[";
+  for (size_t i = 0; i < count; ++i) list += (i ? "," : "") + std::string(element);
+  return list + "]";
+}
+
 TEST(Profile, RefusalsNameTheOffendingKeyPathOrTheLineAndColumnOfMalformedJson) {
+  const std::string longName = R"({"hardware": {"cpu": {"name": ")" + std::string(4097, 'x') + "\"}}}";
+  const std::string manyDisks = R"({"hardware": {"disks": )" + Many("{}", 65) + "}}";
+  const std::string manyIds = R"({"hardware": {"network": {"wired": {"hardIds": )" + Many("\"id\"", 65) + "}}}}";
+  const std::string longKey = R"({"host": {"features": {")" + std::string(100000, 'k') + "\\n\": true}}}";
   const struct {
-    const char *json, *error;
+    std::string json, error;
   } cases[] = {
       {R"({"hardware": {"cpu": {"nmae": "x"}}})", "test.json: unknown key 'hardware.cpu.nmae'"},
       {R"({"hardware": {"memory": {"modules": [{}, {"sped": 1}]}}})",
@@ -55,6 +65,20 @@ TEST(Profile, RefusalsNameTheOffendingKeyPathOrTheLineAndColumnOfMalformedJson) 
        "test.json: 'repairs.RepairWifiProblem.fixes[1]' names no check: 'wifi.swtch'"},
       {"{\n  \"host\": {\n    \"dpi\": 96,,\n  }\n}", "test.json:3:15: malformed JSON: "},
       {"{\"host\": {", "test.json:1:11: malformed JSON"},
+      // numbers, counts and texts beyond any notebook
+      {R"({"hardware": {"cpu": {"cores": 1e400}}})", "test.json: malformed JSON: number overflow parsing '1e400'"},
+      {"1e999", "test.json: malformed JSON: number overflow"},
+      {R"({"hardware": {"diskCount": 2147483647}})",
+       "test.json: 'hardware.diskCount' must be an integer from -2147483648 to 64"},
+      {manyDisks, "test.json: 'hardware.disks' holds more than 64 entries"},
+      {manyIds, "test.json: 'hardware.network.wired.hardIds' holds more than 64 entries"},
+      {longName, "test.json: 'hardware.cpu.name' is longer than 4096 bytes"},
+      {R"({"checks": {"wifi": {"switch": {"delayMs": 600001}}}})",
+       "test.json: 'checks.wifi.switch.delayMs' must be an integer from 0 to 600000"},
+      {R"({"host": {"dpi": 4294967295}})", "test.json: 'host.dpi' must be an integer from 0 to 960"},
+      // cut in the middle to one line
+      {longKey, "test.json: 'host.features." + std::string(85, 'k') + "..." + std::string(72, 'k') +
+                    "?' is longer than 4096 bytes"},
   };
   for (const auto& c : cases) EXPECT_EQ(ErrorOf(c.json).rfind(c.error, 0), 0u) << c.json << "\n" << ErrorOf(c.json);
 }

@@ -3,7 +3,9 @@
 #include "platform/paths.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -47,6 +49,16 @@ TEST(Paths, DataDirectoryFallsBackFromEnvironmentToXdgToHomeAndIsCreated) {
   const fs::path expected = scratch.path() / ".local" / "share" / "sysdiagnose";
   EXPECT_EQ(platform::DataDirectory(), expected.string());
   EXPECT_TRUE(fs::is_directory(expected));
+}
+
+// Never a shared, predictable place such as /tmp: the user's own home from the password database.
+TEST(Paths, WithoutHomeTheHomeDirectoryIsThePasswordDatabases) {
+  const passwd* user = getpwuid(geteuid());
+  ASSERT_NE(user, nullptr);
+  for (const std::optional<std::string>& home : {std::optional<std::string>(), std::optional<std::string>("relative")}) {
+    ScopedEnv unset("HOME", home);
+    EXPECT_EQ(platform::HomeDirectory(), user->pw_dir);
+  }
 }
 
 TEST(OpenContainingFolder, WithoutXdgOpenOnThePathItSaysSo) {

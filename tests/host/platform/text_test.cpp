@@ -1,10 +1,11 @@
-// Text conversions: UTF-8 and UTF-16, and numbers read the C way.
+// Text conversions: UTF-8 and UTF-16, numbers read the C way, and how deep an XML text nests.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "platform/encoding.h"
 #include "platform/numparse.h"
+#include "platform/xml_depth.h"
 
 namespace {
 
@@ -51,6 +52,29 @@ TEST(NumParse, AtoiAndWtoiFollowTheCReadingRules) {
     EXPECT_EQ(platform::Atoi(narrow), c.value) << '"' << c.text << '"';
     EXPECT_EQ(platform::Wtoi(std::u16string(narrow.begin(), narrow.end())), c.value) << '"' << c.text << '"';
   }
+}
+
+std::string Repeat(std::string_view text, size_t times) {
+  std::string out;
+  for (size_t i = 0; i < times; ++i) out += text;
+  return out;
+}
+
+// Only elements count: what looks like one inside a comment, CDATA, a declaration or a quoted
+// value does not, and a count that has passed its limit stops there.
+TEST(XmlDepth, CountsTheElementsAsAParserNestsThem) {
+  const struct {
+    std::string xml;
+    size_t depth;
+  } cases[] = {
+      {"<a><b/><b><c></c></b></a>", 3},
+      {"<?xml version='1.0'?><!-- <x><x><x> --><a t='>' u=\"/>\"><b/></a>", 2},
+      {"<!DOCTYPE a [<!ELEMENT a ANY><!ENTITY e '<x>'>]><a><![CDATA[<x><x>]]></a>", 1},
+      {"<a><a><a", 3},
+      {std::string(1000, '<'), 1},
+      {Repeat("<a>", 1000), platform::kMaxXmlDepth + 1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(platform::XmlNestingDepth(c.xml), c.depth) << c.xml.substr(0, 80);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "utility/DE.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -51,6 +52,23 @@ TEST(Logger, WarnWritesTheQualifiedNameWithTheSourcePlaceToTheLogFile) {
   EXPECT_NE(file.str().find("zel_wnd_upload:42 OnRecvSample enter 5f3a(zel::sysdiagnose::UploadWnd::OnRecvSample)"),
             std::string::npos)
       << file.str();
+}
+
+// However long a process logs, the log is at most 1 MiB and one older file, both private
+// whatever the umask, the one begun after the roll included.
+TEST(Logger, TheLogRollsOverAtOneMebibyteIntoOneOlderFile) {
+  const mode_t previous = umask(022);
+  const std::string line(1000, 'x');
+  for (int i = 0; i < 2200; ++i) hostlog::Error(line, "Logger::Test", "utility_test", __LINE__, __func__);
+  umask(previous);
+
+  for (const char* name : {"sysdiagnose.log", "sysdiagnose.log.1"}) {
+    const fs::path file = fs::path(LoggerFirst::logDirectory) / name;
+    ASSERT_TRUE(fs::exists(file)) << name;
+    EXPECT_LE(fs::file_size(file), (1u << 20) + 2000) << name;
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms(0600)) << name;
+  }
+  EXPECT_FALSE(fs::exists(fs::path(LoggerFirst::logDirectory) / "sysdiagnose.log.2"));
 }
 
 TEST(DE, TrimSPRemovesBlanksAtBothEndsOnly) {

@@ -80,18 +80,24 @@ TEST_F(XmlHelperTest, DecodesUtf8NamesAfterAByteOrderMark) {
   EXPECT_EQ(items[0].description, u"Café & \U0001F50B");
 }
 
-TEST_F(XmlHelperTest, TreatsTruncatedXmlAsAnEmptyCatalogueWithOneError) {
-  WriteCatalogue(R"(<sysdiagnose>
+// Truncated, or nested deeper than any parser's stack should be taken.
+TEST_F(XmlHelperTest, TreatsUnreadableXmlAsAnEmptyCatalogueWithOneError) {
+  std::string deep;
+  for (int i = 0; i < 200000; ++i) deep += "<DetectItem id='4' name='a' description='x'>";
+  for (const std::string& xml : {std::string(R"(<sysdiagnose>
   <DetectItem id="4" name="Processor" description="x"/>
-  <DetectItem id="5" name="Mem)");
-  testenv::LogCapture capture;
+  <DetectItem id="5" name="Mem)"),
+                                 "<sysdiagnose>" + deep}) {
+    WriteCatalogue(xml);
+    testenv::LogCapture capture;
 
-  EXPECT_TRUE(Read().empty());
+    EXPECT_TRUE(Read().empty());
 
-  const auto errors = capture.LinesAtLeast(log4cplus::ERROR_LOG_LEVEL);
-  ASSERT_EQ(errors.size(), 1u);
-  EXPECT_NE(errors[0].message.find((appDir_ / "config" / "SysdiagnoseList.xml").string()), std::string::npos)
-      << errors[0].message;
+    const auto errors = capture.LinesAtLeast(log4cplus::ERROR_LOG_LEVEL);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].message.find((appDir_ / "config" / "SysdiagnoseList.xml").string()), std::string::npos)
+        << errors[0].message;
+  }
 }
 
 // Without the device, Bluetooth is dropped with one warning and the fingerprint sensor silently.
