@@ -59,14 +59,14 @@ struct UIMessageLoop::State {
 
   bool PumpedElsewhere() const { return depth > 0 && owner != std::this_thread::get_id(); }
 
-  std::map<uint64_t, Timer>::iterator EarliestTimer() {
-    return std::min_element(timers.begin(), timers.end(), [](const auto& a, const auto& b) {
-      return a.second.due != b.second.due ? a.second.due < b.second.due : a.second.order < b.second.order;
-    });
+  static bool FiresFirst(const std::pair<const uint64_t, Timer>& a, const std::pair<const uint64_t, Timer>& b) {
+    return a.second.due != b.second.due ? a.second.due < b.second.due : a.second.order < b.second.order;
   }
 
-  std::optional<Clock::time_point> NextDue() {
-    auto it = EarliestTimer();
+  std::map<uint64_t, Timer>::iterator EarliestTimer() { return std::min_element(timers.begin(), timers.end(), FiresFirst); }
+
+  std::optional<Clock::time_point> NextDue() const {
+    auto it = std::min_element(timers.begin(), timers.end(), FiresFirst);
     if (it == timers.end()) return std::nullopt;
     return it->second.due;
   }
@@ -283,6 +283,11 @@ void UIMessageLoop::AdvanceBy(std::chrono::milliseconds delta) {
 UIMessageLoop::Clock::time_point UIMessageLoop::Now() const {
   std::lock_guard lock(state_->lock);
   return state_->NowLocked();
+}
+
+std::optional<UIMessageLoop::Clock::time_point> UIMessageLoop::NextTimer() const {
+  std::lock_guard lock(state_->lock);
+  return state_->NextDue();
 }
 
 void UIMessageLoop::Reset() {

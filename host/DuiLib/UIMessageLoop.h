@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class UIMessageLoop {
  public:
@@ -40,6 +41,8 @@ class UIMessageLoop {
   void UseVirtualClock(bool on);
   void AdvanceBy(std::chrono::milliseconds delta);
   Clock::time_point Now() const;
+  // When the earliest timer falls due; nullopt when no timer is set.
+  std::optional<Clock::time_point> NextTimer() const;
 
   // Drops queued tasks and timers (tests, between cases); the clock stays as it is.
   void Reset();

@@ -25,8 +25,6 @@ constexpr const char* kUsage =
     "  N: how many of the most recent days with runs to show, 1 to 1000 (default 12; the page shows 12 at most)";
 constexpr int kDefaultDays = 12;
 constexpr int kMostDays = 1000;
-// The page animates its bars and its summary in twenty frames.
-constexpr int kAnimationFrames = 25;
 
 // The number of days asked for; 0 when the text is not one from 1 to kMostDays.
 int DaysOf(const ParsedArgs& parsed) {
@@ -41,10 +39,6 @@ int DaysOf(const ParsedArgs& parsed) {
 std::string CheckDays(const ParsedArgs& parsed) {
   if (DaysOf(parsed) > 0) return {};
   return "--days takes a number from 1 to " + std::to_string(kMostDays) + ", not '" + parsed.values.at("--days") + "'";
-}
-
-void Settle(PageDriver& page) {
-  for (int i = 0; i < kAnimationFrames; ++i) page.Step();
 }
 
 
@@ -78,7 +72,7 @@ int RunHistory(const std::vector<std::string>& args) {
   if (loaded == nullptr) return kExitFailure;
   PluginHost& host = *loaded;
   PageDriver page(host.Window());
-  Settle(page);
+  page.Settle();
   const HistoryPageView first = ReadHistoryPage(page);
   std::vector<HistoryPageView> runs;
   const std::vector<HistoryDayView>& days = first.days;
@@ -86,7 +80,7 @@ int RunHistory(const std::vector<std::string>& args) {
   // The most recent bar is the rightmost; a day whose bar shows no record is the empty row's.
   for (size_t i = days.size(); i-- > 0 && runs.size() < wanted;) {
     if (!days[i].selected) page.Tick(days[i].bar, true);
-    Settle(page);
+    page.Settle();
     HistoryPageView shown = ReadHistoryPage(page);
     if (!shown.shownDate.empty()) runs.push_back(std::move(shown));
   }

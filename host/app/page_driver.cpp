@@ -1,5 +1,7 @@
 #include "app/page_driver.h"
 
+#include <algorithm>
+
 #include "DuiLib/UIMessageLoop.h"
 #include "DuiLib/UITextMarkup.h"
 #include "platform/encoding.h"
@@ -7,11 +9,20 @@
 namespace app {
 namespace {
 
-constexpr auto kFrame = std::chrono::milliseconds(20);
-// Longer than any of the pages' animations (a list scrolled back to its top line by line): a page
-// idle for this many frames is waiting on its workers, not animating.
-constexpr int kIdleFramesBeforeWaiting = 100;
+// Longer than any of the pages' animations (a list scrolled back to its top line by line): timers
+// that tick this long with nothing from the workers repeat for ever (a loading animation).
+constexpr int kLongestAnimationFrames = 100;
+// How long one wait for the workers lasts at most: what a command waits for may also be a flag a
+// worker sets without posting (its telemetry sent).
 constexpr auto kWorkerWait = std::chrono::milliseconds(5);
+
+// Moves the virtual clock to the next timer, which AdvanceBy fires; false when none is set.
+bool PlayNextFrame(UIMessageLoop& loop) {
+  const auto due = loop.NextTimer();
+  if (!due) return false;
+  loop.AdvanceBy(std::max(std::chrono::milliseconds(0), std::chrono::ceil<std::chrono::milliseconds>(*due - loop.Now())));
+  return true;
+}
 
 }  // namespace
 
@@ -23,11 +34,19 @@ PageDriver::~PageDriver() { UIMessageLoop::Instance().UseVirtualClock(false); }
 
 void PageDriver::Step() {
   UIMessageLoop& loop = UIMessageLoop::Instance();
-  m_idleFrames = loop.RunUntilIdle() == 0 ? m_idleFrames + 1 : 0;
-  loop.AdvanceBy(kFrame);
-  // Animations play at once; a page that got nothing from its workers for a while waits with
-  // them, waking as soon as one posts.
-  if (m_idleFrames > kIdleFramesBeforeWaiting) loop.WaitForTask(kWorkerWait);
+  m_framesWithoutTask = loop.RunUntilIdle() == 0 ? m_framesWithoutTask + 1 : 0;
+  const bool played = PlayNextFrame(loop);
+  // Nothing to play, or only an animation without end: the page changes when a worker posts.
+  if (!played || m_framesWithoutTask > kLongestAnimationFrames) loop.WaitForTask(kWorkerWait);
+}
+
+bool PageDriver::Settle() {
+  UIMessageLoop& loop = UIMessageLoop::Instance();
+  for (int frame = 0; frame <= kLongestAnimationFrames; ++frame) {
+    loop.RunUntilIdle();
+    if (!PlayNextFrame(loop)) return true;
+  }
+  return false;
 }
 
 bool PageDriver::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit,

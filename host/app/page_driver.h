@@ -3,8 +3,9 @@
 // would: it reads what the window shows (texts without their markup, what is shown and what can
 // be pressed) and acts through the UI library's driver, with time moving on the UI loop.
 //
-// Time runs on the loop's virtual clock in steps of one animation frame (20 ms), so animations
-// take no real time; the plug-in's worker threads run in real time between the steps. UI thread.
+// Time runs on the loop's virtual clock, moved straight to the next timer, so animations take no
+// real time; the plug-in's worker threads run in real time, and while the page has nothing to play
+// the driver waits for their next post. UI thread.
 #include <chrono>
 #include <functional>
 #include <string>
@@ -26,12 +27,17 @@ class PageDriver {
   PageDriver(const PageDriver&) = delete;
   PageDriver& operator=(const PageDriver&) = delete;
 
-  // Steps time until `done` answers true (checked after every step) or `limit` passes in real
-  // time; `onStep` runs after every step (to print what appeared). True when done.
+  // Steps until `done` answers true (checked after every step) or `limit` passes in real time;
+  // `onStep` runs after every step (to print what appeared). True when done.
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit,
                 const std::function<void()>& onStep = {});
-  // One step: the tasks the workers posted, then one frame of time.
+  // One step: the tasks the workers posted, then time to the next timer; with no timer set, a
+  // wait (bounded) for a worker's next post.
   void Step();
+  // Runs the window until it is idle, without waiting for workers: every queued task, every
+  // animation played to its end. False when timers still run after a long animation's frames
+  // (one that repeats for ever).
+  bool Settle();
 
   DuiLib::CControlUI* Find(std::u16string_view name) const { return m_driver.Find(name); }
   DuiLib::CControlUI* Find(DuiLib::CControlUI* subtree, std::u16string_view name) const {
@@ -62,7 +68,7 @@ class PageDriver {
 
   mutable DuiLib::UIDriver m_driver;
   mutable std::unordered_map<const DuiLib::CControlUI*, ReadText> m_texts;
-  int m_idleFrames = 0;
+  int m_framesWithoutTask = 0;
 };
 
 }  // namespace app
