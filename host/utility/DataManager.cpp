@@ -36,10 +36,11 @@ constexpr std::array<Column, 17> kHistoryColumns = {{
 
 // WAL with synchronous=NORMAL: a save is an append to the log without a sync per row; a power
 // loss can cost the last runs but never the database. STRICT columns refuse a value of the wrong
-// type when it is stored instead of handing it to a reader later.
+// type when it is stored instead of handing it to a reader later. The index serves both of the
+// history's queries (the latest run of a day, a run by its moment). The journal mode is set last:
+// a damaged file that makes the index fail is left as it was, rolled back, to be kept aside.
 std::string SchemaSql() {
   std::string sql =
-      "PRAGMA journal_mode=WAL;"
       "PRAGMA synchronous=NORMAL;"
       "CREATE TABLE IF NOT EXISTS TABLE_HARDWARE_DIAGNOSE (";
   for (size_t i = 0; i < kHistoryColumns.size(); ++i) {
@@ -52,7 +53,8 @@ std::string SchemaSql() {
   sql +=
       ") STRICT;"
       "CREATE INDEX IF NOT EXISTS IDX_HARDWARE_DIAGNOSE_SECOND_TIME "
-      "ON TABLE_HARDWARE_DIAGNOSE(SecondTime);";
+      "ON TABLE_HARDWARE_DIAGNOSE(SecondTime);"
+      "PRAGMA journal_mode=WAL;";
   return sql;
 }
 
@@ -143,23 +145,29 @@ void DataManager::CloseLocked() {
   if (db_) sqlite3_close_v2(db_);
   db_ = nullptr;
   path_.clear();
+  inMemory_ = false;
+  checked_ = false;
 }
 
-int DataManager::OpenAndPrepareLocked(const std::string& path) {
+int DataManager::OpenAndPrepareLocked(const std::string& path, bool inMemory, bool checkPages) {
   CloseLocked();
-  // SQLite makes the database as the umask says and its -wal and -shm like the database: make
-  // the database private first, and whatever an older run left beside it.
-  if (const int fd = platform::OpenPrivateFile(path, O_RDWR); fd >= 0) ::close(fd);
-  for (const char* suffix : platform::kHistoryCompanions) platform::MakePrivate(path + suffix);
+  if (!inMemory) {
+    // SQLite makes the database as the umask says and its -wal and -shm like the database: make
+    // the database private first, and whatever an older run left beside it.
+    if (const int fd = platform::OpenPrivateFile(path, O_RDWR); fd >= 0) ::close(fd);
+    for (const char* suffix : platform::kHistoryCompanions) platform::MakePrivate(path + suffix);
+  }
   const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW;
-  int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+  int rc = sqlite3_open_v2(inMemory ? ":memory:" : path.c_str(), &db_, flags, nullptr);
   if (rc == SQLITE_OK) {
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
-    rc = QuickCheck(db_);
+    if (checkPages) rc = QuickCheck(db_);
   }
   if (rc == SQLITE_OK) rc = sqlite3_exec(db_, SchemaSql().c_str(), nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) return rc;
   path_ = path;
+  inMemory_ = inMemory;
+  checked_ = checkPages;
   return SQLITE_OK;
 }
 
@@ -179,19 +187,28 @@ std::string DataManager::KeepAsideLocked(const std::string& path, std::string_vi
   return aside;
 }
 
-std::string DataManager::EnsureOpenLocked() {
+std::string DataManager::KeepDamagedAsideLocked(const std::string& path, std::string_view why) {
+  const std::string what = why == "notadb" ? " is not a database" : " is damaged";
+  const std::string aside = KeepAsideLocked(path, why);
+  if (aside.empty()) return path + what + " and could not be moved aside";
+  LogError(path + what + "; kept it as " + aside + " and started a new database", "DataManager::KeepDamagedAsideLocked",
+           __LINE__, __PRETTY_FUNCTION__);
+  return {};
+}
+
+std::string DataManager::EnsureOpenLocked(bool forWriting) {
   const std::string path = platform::DataFilePath(platform::kHistoryFile);
   if (path.empty()) return "there is no data directory: the user has no home directory";
-  if (db_ && path == path_) return {};
-
-  int rc = OpenAndPrepareLocked(path);
+  const bool open = db_ && path == path_;
+  if (open && !inMemory_ && (!forWriting || checked_)) return {};
+  // A history begun since (by another process) is read from its file.
+  std::error_code ignored;
+  const bool exists = std::filesystem::symlink_status(path, ignored).type() != std::filesystem::file_type::not_found;
+  if (open && inMemory_ && !forWriting && !exists) return {};
+  int rc = OpenAndPrepareLocked(path, !forWriting && !exists, forWriting);
   if (const std::string_view why = DamageOf(rc); !why.empty()) {
-    const std::string what = why == "notadb" ? " is not a database" : " is damaged";
-    const std::string aside = KeepAsideLocked(path, why);
-    if (aside.empty()) return path + what + " and could not be moved aside";
-    LogError(path + what + "; kept it as " + aside + " and started a new database", "DataManager::EnsureOpenLocked",
-             __LINE__, __PRETTY_FUNCTION__);
-    rc = OpenAndPrepareLocked(path);
+    if (std::string problem = KeepDamagedAsideLocked(path, why); !problem.empty()) return problem;
+    rc = OpenAndPrepareLocked(path, !forWriting, forWriting);
   }
   if (rc != SQLITE_OK) {
     const std::string detail = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
@@ -227,7 +244,7 @@ bool DataManager::Put(const std::string& table, const Row& row) {
   for (size_t i = 0; i < row.size(); ++i) sql += i ? ",?" : "?";
   sql += ")";
 
-  if (const std::string problem = EnsureOpenLocked(); !problem.empty()) return fail(problem, __LINE__);
+  if (const std::string problem = EnsureOpenLocked(true); !problem.empty()) return fail(problem, __LINE__);
   Statement statement;
   if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement.handle, nullptr) != SQLITE_OK) {
     return fail("cannot store a row in " + table + ": " + sqlite3_errmsg(db_), __LINE__);
@@ -245,30 +262,51 @@ bool DataManager::Put(const std::string& table, const Row& row) {
   return true;
 }
 
-bool DataManager::Get(const std::string& query, emReturnOrder order, std::vector<Row>& rows) {
-  std::lock_guard guard(lock_);
-  const auto fail = [this](const std::string& reason, int line) {
-    return FailLocked(false, reason, "DataManager::Get", line, __PRETTY_FUNCTION__);
-  };
-  if (order != RETURN_ORDER_COLUMNS) return fail("unknown return order " + std::to_string(int32_t{order}), __LINE__);
-  if (const std::string problem = EnsureOpenLocked(); !problem.empty()) return fail(problem, __LINE__);
+int DataManager::RunQueryLocked(const std::string& query, std::vector<Row>& rows, std::string& error) {
   Statement statement;
   const char* tail = nullptr;
-  if (sqlite3_prepare_v2(db_, query.c_str(), static_cast<int>(query.size()), &statement.handle, &tail) !=
-      SQLITE_OK) {
-    return fail("query \"" + query + "\" failed: " + sqlite3_errmsg(db_), __LINE__);
+  int rc = sqlite3_prepare_v2(db_, query.c_str(), static_cast<int>(query.size()), &statement.handle, &tail);
+  if (rc != SQLITE_OK) {
+    error = "query \"" + query + "\" failed: " + sqlite3_errmsg(db_);
+    return rc;
   }
   if (!statement.handle || std::string_view(tail).find_first_not_of(" \t\r\n;") != std::string_view::npos) {
-    return fail("query \"" + query + "\" must be exactly one statement", __LINE__);
+    error = "query \"" + query + "\" must be exactly one statement";
+    return SQLITE_MISUSE;
   }
   const int columns = sqlite3_column_count(statement.handle);
-  int rc;
   while ((rc = sqlite3_step(statement.handle)) == SQLITE_ROW) {
     Row row;
     row.reserve(static_cast<size_t>(columns));
     for (int c = 0; c < columns; ++c) row.push_back(ColumnValue(statement.handle, c));
     rows.push_back(std::move(row));
   }
-  if (rc != SQLITE_DONE) return fail("query \"" + query + "\" failed: " + sqlite3_errmsg(db_), __LINE__);
+  if (rc != SQLITE_DONE) {
+    error = "query \"" + query + "\" failed: " + sqlite3_errmsg(db_);
+    return rc;
+  }
+  return SQLITE_OK;
+}
+
+bool DataManager::Get(const std::string& query, emReturnOrder order, std::vector<Row>& rows) {
+  std::lock_guard guard(lock_);
+  const auto fail = [this](const std::string& reason, int line) {
+    return FailLocked(false, reason, "DataManager::Get", line, __PRETTY_FUNCTION__);
+  };
+  if (order != RETURN_ORDER_COLUMNS) return fail("unknown return order " + std::to_string(int32_t{order}), __LINE__);
+  if (const std::string problem = EnsureOpenLocked(false); !problem.empty()) return fail(problem, __LINE__);
+  std::string error;
+  int rc = RunQueryLocked(query, rows, error);
+  // A read looks at the pages it needs, unchecked: the damage it meets is kept aside as a check
+  // on opening would have done, and the history starts again.
+  if (const std::string_view why = DamageOf(rc); !why.empty() && !inMemory_ && !checked_) {
+    const std::string path = path_;
+    if (std::string problem = KeepDamagedAsideLocked(path, why); !problem.empty()) return fail(problem, __LINE__);
+    if (std::string problem = EnsureOpenLocked(false); !problem.empty()) return fail(problem, __LINE__);
+    rows.clear();
+    error.clear();
+    rc = RunQueryLocked(query, rows, error);
+  }
+  if (rc != SQLITE_OK) return fail(error, __LINE__);
   return true;
 }

@@ -54,13 +54,19 @@ class DataManager {
   DataManager() = default;
   ~DataManager();
 
-  // Opens the database of the current data directory unless it is already open; a file that is
-  // no database, or a damaged one, is kept aside and a new database started. Empty text on
-  // success, else why it cannot be opened.
-  std::string EnsureOpenLocked();
-  // Opens `path`, checks that its pages are sound and makes sure the table and its index exist;
-  // returns the SQLite result code.
-  int OpenAndPrepareLocked(const std::string& path);
+  // Opens the database of the current data directory for a read or a write unless it is open so.
+  // A read needs no more than the file as it is, and of a history not begun it makes no file: it
+  // reads an empty table in memory. Before the first write the file's every page is checked. A
+  // file that is no database, or a damaged one, is kept aside and a new database started. Empty
+  // text on success, else why it cannot be opened.
+  std::string EnsureOpenLocked(bool forWriting);
+  // Opens `path`, or an empty database in memory in its place, and makes sure the table and its
+  // index exist, after checking every page when `checkPages`; returns the SQLite result code.
+  int OpenAndPrepareLocked(const std::string& path, bool inMemory, bool checkPages);
+  // Keeps a database that cannot be used aside, and says so in the log; empty text, else why not.
+  std::string KeepDamagedAsideLocked(const std::string& path, std::string_view why);
+  // Runs one query into `rows`; the SQLite result code, with `error` set when it is not SQLITE_OK.
+  int RunQueryLocked(const std::string& query, std::vector<Row>& rows, std::string& error);
   // Renames a database that cannot be used (and its log) to a name that says `why`.
   std::string KeepAsideLocked(const std::string& path, std::string_view why);
   void CloseLocked();
@@ -69,6 +75,8 @@ class DataManager {
 
   std::mutex lock_;
   sqlite3* db_ = nullptr;
-  std::string path_;
+  std::string path_;       // the database the connection stands for
+  bool inMemory_ = false;  // the history has no file yet
+  bool checked_ = false;   // every page was checked since it was opened
   Failures failures_;
 };

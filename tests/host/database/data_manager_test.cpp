@@ -73,8 +73,8 @@ TEST(DataManager, BadSqlAndRowsThatDoNotFitTheStrictTableReturnFalseAndAreLogged
 std::string DamagedDatabase(const fs::path& path, int rows) {
   sqlite3* db = nullptr;
   EXPECT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  std::string sql = "PRAGMA page_size=4096; CREATE TABLE TABLE_HARDWARE_DIAGNOSE(x TEXT);";
-  for (int i = 0; i < rows; ++i) sql += "INSERT INTO TABLE_HARDWARE_DIAGNOSE VALUES(printf('%.200c', 'r'));";
+  std::string sql = "PRAGMA page_size=4096; CREATE TABLE TABLE_HARDWARE_DIAGNOSE(x TEXT, SecondTime INTEGER);";
+  for (int i = 0; i < rows; ++i) sql += "INSERT INTO TABLE_HARDWARE_DIAGNOSE VALUES(printf('%.200c', 'r'), 0);";
   EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
   sqlite3_close(db);
   std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
@@ -102,9 +102,15 @@ TEST(DataManager, LinksPlantedBesideTheDatabaseAreNotFollowed) {
 }
 
 // A file that is no database, or one whose header is sound but whose pages are not: both are
-// kept aside, found when the database is opened, and the history starts again.
+// kept aside and the history starts again, found before a save adds to them (every page is
+// checked) or when a read meets them.
 TEST(DataManager, GarbageOrADamagedDatabaseIsMovedAsideAndTheNextSaveSucceeds) {
-  for (const char* why : {"notadb", "corrupt"}) {
+  const struct {
+    bool save;
+    const char* why;
+  } cases[] = {{true, "notadb"}, {true, "corrupt"}, {false, "notadb"}, {false, "corrupt"}};
+  for (const auto& [save, why] : cases) {
+    SCOPED_TRACE(save ? "a save" : "a read");
     testenv::ScopedDataDir dir;
     const fs::path file = dir.path() / "history.db";
     std::string content(8192, '!');
@@ -115,9 +121,12 @@ TEST(DataManager, GarbageOrADamagedDatabaseIsMovedAsideAndTheNextSaveSucceeds) {
     }
     testenv::LogCapture log;
 
-    EXPECT_TRUE(DataManager::Instance().Put(kTable, HistoryRow(0))) << why;
-
-    EXPECT_EQ(Query("select * from TABLE_HARDWARE_DIAGNOSE").size(), 1u);
+    if (save) {
+      EXPECT_TRUE(DataManager::Instance().Put(kTable, HistoryRow(0))) << why;
+      EXPECT_EQ(Query("select * from TABLE_HARDWARE_DIAGNOSE").size(), 1u);
+    } else {
+      EXPECT_EQ(Query("select * from TABLE_HARDWARE_DIAGNOSE where SecondTime>=0").size(), 0u) << why;
+    }
     std::vector<fs::path> aside;
     for (const auto& entry : fs::directory_iterator(dir.path())) {
       if (entry.path().filename().string().starts_with(std::string("history.db.") + why + "-")) {
@@ -128,6 +137,44 @@ TEST(DataManager, GarbageOrADamagedDatabaseIsMovedAsideAndTheNextSaveSucceeds) {
     std::ifstream kept(aside[0], std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), content);
     EXPECT_EQ(log.LinesAtLeast(log4cplus::ERROR_LOG_LEVEL).size(), 1u);
+  }
+}
+
+// Reading a history not begun makes no file (a scan reads the history page and stores nothing);
+// the first save begins it.
+TEST(DataManager, AReadOfAHistoryNotBegunMakesNoFile) {
+  testenv::ScopedDataDir dir;
+  const Rows none = Query("select count(*) from TABLE_HARDWARE_DIAGNOSE");
+  ASSERT_EQ(none.size(), 1u);
+  EXPECT_EQ(linb::any_cast<int64_t>(none[0][0]), 0);
+  EXPECT_TRUE(fs::is_empty(dir.path()));
+
+  ASSERT_TRUE(DataManager::Instance().Put(kTable, HistoryRow(0)));
+  EXPECT_TRUE(fs::exists(dir.path() / "history.db"));
+  EXPECT_EQ(Query("select * from TABLE_HARDWARE_DIAGNOSE").size(), 1u);
+}
+
+// A history of an older version, without the index on the run's moment, gets it on opening, and
+// the history page's two queries find their rows through it rather than by reading every row.
+TEST(DataManager, TheHistoryQueriesGoThroughTheIndexOnTheRunsMomentAddedToAnOlderHistory) {
+  testenv::ScopedDataDir dir;
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((dir.path() / "history.db").c_str(), &db), SQLITE_OK);
+  std::string table = "CREATE TABLE TABLE_HARDWARE_DIAGNOSE(";
+  for (int i = 0; i < 16; ++i) table += "c" + std::to_string(i) + (i < 14 ? " INTEGER, " : " TEXT, ");
+  table += "SecondTime INTEGER);";
+  ASSERT_EQ(sqlite3_exec(db, table.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+  ASSERT_TRUE(DataManager::Instance().Put(kTable, HistoryRow(0)));
+
+  for (const char* query : {"select * from TABLE_HARDWARE_DIAGNOSE where SecondTime=(select Max(SecondTime) from "
+                            "TABLE_HARDWARE_DIAGNOSE where SecondTime<1773100000 and SecondTime>=1773000000)",
+                            "select * from TABLE_HARDWARE_DIAGNOSE where SecondTime=1773050000"}) {
+    EXPECT_EQ(Query(query).size(), 1u) << query;
+    std::string plan;
+    for (const auto& row : Query(std::string("explain query plan ") + query)) plan += linb::any_cast<std::string>(row.back()) + "\n";
+    EXPECT_EQ(plan.find("SCAN"), std::string::npos) << plan;
+    EXPECT_NE(plan.find("IDX_HARDWARE_DIAGNOSE_SECOND_TIME"), std::string::npos) << plan;
   }
 }
 
