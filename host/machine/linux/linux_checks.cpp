@@ -46,12 +46,13 @@ CheckResult Instructions(const CheckContext&) {
 
 template <MemoryPattern kPattern>
 CheckResult MemoryCheck(const CheckContext& c) {
-  MemoryTestBuffer buffer(c.memoryTestBytes);
-  if (buffer.words().empty()) {
+  std::optional<MemoryFault> fault;
+  const auto test = [&](std::span<uint64_t> words) { fault = RunMemoryPattern(kPattern, words, c.memoryHook); };
+  MemoryTestSlot ownSlot;
+  if (!(c.memorySlot ? *c.memorySlot : ownSlot).Use(c.memoryTestBytes, test)) {
     WarnOnce("the memory test could not have its buffer of " + std::to_string(c.memoryTestBytes >> 20) + " MiB");
     return NotChecked(u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_MEMORY");
   }
-  const auto fault = RunMemoryPattern(kPattern, buffer.words(), c.memoryHook);
   if (!fault) return Pass();
   const std::string detail = "memory test failed: " + fault->Describe();
   WarnOnce(detail);

@@ -22,6 +22,7 @@ struct CheckContext {
   const SourcePlaces& places;
   size_t memoryTestBytes;
   const BetweenWriteAndVerify& memoryHook;
+  MemoryTestSlot* memorySlot = nullptr;  // the machine's buffer for the memory checks; null: one each
 };
 
 // What a check can do on this machine. One that cannot look answers NotChecked, never a pass; one

@@ -112,8 +112,8 @@ std::vector<CheckDescription> LinuxMachine::DescribeRepairs() {
   return repairs;
 }
 
-CheckContext LinuxMachine::Context(const Inventory& inventory) const {
-  return CheckContext{root_, inventory, places_, options_.memoryTestBytes, options_.memoryHook};
+CheckContext LinuxMachine::Context(const Inventory& inventory) {
+  return CheckContext{root_, inventory, places_, options_.memoryTestBytes, options_.memoryHook, &memorySlot_};
 }
 
 std::vector<std::string> LinuxMachine::Limits() {

@@ -43,7 +43,7 @@ class LinuxMachine final : public MachineBackend {
 
  private:
   std::shared_ptr<const Inventory> CurrentInventory();
-  CheckContext Context(const Inventory& inventory) const;
+  CheckContext Context(const Inventory& inventory);
   void Limit(const std::string& text);
 
   const Options options_;
@@ -53,6 +53,9 @@ class LinuxMachine final : public MachineBackend {
   std::shared_ptr<const Inventory> inventory_;
   std::chrono::steady_clock::time_point readAt_;
   std::set<std::string> limits_;
+  // Mapped by the first memory check and kept for the others: clearing fresh pages cost more
+  // than testing them.
+  MemoryTestSlot memorySlot_;
 };
 
 }  // namespace host::machine::linuxhost

@@ -1,11 +1,15 @@
 #include "machine/linux/memory_test.h"
 
+#include <sched.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cinttypes>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -129,20 +133,20 @@ bool Same(const uint64_t* words, const uint64_t* expected, size_t count) {
   return difference == 0;
 }
 
-// One core cannot read memory as fast as it can stream writes to it, so every write and read of
-// a pass is shared out in slices of whole tiles, one a thread, up to four threads.
+// Threads share a pass out in slices of whole tiles. They pay only where memory, not a cache, is
+// the bound and more than one processor is free: bench/linux_machine.cpp measures the choice.
 constexpr size_t kMaxThreads = 4;
+constexpr size_t kBeyondCache = 8;                  // "far larger" than the last-level cache
 constexpr size_t kMinSliceWords = size_t{1} << 17;  // 1 MiB: below it a thread costs more than it gives
 
 using SliceFault = std::optional<MemoryFault>;
 
-// Runs work(begin, end) on consecutive slices of [0, words), the first on the calling thread;
-// returns what each found, in slice order, once every slice is done.
+// Runs work(begin, end) on consecutive slices of [0, words), one for each of at most `threads`,
+// the first on the calling thread; returns what each found, in slice order, once every slice is done.
 template <class Work>
-std::vector<SliceFault> ForEachSlice(size_t words, const Work& work) {
+std::vector<SliceFault> ForEachSlice(size_t words, size_t threads, const Work& work) {
   const size_t tiles = (words + kTile - 1) / kTile;
-  const size_t wanted = std::min<size_t>({kMaxThreads, std::max(1u, std::thread::hardware_concurrency()),
-                                          std::max<size_t>(1, words / kMinSliceWords)});
+  const size_t wanted = std::clamp<size_t>(std::min(threads, words / kMinSliceWords), 1, kMaxThreads);
   const size_t tilesPerSlice = (tiles + wanted - 1) / wanted;
   std::vector<std::pair<size_t, size_t>> slices;
   for (size_t tile = 0; tile < tiles; tile += tilesPerSlice) {
@@ -158,9 +162,16 @@ std::vector<SliceFault> ForEachSlice(size_t words, const Work& work) {
   return results;
 }
 
+// A buffer with the number of threads its passes are shared among.
+struct Words {
+  std::span<uint64_t> buffer;
+  size_t threads;
+};
+
 template <class Pattern>
-void Write(std::span<uint64_t> buffer, const Pattern& pattern) {
-  ForEachSlice(buffer.size(), [&](size_t begin, size_t end) -> SliceFault {
+void Write(Words words, const Pattern& pattern) {
+  const std::span<uint64_t> buffer = words.buffer;
+  ForEachSlice(buffer.size(), words.threads, [&](size_t begin, size_t end) -> SliceFault {
     alignas(64) Tile tile;
     for (size_t first = begin; first < end; first += kTile) {
       pattern(tile, first);
@@ -173,8 +184,9 @@ void Write(std::span<uint64_t> buffer, const Pattern& pattern) {
 
 // Changes every word in place: the arithmetic and logic patterns' read, compute, write.
 template <class Change>
-void Update(std::span<uint64_t> buffer, const Change& change) {
-  ForEachSlice(buffer.size(), [&](size_t begin, size_t end) -> SliceFault {
+void Update(Words words, const Change& change) {
+  const std::span<uint64_t> buffer = words.buffer;
+  ForEachSlice(buffer.size(), words.threads, [&](size_t begin, size_t end) -> SliceFault {
     alignas(64) Tile tile;
     for (size_t first = begin; first < end; first += kTile) {
       const size_t count = std::min(kTile, end - first);
@@ -189,8 +201,9 @@ void Update(std::span<uint64_t> buffer, const Change& change) {
 
 // The mismatch at the lowest address.
 template <class Pattern>
-std::optional<MemoryFault> Verify(MemoryPattern kind, std::span<const uint64_t> buffer, const Pattern& pattern) {
-  const auto faults = ForEachSlice(buffer.size(), [&](size_t begin, size_t end) -> SliceFault {
+std::optional<MemoryFault> Verify(MemoryPattern kind, Words words, const Pattern& pattern) {
+  const std::span<const uint64_t> buffer = words.buffer;
+  const auto faults = ForEachSlice(buffer.size(), words.threads, [&](size_t begin, size_t end) -> SliceFault {
     alignas(64) Tile tile;
     for (size_t first = begin; first < end; first += kTile) {
       const size_t count = std::min(kTile, end - first);
@@ -212,23 +225,23 @@ std::optional<MemoryFault> Verify(MemoryPattern kind, std::span<const uint64_t> 
 
 // One pass: write, hook, verify.
 template <class Pattern>
-std::optional<MemoryFault> Pass(MemoryPattern kind, std::span<uint64_t> buffer, const BetweenWriteAndVerify& hook,
+std::optional<MemoryFault> Pass(MemoryPattern kind, Words words, const BetweenWriteAndVerify& hook,
                                 const Pattern& pattern) {
-  Write(buffer, pattern);
-  if (hook) hook(buffer);
-  return Verify(kind, buffer, pattern);
+  Write(words, pattern);
+  if (hook) hook(words.buffer);
+  return Verify(kind, words, pattern);
 }
 
 // Write random words, change them in place, hook, then verify against the same change of the
 // regenerated words.
 template <class Change>
-std::optional<MemoryFault> Modify(MemoryPattern kind, std::span<uint64_t> buffer, const BetweenWriteAndVerify& hook,
-                                  uint64_t seed, const Change& change) {
+std::optional<MemoryFault> Modify(MemoryPattern kind, Words words, const BetweenWriteAndVerify& hook, uint64_t seed,
+                                  const Change& change) {
   const auto random = RandomWords(seed);
-  Write(buffer, random);
-  Update(buffer, change);
-  if (hook) hook(buffer);
-  return Verify(kind, buffer, [&](uint64_t* out, size_t first) {
+  Write(words, random);
+  Update(words, change);
+  if (hook) hook(words.buffer);
+  return Verify(kind, words, [&](uint64_t* out, size_t first) {
     random(out, first);
     for (size_t j = 0; j < kTile; ++j) out[j] = change(out[j]);
   });
@@ -266,12 +279,13 @@ std::string MemoryFault::Describe() const {
 }
 
 std::optional<MemoryFault> RunMemoryPattern(MemoryPattern kind, std::span<uint64_t> buffer,
-                                            const BetweenWriteAndVerify& hook) {
+                                            const BetweenWriteAndVerify& hook, size_t threads) {
   const uint64_t base = reinterpret_cast<uintptr_t>(buffer.data());
   const uint64_t seed = NextSeed();
+  const Words words{buffer, threads != 0 ? threads : MemoryTestThreads(buffer.size_bytes())};
   std::optional<MemoryFault> fault;
   auto run = [&](const auto& pattern) {
-    if (!fault) fault = Pass(kind, buffer, hook, pattern);
+    if (!fault) fault = Pass(kind, words, hook, pattern);
   };
   switch (kind) {
     case MemoryPattern::StuckAddress: {
@@ -307,17 +321,17 @@ std::optional<MemoryFault> RunMemoryPattern(MemoryPattern kind, std::span<uint64
     case MemoryPattern::Arithmetic: {
       // sum + (sum << 5) multiplies by 33: odd, so no bit is lost.
       const uint64_t add = Mix(seed ^ 1);
-      fault = Modify(kind, buffer, hook, seed, [add](uint64_t x) {
+      fault = Modify(kind, words, hook, seed, [add](uint64_t x) {
         const uint64_t sum = x + add;
         return sum + (sum << 5);
       });
-      if (!fault) fault = Modify(kind, buffer, hook, seed + 1, [add](uint64_t x) { return x - add; });
+      if (!fault) fault = Modify(kind, words, hook, seed + 1, [add](uint64_t x) { return x - add; });
       break;
     }
     case MemoryPattern::Logic: {
       const uint64_t flip = Mix(seed ^ 3), set = Mix(seed ^ 4) & 0x00FF00FF00FF00FFull,
                      keep = Mix(seed ^ 5) | 0xF0F0F0F0F0F0F0F0ull;
-      fault = Modify(kind, buffer, hook, seed, [=](uint64_t x) { return ((x ^ flip) | set) & keep; });
+      fault = Modify(kind, words, hook, seed, [=](uint64_t x) { return ((x ^ flip) | set) & keep; });
       break;
     }
     case MemoryPattern::BitFlip:
@@ -329,19 +343,66 @@ std::optional<MemoryFault> RunMemoryPattern(MemoryPattern kind, std::span<uint64
   return fault;
 }
 
+size_t MemoryTestThreads(size_t bytes, const MemoryTestHardware& hardware) {
+  const bool beyondCache = hardware.lastLevelCacheBytes != 0 && bytes >= kBeyondCache * hardware.lastLevelCacheBytes;
+  return beyondCache ? std::clamp<size_t>(hardware.processors, 1, kMaxThreads) : 1;
+}
+
+size_t MemoryTestThreads(size_t bytes) {
+  static const MemoryTestHardware hardware = ThisMemoryTestHardware();
+  return MemoryTestThreads(bytes, hardware);
+}
+
+MemoryTestHardware ThisMemoryTestHardware() {
+  MemoryTestHardware hardware;
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  if (sched_getaffinity(0, sizeof allowed, &allowed) == 0) hardware.processors = std::max(1, CPU_COUNT(&allowed));
+  const std::filesystem::path caches = "/sys/devices/system/cpu/cpu0/cache";
+  std::error_code ec;
+  for (const auto& index : std::filesystem::directory_iterator(caches, ec)) {
+    if (!index.path().filename().string().starts_with("index")) continue;
+    std::ifstream file(index.path() / "size");
+    size_t size = 0;
+    char unit = 0;
+    if (!(file >> size)) continue;
+    file >> unit;
+    size <<= unit == 'K' ? 10 : unit == 'M' ? 20 : unit == 'G' ? 30 : 0;
+    hardware.lastLevelCacheBytes = std::max(hardware.lastLevelCacheBytes, size);
+  }
+  return hardware;
+}
+
 MemoryTestBuffer::MemoryTestBuffer(size_t bytes) {
   bytes_ = bytes - bytes % sizeof(uint64_t);
   if (bytes_ == 0) return;
   void* memory = mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (memory == MAP_FAILED) return;
-  // Large pages where the kernel allows them: fewer faults when the first pass touches the buffer.
+  // Large pages where the kernel allows them: fewer, larger pages to clear and map.
   madvise(memory, bytes_, MADV_HUGEPAGE);
+  if (madvise(memory, bytes_, MADV_POPULATE_WRITE) != 0) {
+    // An older kernel: one write a page does the same.
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    for (size_t at = 0; at < bytes_; at += page) static_cast<volatile char*>(memory)[at] = 0;
+  }
   data_ = static_cast<uint64_t*>(memory);
   size_ = bytes_ / sizeof(uint64_t);
 }
 
 MemoryTestBuffer::~MemoryTestBuffer() {
   if (data_ != nullptr) munmap(data_, bytes_);
+}
+
+bool MemoryTestSlot::Use(size_t bytes, const std::function<void(std::span<uint64_t>)>& test) {
+  std::lock_guard guard(lock_);
+  if (!buffer_ || buffer_->words().empty() || bytes_ != bytes) {
+    buffer_.reset();  // the old one goes before the new one is made
+    buffer_ = std::make_unique<MemoryTestBuffer>(bytes);
+    bytes_ = bytes;
+  }
+  if (buffer_->words().empty()) return false;
+  test(buffer_->words());
+  return true;
 }
 
 }  // namespace host::machine::linuxhost

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -35,11 +37,24 @@ using BetweenWriteAndVerify = std::function<void(std::span<uint64_t> buffer)>;
 
 std::string_view NameOf(MemoryPattern pattern);
 
-// The first mismatch, or nullopt when every word read back as written.
+// The first mismatch, or nullopt when every word read back as written. Each pass is shared out
+// among `threads` (0: as many as pay, MemoryTestThreads).
 std::optional<MemoryFault> RunMemoryPattern(MemoryPattern pattern, std::span<uint64_t> buffer,
-                                            const BetweenWriteAndVerify& hook = {});
+                                            const BetweenWriteAndVerify& hook = {}, size_t threads = 0);
 
-// Page-aligned anonymous memory for the tests, given back on destruction.
+// How many threads a pass over `bytes` pays for: one, unless the buffer is far larger than the
+// last-level cache and the process may run on more than one processor.
+size_t MemoryTestThreads(size_t bytes);
+struct MemoryTestHardware {
+  size_t lastLevelCacheBytes = 0;  // 0: not known
+  size_t processors = 1;           // those this process may run on
+};
+size_t MemoryTestThreads(size_t bytes, const MemoryTestHardware& hardware);
+// This process's: the largest cache sysfs lists for processor 0, and sched_getaffinity's count.
+MemoryTestHardware ThisMemoryTestHardware();
+
+// Page-aligned anonymous memory for the tests, every page touched once when it is made (the
+// kernel's clearing of new pages is paid there, not in the first pass), given back on destruction.
 class MemoryTestBuffer {
  public:
   explicit MemoryTestBuffer(size_t bytes);
@@ -52,6 +67,20 @@ class MemoryTestBuffer {
  private:
   uint64_t* data_ = nullptr;
   size_t size_ = 0;
+  size_t bytes_ = 0;
+};
+
+// The one buffer a machine's memory checks share: made on the first check, used by one check at
+// a time, given back when its owner goes. Any thread.
+class MemoryTestSlot {
+ public:
+  // Runs `test` over a buffer of `bytes`, made on first use (again when the size asked changes).
+  // False, without running it, when no buffer of that size can be had.
+  bool Use(size_t bytes, const std::function<void(std::span<uint64_t>)>& test);
+
+ private:
+  std::mutex lock_;
+  std::unique_ptr<MemoryTestBuffer> buffer_;
   size_t bytes_ = 0;
 };
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <nlohmann/json.hpp>
 
 #include "host/linux/notebook_on_bus.h"
@@ -127,6 +128,17 @@ TEST(LinuxMachine, AMemoryCheckFailsOnOneFlippedBitAndSaysWhereAndWhichPattern) 
     EXPECT_NE(result.messageKey.find(u": 0x"), std::u16string::npos) << path;
   }
   EXPECT_NE(machine.Check("memory.board").messageKey.find(u"checkerboard: 0x"), std::u16string::npos);
+}
+
+// The nine checks of a machine test one buffer, mapped once.
+TEST(LinuxMachine, TheMemoryChecksShareOneBuffer) {
+  std::set<const uint64_t*> buffers;
+  auto machine = Recorded(testenv::RecordedMachinePath("notebook"), [&](std::span<uint64_t> words) { buffers.insert(words.data()); });
+  for (const char* path : {"memory.stuckAddr", "memory.lineSeq", "memory.blockSeq", "memory.bit0Walk", "memory.random",
+                           "memory.board", "memory.arith", "memory.logic", "memory.bitFlip"}) {
+    EXPECT_EQ(machine.Check(path).code, 0u) << path;
+  }
+  EXPECT_EQ(buffers.size(), 1u);
 }
 
 // The recorded tree has no system bus: the radio switch is judged and repaired, BlueZ's part is

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace host::machine::linuxhost {
 namespace {
 
@@ -55,6 +57,56 @@ TEST(MemoryTest, ALargeBufferIsCheckedWholeAndItsFirstFaultReported) {
     const auto last = RunMemoryPattern(pattern, words, [](std::span<uint64_t> b) { b[b.size() - 1] ^= 4; });
     ASSERT_TRUE(last) << NameOf(pattern);
     EXPECT_EQ(last->address, &words[words.size() - 1]) << NameOf(pattern);
+  }
+}
+
+// Threads only where memory, not a cache, bounds a pass, and more than one processor is free.
+TEST(MemoryTest, APassIsSharedAmongThreadsOnlyFarBeyondTheLastCacheAndWithProcessorsToSpare) {
+  constexpr size_t kMiB = size_t{1} << 20;
+  const struct {
+    size_t bytes, cache, processors, threads;
+  } cases[] = {
+      {64 * kMiB, 32 * kMiB, 2, 1},   {64 * kMiB, 8 * kMiB, 2, 2},   {64 * kMiB, 8 * kMiB, 1, 1},
+      {256 * kMiB, 32 * kMiB, 2, 2},  {255 * kMiB, 32 * kMiB, 2, 1}, {1024 * kMiB, 32 * kMiB, 16, 4},
+      {64 * kMiB, 0, 8, 1},  // the cache not known: one
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(MemoryTestThreads(c.bytes, {c.cache, c.processors}), c.threads)
+        << c.bytes / kMiB << " MiB, cache " << c.cache / kMiB << " MiB, " << c.processors << " processors";
+  }
+  const MemoryTestHardware here = ThisMemoryTestHardware();
+  EXPECT_GE(here.processors, 1u);
+  EXPECT_GT(here.lastLevelCacheBytes, 0u);
+}
+
+// One buffer for every use of the same size, a new one for another size, none when no memory
+// of that size can be had.
+TEST(MemoryTest, ASlotKeepsItsBufferForTheNextTestOfTheSameSize) {
+  MemoryTestSlot slot;
+  std::vector<const uint64_t*> seen;
+  const auto note = [&](std::span<uint64_t> words) {
+    seen.push_back(words.data());
+    EXPECT_FALSE(RunMemoryPattern(MemoryPattern::Random, words));
+  };
+  ASSERT_TRUE(slot.Use(1 << 20, note));
+  ASSERT_TRUE(slot.Use(1 << 20, note));
+  ASSERT_TRUE(slot.Use(2 << 20, [&](std::span<uint64_t> words) { EXPECT_EQ(words.size(), (2u << 20) / 8); }));
+  EXPECT_FALSE(slot.Use(4, [](std::span<uint64_t>) { ADD_FAILURE() << "ran without a buffer"; }));
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0], seen[1]);
+}
+
+// Forced onto several threads, a pass still reads every word back and reports the first fault.
+TEST(MemoryTest, APassSharedAmongThreadsFindsTheLowestFault) {
+  MemoryTestBuffer buffer(size_t{8} << 20);
+  const auto words = buffer.words();
+  for (size_t threads : {1u, 2u, 3u}) {
+    const auto fault = RunMemoryPattern(MemoryPattern::Checkerboard, words, [](std::span<uint64_t> b) {
+      b[b.size() - 1] ^= 1;
+      b[b.size() / 2 + 5] ^= 2;
+    }, threads);
+    ASSERT_TRUE(fault) << threads;
+    EXPECT_EQ(fault->address, &words[words.size() / 2 + 5]) << threads;
   }
 }
 
