@@ -8,7 +8,7 @@ preset=${1:-default}
 packages=(cmake ninja-build g++ pkg-config ccache
   librapidxml-dev libicu-dev liblog4cplus-dev libsqlite3-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libpci-dev pci.ids libatasmart-dev
+  pci.ids libatasmart-dev
   libasound2-dev libkmod-dev libglib2.0-dev libx11-dev  # the running machine's checks and repairs
   dbus-daemon python3-dbusmock gsettings-desktop-schemas xvfb kmod  # their tests: private buses, schemas, a display
   dconf-gsettings-backend dconf-service  # GNOME's settings store, and its writer behind a session bus
