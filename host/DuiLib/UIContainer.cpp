@@ -176,10 +176,21 @@ int CContainerUI::Clamp(int value, int low, int high) { return std::max(low, std
 
 void CContainerUI::SetContentHeight(int height, int visibleHeight) {
   m_cyScrollRange = std::max(0, height - visibleHeight);
-  m_cyScroll = Clamp(m_cyScroll, 0, m_cyScrollRange);
+  const int scroll = Clamp(m_cyScroll, 0, m_cyScrollRange);
+  // Its children stand where the old position put them: the next pass places them again.
+  if (scroll != m_cyScroll) m_bLayoutStale = true;
+  m_cyScroll = scroll;
+}
+
+void CContainerUI::MoveBy(int dx, int dy) {
+  CControlUI::MoveBy(dx, dy);
+  for (CControlUI* child : m_items) {
+    if (child->IsVisible()) child->MoveBy(dx, dy);  // those the layout placed, in the flow or floating
+  }
 }
 
 void CContainerUI::SetPos(RECT rc) {
+  if (KeepsLayout(rc)) return;
   CControlUI::SetPos(rc);
   const RECT inner = InnerRect();
   int contentHeight = 0;

@@ -61,6 +61,7 @@ class CContainerUI : public CControlUI {
 
   void SetManager(CPaintManagerUI* manager, CControlUI* parent) override;
   void SetPos(RECT rc) override;
+  void MoveBy(int dx, int dy) override;
   SIZE EstimateSize(SIZE available) override;
   void SetAttribute(std::u16string_view name, std::u16string_view value) override;
 

@@ -123,6 +123,23 @@ void CControlUI::SetPos(RECT rc) {
   if (rc.right < rc.left) rc.right = rc.left;
   if (rc.bottom < rc.top) rc.bottom = rc.top;
   m_rcItem = rc;
+  m_bLayoutStale = false;
+}
+
+void CControlUI::MoveBy(int dx, int dy) {
+  m_rcItem.left += dx;
+  m_rcItem.right += dx;
+  m_rcItem.top += dy;
+  m_rcItem.bottom += dy;
+}
+
+bool CControlUI::KeepsLayout(RECT rc) {
+  if (m_bLayoutStale || rc.right - rc.left != m_rcItem.right - m_rcItem.left ||
+      rc.bottom - rc.top != m_rcItem.bottom - m_rcItem.top) {
+    return false;
+  }
+  if (rc.left != m_rcItem.left || rc.top != m_rcItem.top) MoveBy(rc.left - m_rcItem.left, rc.top - m_rcItem.top);
+  return true;
 }
 
 RECT CControlUI::GetPadding() const { return Scale(m_rcPadding); }
@@ -334,6 +351,7 @@ void CControlUI::DoEvent(TEventUI& event) {
 bool CControlUI::Activate() { return false; }
 
 void CControlUI::NeedUpdate() {
+  for (CControlUI* c = this; c != nullptr; c = c->m_pParent) c->m_bLayoutStale = true;
   if (!m_pManager) return;
   m_pManager->CheckUIThread("a control changed");
   m_pManager->NeedUpdate();

@@ -90,6 +90,9 @@ class CControlUI {
   int GetWidth() const;
   int GetHeight() const;
   virtual void SetPos(RECT rc);  // called by the layout pass
+  // The layout pass's shortcut for a control placed elsewhere whose layout is otherwise as it was:
+  // it and what it lays out move by (dx, dy).
+  virtual void MoveBy(int dx, int dy);
   RECT GetPadding() const;
   void SetPadding(RECT padding);
   int GetFixedWidth() const;
@@ -142,7 +145,7 @@ class CControlUI {
   // What a click does; false when the control does not react to clicks.
   virtual bool Activate();
 
-  // Marks the window's layout as out of date.
+  // Marks the window's layout as out of date: this control's, and its ancestors', which lay it out.
   void NeedUpdate();
 
   // Subscribers to this control's notifications (see UIDelegate.h).
@@ -153,10 +156,14 @@ class CControlUI {
   void CheckUIThread() const;
   // Sends a notification from this control through its manager (nothing without one).
   void Notify(std::u16string_view type, WPARAM wParam = 0, LPARAM lParam = 0);
+  // For a container's SetPos: true, the control moved to `rc` (MoveBy), when nothing in it changed
+  // since its last layout and `rc` has the same size, so that a pass lays out only what changed.
+  bool KeepsLayout(RECT rc);
 
   CPaintManagerUI* m_pManager = nullptr;
   CControlUI* m_pParent = nullptr;
   RECT m_rcItem;
+  bool m_bLayoutStale = true;  // it, or a control inside it, changed since its last layout
 
  private:
   uint64_t m_id;

@@ -5,6 +5,7 @@ namespace DuiLib {
 std::u16string_view CHorizontalLayoutUI::GetClass() const { return u"HorizontalLayout"; }
 
 void CHorizontalLayoutUI::SetPos(RECT rc) {
+  if (KeepsLayout(rc)) return;
   CControlUI::SetPos(rc);
   StackChildren(false);
 }

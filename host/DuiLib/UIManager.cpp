@@ -231,7 +231,16 @@ void CPaintManagerUI::UpdateLayout() {
   CheckUIThread("the layout asked for");
   if (!m_bUpdateNeeded || m_bInLayout || !m_pRoot) return;
   m_bInLayout = true;
-  // A pass can mark the layout out of date again (a scroll position clamped to a new range):
+  // Sizes are scaled for the screen: another DPI changes every control's.
+  if (const int dpi = CResourceManager::GetDPI(); dpi != m_iLayoutDpi) {
+    FindInTree(m_pRoot, [](CControlUI* c) {
+      c->NeedUpdate();
+      return false;
+    });
+    m_iLayoutDpi = dpi;
+  }
+  // A pass lays out only the controls that changed, and moves those that only moved (see
+  // CControlUI::KeepsLayout). It can mark the layout out of date again (a scroll position clamped to a new range):
   // a second pass settles it.
   for (int pass = 0; pass < 2 && m_bUpdateNeeded; ++pass) {
     m_bUpdateNeeded = false;

@@ -116,6 +116,7 @@ class CPaintManagerUI {
   SIZE m_szInitSize{800, 600};
   bool m_bUpdateNeeded = true;
   bool m_bInLayout = false;
+  int m_iLayoutDpi = 0;  // the DPI of the last layout
   int m_nDispatchDepth = 0;
   std::vector<INotifyUI*> m_aNotifiers;
   std::vector<CControlUI*> m_aDelayedCleanup;

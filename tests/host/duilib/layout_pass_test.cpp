@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "DuiLib/UIContainer.h"
+#include "DuiLib/UIHorizontalLayout.h"
+#include "DuiLib/UILabel.h"
 #include "DuiLib/UIList.h"
 #include "DuiLib/UIRender.h"
 #include "DuiLib/UIResourceManager.h"
+#include "DuiLib/UITree.h"
 #include "DuiLib/UIVerticalLayout.h"
 #include "support/test_env.h"
 #include "support/ui_window.h"
@@ -93,6 +96,56 @@ TEST(LayoutPass, AListScrollsWithinItsContent) {
   EXPECT_EQ(list->GetScrollPos().cy, 0);
   list->RemoveAll();
   EXPECT_EQ(list->GetScrollRange().cy, 0);
+}
+
+// A pass lays out only what changed and moves what only moved: after every step of a list that
+// grows as the scan page's does (an item added, its height grown, the list scrolled to its end, a
+// text changed, an item hidden and shown again), every control stands where a pass over the
+// whole tree puts it.
+TEST(LayoutPass, ALayoutOfWhatChangedEqualsOneOfTheWholeTree) {
+  UiWindow w(uR"(<Window size="300,200"><VerticalLayout><Label name="title" height="20"/>
+      <List name="list" inset="2,2,2,2" childpadding="3"/></VerticalLayout></Window>)");
+  auto* list = w.Find<CListUI>(u"list");
+  const auto positions = [&w] {
+    std::vector<std::pair<RECT, bool>> all;
+    FindInTree(w.manager.GetRoot(), [&](CControlUI* c) {
+      all.emplace_back(c->GetPos(), c->IsVisible());
+      return false;
+    });
+    return all;
+  };
+  for (int step = 0; step < 16; ++step) {
+    if (step % 2 == 0) {
+      auto* item = new CVerticalLayoutUI;
+      item->SetFixedHeight(10);
+      auto* row = new CHorizontalLayoutUI;
+      row->SetFixedHeight(8);
+      auto* text = new CLabelUI;
+      text->SetAutoCalcWidth(true);
+      text->SetText(u"item " + std::u16string(static_cast<size_t>(step % 7 + 1), u'x'));
+      row->Add(text);
+      item->Add(row);
+      auto* badge = new CControlUI;
+      badge->SetFloat(true);
+      badge->SetAttribute(u"pos", u"4,2,12,10");
+      item->Add(badge);
+      list->Add(item);
+    } else {
+      CControlUI* last = list->GetItemAt(list->GetCount() - 1);
+      last->SetFixedHeight(last->GetFixedHeight() + 15);
+    }
+    if (step == 9) list->GetItemAt(1)->SetVisible(false);
+    if (step == 13) list->GetItemAt(1)->SetVisible(true);
+    if (step == 11) w.Find(u"title")->SetText(u"a title");
+    if (step == 12) FindInTree(list->GetItemAt(0), [](CControlUI* c) { return c->GetClass() == u"Label"; })->SetText(u"longer");
+    list->EndDown();
+    const auto changed = positions();
+    FindInTree(w.manager.GetRoot(), [](CControlUI* c) {
+      c->NeedUpdate();
+      return false;
+    });
+    ASSERT_EQ(changed, positions()) << "after step " << step;
+  }
 }
 
 TEST(LayoutPass, ItemsMoveWithinTheirContainer) {
