@@ -1,5 +1,6 @@
 #include "DuiLib/UITreeHtml.h"
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -97,15 +98,21 @@ struct LoadedImage {
 
 LoadedImage LoadImage(const std::string& file) {
   const std::filesystem::path path = std::filesystem::path(platform::AppDirectory()) / platform::NativePath(file);
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  if (in) bytes << in.rdbuf();
-  const std::string data = bytes.str();
   LoadedImage image;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    hostlog::Log(log4cplus::DEBUG_LOG_LEVEL, "cannot read the image " + path.string() + ": " + std::strerror(errno),
+                 "DuiLib::RenderHtmlBody", "UITreeHtml", __LINE__, __PRETTY_FUNCTION__);
+    return image;
+  }
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  const std::string data = bytes.str();
   static constexpr unsigned char kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   if (data.size() < 24 || std::memcmp(data.data(), kPng, 8) != 0) {
-    hostlog::Log(log4cplus::DEBUG_LOG_LEVEL, "no PNG image at " + path.string(), "DuiLib::RenderHtmlBody", "UITreeHtml",
-                 __LINE__, __PRETTY_FUNCTION__);
+    hostlog::Log(log4cplus::DEBUG_LOG_LEVEL,
+                 "not a PNG image (" + std::to_string(data.size()) + " bytes): " + path.string(),
+                 "DuiLib::RenderHtmlBody", "UITreeHtml", __LINE__, __PRETTY_FUNCTION__);
     return image;
   }
   const auto be32 = [&](size_t at) {

@@ -198,9 +198,9 @@ constexpr RowBuilder kDisplayRows[] = {
      [](const DeviceSource& s) { return DE::TrimSP(s.hw.video.GetMonitorCaption()); }},
     {u"IDS_HARDWARE_DETECT_DISPLAY_RESOLUTION",
      [](const DeviceSource& s) { return DE::TrimSP(s.hw.video.GetDisplayResolution()); }},
-    // Always shown, 0 included.
+    // A rate of 0 is no monitor to measure, not a monitor at 0 Hz.
     {u"IDS_HARDWARE_DETECT_DISPLAY_REFRESH_RATE",
-     [](const DeviceSource& s) { return Number(s.hw.video.GetRefreshRate()); }},
+     [](const DeviceSource& s) { return WithUnit(s.hw.video.GetRefreshRate(), u""); }},
 };
 
 constexpr RowBuilder kAudioDeviceRows[] = {
