@@ -1,5 +1,6 @@
 #include "DuiLib/UITreeHtml.h"
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -97,15 +98,21 @@ struct LoadedImage {
 
 LoadedImage LoadImage(const std::string& file) {
   const std::filesystem::path path = std::filesystem::path(platform::AppDirectory()) / platform::NativePath(file);
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  if (in) bytes << in.rdbuf();
-  const std::string data = bytes.str();
   LoadedImage image;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    hostlog::Log(log4cplus::DEBUG_LOG_LEVEL, "cannot read the image " + path.string() + ": " + std::strerror(errno),
+                 "DuiLib::RenderHtmlBody", "UITreeHtml", __LINE__, __PRETTY_FUNCTION__);
+    return image;
+  }
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  const std::string data = bytes.str();
   static constexpr unsigned char kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   if (data.size() < 24 || std::memcmp(data.data(), kPng, 8) != 0) {
-    hostlog::Log(log4cplus::DEBUG_LOG_LEVEL, "no PNG image at " + path.string(), "DuiLib::RenderHtmlBody", "UITreeHtml",
-                 __LINE__, __PRETTY_FUNCTION__);
+    hostlog::Log(log4cplus::DEBUG_LOG_LEVEL,
+                 "not a PNG image (" + std::to_string(data.size()) + " bytes): " + path.string(),
+                 "DuiLib::RenderHtmlBody", "UITreeHtml", __LINE__, __PRETTY_FUNCTION__);
     return image;
   }
   const auto be32 = [&](size_t at) {
@@ -249,12 +256,14 @@ class HtmlWriter {
     const RECT padding = c->GetTextPadding();
     const char* justify = (style & DT_CENTER) ? "center" : (style & DT_RIGHT) ? "flex-end" : "flex-start";
     const char* align = wrap ? "flex-start" : (style & DT_VCENTER) ? "center" : (style & DT_BOTTOM) ? "flex-end" : "flex-start";
-    // The box reaches 2 pixels past the control (which clips it) on the side the text grows to,
-    // so that a browser font a little wider than the font model does not cut a text that fits.
+    // The box of a line reaches 2 pixels past the control (which clips it) on the side the text
+    // grows to, so that a browser font a little wider than the font model does not cut a text that
+    // fits. Text that wraps breaks at the control's own width, where the font model breaks it.
     const bool centred = (style & DT_CENTER) != 0;
     const bool right = (style & DT_RIGHT) != 0;
+    const char* slack = wrap ? "0" : "-2px";
     out_ << "<div style=\"position:absolute;box-sizing:border-box;top:0;bottom:0;display:flex;left:"
-         << (centred || right ? "-2px" : "0") << ";right:" << (right ? "0" : "-2px") << ";"
+         << (centred || right ? slack : "0") << ";right:" << (right ? "0" : slack) << ";"
          << "padding:" << Px(padding.top) << " " << Px(padding.right) << " " << Px(padding.bottom) << " "
          << Px(padding.left) << ";justify-content:" << justify << ";align-items:" << align
          << ";color:" << attr::ColorToCss(color) << ";" << Font(c->GetFont(), false) << "\">";

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "DuiLib/UICulture.h"
+#include "app/category_names.h"
 #include "app/command.h"
 #include "app/detect_page_view.h"
 #include "app/page_driver.h"
@@ -17,7 +18,8 @@
 #include "app/scan_page_view.h"
 #include "app/signal_watch.h"
 #include "app/stored_runs.h"
-#include "platform/numparse.h"
+#include "app/terminal.h"
+#include "app/text_width.h"
 
 namespace app {
 namespace {
@@ -25,39 +27,13 @@ namespace {
 using nlohmann::ordered_json;
 using namespace std::chrono_literals;
 
-constexpr const char* kUsage =
-    "usage: sysdiagnose-host diagnose [--machine FILE] [--data-dir DIR] [--verbose] [--repair] [--json] [CATEGORY ...]\n"
-    "  CATEGORY: a number 0-11 or one of audio mainboard bluetooth network cpu (processor) memory disk\n"
-    "            gpu (graphics) display battery keyboard fingerprint (default: every category of the catalogue)";
+constexpr const char* kUsageLine =
+    "usage: sysdiagnose-host diagnose [--machine FILE] [--data-dir DIR] [--verbose] [--repair] [--json] [CATEGORY ...]\n";
 constexpr auto kPageLimit = 300s;  // a repair may pause seconds on each entry
-
-// The categories by the names the command takes, and the string key of the name the pages show.
-struct NamedCategory {
-  const char* name;
-  int id;
-  std::u16string_view nameKey;
-};
-constexpr NamedCategory kCategoryNames[] = {
-    {"audio", 0, u"IDS_HARDWARE_DETECT_AUDIO"},      {"mainboard", 1, u"IDS_HARDWARE_DETECT_MOT"},
-    {"bluetooth", 2, u"IDS_HARDWARE_DETECT_BT"},     {"network", 3, u"IDS_HARDWARE_DETECT_NETCARD"},
-    {"cpu", 4, u"IDS_HARDWARE_DETECT_CPU"},          {"processor", 4, u"IDS_HARDWARE_DETECT_CPU"},
-    {"memory", 5, u"IDS_HARDWARE_DETECT_MEM"},       {"disk", 6, u"IDS_HARDWARE_DETECT_DISK"},
-    {"gpu", 7, u"IDS_HARDWARE_DETECT_GPU"},          {"graphics", 7, u"IDS_HARDWARE_DETECT_GPU"},
-    {"display", 8, u"IDS_HARDWARE_DETECT_DISPLAY"},  {"battery", 9, u"IDS_HARDWARE_DETECT_BATTERY"},
-    {"keyboard", 10, u"IDS_HARDWARE_DETECT_KEYBOARD"}, {"fingerprint", 11, u"IDS_HARDWARE_DETECT_FP"},
-};
-
-const NamedCategory* FindCategory(const std::string& text) {
-  const bool number = !text.empty() && text.size() <= 2 && text.find_first_not_of("0123456789") == std::string::npos;
-  for (const auto& named : kCategoryNames) {
-    if (text == named.name || (number && platform::Atoi(text) == named.id)) return &named;
-  }
-  return nullptr;
-}
 
 std::string CheckCategories(const ParsedArgs& parsed) {
   for (const auto& text : parsed.positional) {
-    if (FindCategory(text) == nullptr) return "unknown category '" + text + "'";
+    if (!CategoryNamed(text)) return "unknown category '" + text + "'";
   }
   return {};
 }
@@ -65,15 +41,48 @@ std::string CheckCategories(const ParsedArgs& parsed) {
 // The names the pages show for the asked categories; empty for all.
 std::set<std::string> ShownNames(const ParsedArgs& parsed) {
   std::set<std::string> names;
-  for (const auto& text : parsed.positional) names.insert(Utf8(UICulture::GetInstance().GetString(FindCategory(text)->nameKey)));
+  for (const auto& text : parsed.positional) names.insert(ShownCategoryName(*CategoryNamed(text)));
   return names;
+}
+
+// A line's look and a category's verdict in the terminal's words and colours.
+struct Shown {
+  std::u16string_view key;
+  Tone tone;
+};
+
+Shown ShownLook(LineLook look) {
+  switch (look) {
+    case LineLook::Running: return {u"IDS_HARDWARE_DETECT_BUSY_STATE", Tone::Busy};
+    case LineLook::Passed: return {u"IDS_HARDWARE_DETECT_PASSED_STATE", Tone::Normal};
+    case LineLook::Failed: return {u"IDS_HARDWARE_DETECT_FAILED_STATE", Tone::Fault};
+    case LineLook::Notice: return {u"IDS_HARDWARE_DETECT_NOTICE_STATE", Tone::Notice};
+    case LineLook::NeedsRestart: return {u"IDS_HARDWARE_DETECT_ITEM_OPERAT_SUCCESS_NEED_RESTART", Tone::Notice};
+    case LineLook::NeedsShutdown: return {u"IDS_HARDWARE_DETECT_ITEM_OPERAT_SUCCESS_NEED_SHUTDOWN", Tone::Notice};
+    case LineLook::Other: break;
+  }
+  return {{}, Tone::Plain};
+}
+
+Shown ShownVerdict(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::Normal: return {u"IDS_HARDWARW_DETECT_NORM_STATE", Tone::Normal};
+    case Verdict::Notice: return {u"IDS_HARDWARE_DETECT_NOTICE_STATE", Tone::Notice};
+    case Verdict::Abnormal: return {u"IDS_HARDWARW_DETECT_ABNORM_STATE", Tone::Fault};
+    case Verdict::None: break;
+  }
+  return {{}, Tone::Plain};
+}
+
+std::string Words(const Shown& shown, bool colour) {
+  return shown.key.empty() ? std::string() : Painted(Localized(shown.key), shown.tone, colour);
 }
 
 // Prints what changes on the detect page: a category coming in, each line once it has its look,
 // each verdict, the titles.
 class DetectPrinter {
  public:
-  explicit DetectPrinter(bool quiet) : quiet_(quiet) {}
+  DetectPrinter(bool quiet, bool colour) : quiet_(quiet), colour_(colour), width_(OutputColumns()) {}
 
   void Show(const DetectPageView& view) {
     if (quiet_) return;
@@ -89,14 +98,14 @@ class DetectPrinter {
         const DetectLineView& line = item.lines[i];
         if (line.look == seen.looks[i] || line.look == LineLook::Other) continue;
         seen.looks[i] = line.look;
-        std::cout << "  " << Mark(line.look) << ' ' << line.title;
-        if (!line.detail.empty()) std::cout << ": " << line.detail;
-        if (!line.action.empty()) std::cout << " [" << line.action << ']';
-        if (!line.suggestion.empty()) std::cout << " (" << line.suggestion << ')';
-        std::cout << '\n';
+        std::string text = line.title;
+        if (!line.detail.empty()) text += ": " + line.detail;
+        if (!line.action.empty()) text += " [" + line.action + ']';
+        if (!line.suggestion.empty()) text += " (" + line.suggestion + ')';
+        std::cout << "  " << Mark(line.look) << "  " << HangingText(text, MarkColumns() + 4, width_) << '\n';
       }
       if (item.verdict != Verdict::None && item.verdict != seen.verdict) {
-        std::cout << "  => " << item.name << ": " << VerdictText(item.verdict) << '\n';
+        std::cout << "  => " << item.name << ": " << Words(ShownVerdict(item.verdict), colour_) << '\n';
       }
       seen.verdict = item.verdict;
     }
@@ -104,9 +113,10 @@ class DetectPrinter {
     std::cout.flush();
   }
 
+  // The page's result without the links only its window can follow.
   void ShowResult(const DetectPageView& view) {
     Show(view);
-    if (!quiet_) std::cout << view.secondTitle << '\n';
+    if (!quiet_) std::cout << view.secondTitleUnlinked << '\n';
   }
 
  private:
@@ -120,20 +130,27 @@ class DetectPrinter {
     Verdict verdict = Verdict::None;
   };
 
-  static const char* Mark(LineLook look) {
-    switch (look) {
-      case LineLook::Running: return "... ";
-      case LineLook::Passed: return "ok  ";
-      case LineLook::Failed: return "FAIL";
-      case LineLook::Notice: return "note";
-      case LineLook::NeedsRestart: return "ok (restart)";
-      case LineLook::NeedsShutdown: return "ok (shut down)";
-      case LineLook::Other: break;
-    }
-    return "    ";
+  // The widest look's word, so that the titles after them line up.
+  static size_t MarkColumns() {
+    static const size_t columns = [] {
+      size_t widest = 0;
+      for (LineLook each : {LineLook::Running, LineLook::Passed, LineLook::Failed, LineLook::Notice,
+                            LineLook::NeedsRestart, LineLook::NeedsShutdown}) {
+        widest = std::max(widest, DisplayWidth(Localized(ShownLook(each).key)));
+      }
+      return widest;
+    }();
+    return columns;
+  }
+
+  std::string Mark(LineLook look) const {
+    const Shown shown = ShownLook(look);
+    return Painted(PadToWidth(shown.key.empty() ? "" : Localized(shown.key), MarkColumns()), shown.tone, colour_);
   }
 
   bool quiet_;
+  bool colour_;
+  size_t width_;
   std::string firstTitle_;
   std::map<std::string, Seen> seen_;
 };
@@ -165,8 +182,11 @@ size_t TickCategories(PageDriver& page, const std::set<std::string>& wanted) {
 
 int RunDiagnose(const std::vector<std::string>& args) {
   ParsedArgs parsed;
-  const CommandShape shape{.name = "diagnose", .usage = kUsage, .flags = {"--repair", "--json"}, .positional = true,
-                         .checkArgs = CheckCategories};
+  const CommandShape shape{.name = "diagnose",
+                           .usage = kUsageLine + CategoryNamesHelp(),
+                           .flags = {"--repair", "--json"},
+                           .positional = true,
+                           .checkArgs = CheckCategories};
   if (auto status = BeginCommand(shape, args, parsed)) return *status;
   const bool json = parsed.Has("--json");
   std::atomic<bool> interrupted{false};
@@ -186,7 +206,7 @@ int RunDiagnose(const std::vector<std::string>& args) {
     return kExitFailure;
   }
 
-  DetectPrinter printer(json);
+  DetectPrinter printer(json, OutputInColour());
   DetectPageView view;
   bool cancelled = false;
   bool ended = false;
@@ -220,7 +240,7 @@ int RunDiagnose(const std::vector<std::string>& args) {
     PrintError(shape.name, "the detect page showed no result after " + std::to_string(kPageLimit.count()) + " s");
     return kExitFailure;
   }
-  if (ended && !json) std::cout << "cancelled\n";
+  if (ended && !json) std::cout << Localized(u"IDS_HARDWARE_DIAGNOSE_CANCELLED") << '\n';
   if (ended && !cancelled) {
     PrintError(shape.name, "the run ended before its result: a check could not run (the log file says why)");
     return kExitFailure;

@@ -3,7 +3,6 @@
 // arrives and the final table; with --repair it repairs and confirms with one more detection.
 #include <algorithm>
 #include <chrono>
-#include <iomanip>
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -17,6 +16,9 @@
 #include "app/prometheus_export.h"
 #include "app/run_result.h"
 #include "app/stored_runs.h"
+#include "app/terminal.h"
+#include "app/text_table.h"
+#include "app/text_width.h"
 #include "machine/machine_backend.h"
 #include "machine/measurements.h"
 #include "platform/whole_file.h"
@@ -40,20 +42,34 @@ constexpr auto kReportTimeout = 120s;
 constexpr auto kPollEvery = 100ms;
 constexpr auto kLastReportGrace = 500ms;  // a report posted just before the plug-in's task ended
 
-const char* StateText(uint32_t state) {
-  switch (state) {
-    case kDoctorStateNormal: return "normal";
-    case kDoctorStateAbnormal: return "abnormal";
-    default: return "in progress";
+// How the terminal shows a row: its state word in its colour, as the detect page would.
+struct ShownState {
+  std::string word;
+  Tone tone = Tone::Plain;
+};
+
+ShownState StateOf(bool busy, Verdict shown) {
+  if (busy) return {Localized(u"IDS_HARDWARE_DETECT_BUSY_STATE"), Tone::Busy};
+  switch (shown) {
+    case Verdict::Normal: return {Localized(u"IDS_HARDWARW_DETECT_NORM_STATE"), Tone::Normal};
+    case Verdict::Notice: return {Localized(u"IDS_HARDWARE_DETECT_NOTICE_STATE"), Tone::Notice};
+    case Verdict::Abnormal: return {Localized(u"IDS_HARDWARW_DETECT_ABNORM_STATE"), Tone::Fault};
+    case Verdict::NotRun: break;
   }
+  return {Localized(u"IDS_HARDWARE_DETECT_NOT_DIAGNOSED_STATE"), Tone::Plain};
 }
 
-// The text in a column of `width` characters, one of them the gap to the next column.
-std::string Fit(std::string text, size_t width) {
-  if (text.size() >= width) text = text.substr(0, width - 2) + "~";
-  text.resize(width, ' ');
-  return text;
-}
+ShownState StateOf(const DoctorRow& row, Verdict shown) { return StateOf(row.nState == kDoctorStateBusy, shown); }
+
+// Reads the verdicts the pages would show off a report, with the checks the machine ran since `since`.
+class Verdicts {
+ public:
+  explicit Verdicts(std::chrono::steady_clock::time_point since) : checks_(CheckLinesOf(JournalSince(since))) {}
+  Verdict Of(const DoctorRow& row) const { return ShownVerdictOf(row, checks_); }
+
+ private:
+  std::vector<CheckLine> checks_;
+};
 
 nlohmann::ordered_json ToJson(const DoctorRow& item) {
   return {{"strIcon", Utf8(item.strIcon)},         {"clrStatus", item.clrStatus},
@@ -78,22 +94,21 @@ nlohmann::ordered_json ToJson(const DoctorReport& report) {
 // Prints what changed between two reports: a category being worked on, or its new result.
 class ProgressPrinter {
  public:
-  explicit ProgressPrinter(bool quiet) : quiet_(quiet) {}
+  ProgressPrinter(bool quiet, bool colour) : quiet_(quiet), colour_(colour), width_(OutputColumns()) {}
 
-  void Show(const DoctorReport& report) {
+  void Show(const DoctorReport& report, const Verdicts& verdicts) {
     if (quiet_) return;
     for (size_t i = 0; i < report.vecItems.size(); ++i) {
       const DoctorRow& item = report.vecItems[i];
       const uint32_t before = i < previous_.vecItems.size() ? previous_.vecItems[i].nState : UINT32_MAX;
       if (item.nState == before) continue;
-      if (item.nState == kDoctorStateBusy) {
-        std::cout << "  ... " << Utf8(item.strName) << '\n';
-      } else {
-        const bool normal = item.nState == kDoctorStateNormal;
-        std::cout << "  " << (normal ? "ok  " : "FAIL") << ' ' << Utf8(item.strName);
-        if (!normal && !item.strResult.empty()) std::cout << ": " << Utf8(item.strResult);
-        std::cout << '\n';
-      }
+      const Verdict verdict = verdicts.Of(item);
+      const ShownState state = StateOf(item, verdict);
+      std::string line = Utf8(item.strName);
+      const bool finding = verdict == Verdict::Abnormal || verdict == Verdict::Notice;
+      if (finding && !item.strResult.empty()) line += ": " + Utf8(item.strResult);
+      std::cout << "  " << Painted(PadToWidth(state.word, StateColumns()), state.tone, colour_) << "  "
+                << HangingText(line, StateColumns() + 4, width_) << '\n';
     }
     std::cout.flush();
     previous_ = report;
@@ -102,22 +117,80 @@ class ProgressPrinter {
   void Reset() { previous_ = {}; }
 
  private:
+  // The widest state word, so that the names line up.
+  static size_t StateColumns() {
+    static const size_t columns = [] {
+      size_t widest = DisplayWidth(StateOf(true, Verdict::NotRun).word);
+      for (Verdict verdict : kVerdicts) widest = std::max(widest, DisplayWidth(StateOf(false, verdict).word));
+      return widest;
+    }();
+    return columns;
+  }
+
   bool quiet_;
+  bool colour_;
+  size_t width_;
   DoctorReport previous_;
 };
 
-void PrintTable(const DoctorReport& report) {
-  std::cout << '\n'
-            << Fit("Category", 20) << Fit("Model", 36) << Fit("State", 10) << Fit("Result", 46) << "Action\n";
-  for (const DoctorRow& item : report.vecItems) {
-    // A successful repair leaves the finding's texts in the record; the state tells it is fixed.
-    const bool normal = item.nState == kDoctorStateNormal;
-    const std::string action = normal ? (item.strAction.empty() ? "" : "repaired") : Utf8(item.strAction);
-    std::cout << Fit(Utf8(item.strName), 20) << Fit(PlainText(item.strHardware), 36)
-              << Fit(StateText(item.nState), 10) << Fit(normal ? "" : Utf8(item.strResult), 46) << action << '\n';
+// The faults and the notices of a report, counted as the detect page counts the categories that
+// need attention.
+struct Findings {
+  int normal = 0, notice = 0, abnormal = 0;
+};
+
+Findings CountFindings(const DoctorReport& report, const Verdicts& verdicts) {
+  Findings findings;
+  for (const DoctorRow& row : report.vecItems) {
+    switch (verdicts.Of(row)) {
+      case Verdict::Normal: ++findings.normal; break;
+      case Verdict::Notice: ++findings.notice; break;
+      case Verdict::Abnormal: ++findings.abnormal; break;
+      case Verdict::NotRun: break;
+    }
   }
-  std::cout << '\n' << Utf8(report.strSummary) << '\n';
-  if (!report.strDetail.empty()) std::cout << Utf8(report.strDetail) << '\n';
+  return findings;
+}
+
+void PrintTable(const DoctorReport& report, const Verdicts& verdicts, bool colour) {
+  TextTable table({{Localized(u"IDS_HARDWARE_DETECT_DOCTOR_COLUMN_CATEGORY")},
+                   {Localized(u"IDS_HARDWARE_DETECT_DOCTOR_COLUMN_MODEL"), true, 14, 1},
+                   {Localized(u"IDS_HARDWARE_DETECT_DOCTOR_COLUMN_STATE")},
+                   // The finding is what the table is read for: it takes most of the room.
+                   {Localized(u"IDS_HARDWARE_DETECT_DOCTOR_COLUMN_RESULT"), true, 20, 2},
+                   {Localized(u"IDS_HARDWARE_DETECT_DOCTOR_COLUMN_ACTION")}});
+  for (const DoctorRow& item : report.vecItems) {
+    const Verdict verdict = verdicts.Of(item);
+    const ShownState state = StateOf(item, verdict);
+    // A successful repair leaves the finding's texts in the record; the state tells it is fixed.
+    const bool normal = verdict == Verdict::Normal;
+    const std::string action =
+        normal ? (item.strAction.empty() ? "" : Localized(u"IDS_HARDWARE_DETECT_REPAIRED_STATE")) : Utf8(item.strAction);
+    table.AddRow({{Utf8(item.strName)},
+                  {PlainText(item.strHardware)},
+                  {state.word, state.tone},
+                  {normal ? "" : Utf8(item.strResult)},
+                  {action}});
+  }
+  std::cout << '\n';
+  for (const std::string& line : table.Render(OutputColumns(), colour)) std::cout << line << '\n';
+  const Findings findings = CountFindings(report, verdicts);
+  std::cout << '\n'
+            << (findings.abnormal == 0 ? Localized(u"IDS_HARDWARE_DIAGNOSE_RESULT_ABNORM_NOT_FOUND")
+                                       : Localized(u"IDS_HARDWARE_DIAGNOSE_ABNORM_RESULT_NUM", findings.abnormal))
+            << '\n';
+  if (findings.notice > 0) std::cout << Localized(u"IDS_HARDWARE_DIAGNOSE_NOTICE_RESULT_NUM", findings.notice) << '\n';
+}
+
+nlohmann::ordered_json VerdictsJson(const DoctorReport& report, const Verdicts& verdicts) {
+  const Findings findings = CountFindings(report, verdicts);
+  nlohmann::ordered_json categories = nlohmann::ordered_json::array();
+  for (const DoctorRow& row : report.vecItems) {
+    const Verdict verdict = verdicts.Of(row);
+    categories.push_back({{"name", Utf8(row.strName)}, {"verdict", verdict == Verdict::NotRun ? "" : NameOf(verdict)}});
+  }
+  return {{"normal", findings.normal}, {"notice", findings.notice}, {"abnormal", findings.abnormal},
+          {"categories", categories}};
 }
 
 // The runs the plug-in is to have stored once the requests sent so far are done, and when the
@@ -162,7 +235,7 @@ bool CollectUntilFinished(Session& session, uint64_t tasksBefore, bool& reported
     }
     reported = true;
     deadline = std::chrono::steady_clock::now() + kReportTimeout;
-    session.progress.Show(*report);
+    session.progress.Show(*report, Verdicts(session.detectionBegan));
     session.all.push_back(*report);
     session.last = *report;
     if (report->bFinished) return true;
@@ -170,8 +243,8 @@ bool CollectUntilFinished(Session& session, uint64_t tasksBefore, bool& reported
   return false;
 }
 
-bool RunDetection(Session& session, bool quiet, const char* title) {
-  if (!quiet) std::cout << title << '\n';
+bool RunDetection(Session& session, bool quiet, std::u16string_view title) {
+  if (!quiet) std::cout << Localized(title) << '\n';
   session.progress.Reset();
   session.detectionBegan = std::chrono::steady_clock::now();
   const uint64_t tasksBefore = Concurrency::TasksStarted();
@@ -179,7 +252,7 @@ bool RunDetection(Session& session, bool quiet, const char* title) {
   ++session.runs;
   bool reported = false;
   const bool ok = CollectUntilFinished(session, tasksBefore, reported);
-  if (ok && !reported && !quiet) std::cout << "  the catalogue lists no category\n";
+  if (ok && !reported && !quiet) std::cout << "  " << Localized(u"IDS_HARDWARE_DETECT_DOCTOR_NO_CATEGORY") << '\n';
   return ok;
 }
 
@@ -252,24 +325,30 @@ int RunDoctor(const std::vector<std::string>& args) {
   // The health-check service lives in the plug-in's page host: it comes to life with the page.
   if (LoadTheHost("doctor") == nullptr) return failed;
   DoctorModule module;
-  ProgressPrinter progress(quiet);
+  const bool colour = OutputInColour();
+  ProgressPrinter progress(quiet, colour);
   std::vector<DoctorReport> all;
   DoctorReport last;
 
+  // The module by the name the host's list shows it under.
   if (auto info = module.QueryModuleInfo(5s); info && !quiet) {
-    std::cout << "Health-check module " << std::hex << "0x" << info->nModuleId << std::dec << " ("
-              << Utf8(info->strNameKey) << ")\n";
+    const std::string name = Localized(info->strNameKey);
+    if (name != Utf8(info->strNameKey)) std::cout << name << "\n\n";
   }
   Session session{module, progress, all, last};
-  bool ok = RunDetection(session, quiet, "Detecting:");
-  if (ok && !quiet && !last.vecItems.empty()) PrintTable(last);
+  const auto table = [&] {
+    if (!quiet && !last.vecItems.empty()) PrintTable(last, Verdicts(session.detectionBegan), colour);
+  };
+  bool ok = RunDetection(session, quiet, u"IDS_HARDWARE_DIAGNOSE_DOING");
+  if (ok) table();
 
   if (ok && repair) {
-    if (!quiet) std::cout << "\nRepairing:\n";
+    if (!quiet) std::cout << '\n' << Localized(u"IDS_HARDWARE_DIAGNOSE_REPAIRING") << '\n';
     ok = RunRepair(session);
-    if (ok && !quiet) PrintTable(last);
-    if (ok) ok = RunDetection(session, quiet, "\nConfirming:");
-    if (ok && !quiet) PrintTable(last);
+    if (ok) table();
+    if (!quiet) std::cout << '\n';
+    if (ok) ok = RunDetection(session, quiet, u"IDS_HARDWARE_DETECT_DOCTOR_CONFIRMING");
+    if (ok) table();
   }
 
   // The service stores each run after its last report: let it finish before the process ends.
@@ -277,7 +356,8 @@ int RunDoctor(const std::vector<std::string>& args) {
   if (json) {
     nlohmann::ordered_json reports = nlohmann::ordered_json::array();
     for (const auto& report : all) reports.push_back(ToJson(report));
-    PrintJson({{"reports", reports}});
+    // The last detection's verdicts as the pages show them, faults and notices apart.
+    PrintJson({{"reports", reports}, {"verdicts", VerdictsJson(last, Verdicts(session.detectionBegan))}});
   }
   if (!ok) {
     PrintError("doctor", !session.failure.empty() ? session.failure

@@ -12,6 +12,8 @@
 #include "app/page_driver.h"
 #include "app/plugin_host.h"
 #include "app/stored_runs.h"
+#include "app/terminal.h"
+#include "app/text_table.h"
 #include "platform/numparse.h"
 
 namespace app {
@@ -42,14 +44,21 @@ std::string CheckDays(const ParsedArgs& parsed) {
 }
 
 
-void PrintRun(const HistoryPageView& view) {
-  std::cout << view.shownDate << "  normal " << view.normal << ", abnormal " << view.abnormal << '\n';
+// A category line's mark in the terminal's words and colours.
+TextTable::Cell StateCell(const std::string& state) {
+  if (state == "normal") return {Localized(u"IDS_HARDWARW_DETECT_NORM_STATE"), Tone::Normal};
+  if (state == "abnormal") return {Localized(u"IDS_HARDWARW_DETECT_ABNORM_STATE"), Tone::Fault};
+  return {Localized(u"IDS_HARDWARE_DETECT_NOT_DIAGNOSED_STATE")};
+}
+
+void PrintRun(const HistoryPageView& view, size_t width, bool colour) {
+  std::cout << view.shownDate << "  " << Localized(u"IDS_HARDWARW_DETECT_NORM_STATE") << ' ' << view.normal << "  "
+            << Localized(u"IDS_HARDWARW_DETECT_ABNORM_STATE") << ' ' << view.abnormal << '\n';
+  TextTable table({{""}, {""}, {"", true, 16}});
   for (const HistoryCategoryView& category : view.categories) {
-    std::cout << "  " << category.name << std::string(category.name.size() < 20 ? 20 - category.name.size() : 1, ' ')
-              << category.state;
-    if (!category.model.empty()) std::cout << "  (" << category.model << ')';
-    std::cout << '\n';
+    table.AddRow({{category.name}, StateCell(category.state), {category.model}});
   }
+  for (const std::string& line : table.Render(width > 2 ? width - 2 : width, colour)) std::cout << "  " << line << '\n';
 }
 
 ordered_json RunJson(const HistoryPageView& view) {
@@ -97,7 +106,9 @@ int RunHistory(const std::vector<std::string>& args) {
     return kExitOk;
   }
   std::cout << first.subtitle << '\n';
-  for (const HistoryPageView& run : runs) PrintRun(run);
+  const size_t width = OutputColumns();
+  const bool colour = OutputInColour();
+  for (const HistoryPageView& run : runs) PrintRun(run, width, colour);
   return kExitOk;
 }
 

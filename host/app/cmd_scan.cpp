@@ -29,11 +29,13 @@ bool ScanEventSent() {
   return std::any_of(events.begin(), events.end(), [](const auto& event) { return event.first == kScanEndedEvent; });
 }
 
-// Prints what appears on the scan page since the last look: new items, new rows, the titles.
+// Prints what appears on the scan page since the last look: new items, new rows, the title while
+// it scans. The page's last words ask for a choice among the ticks, which a terminal does not
+// have: the scan ends with the terminal's own.
 class ScanPrinter {
  public:
   void Show(const ScanPageView& view) {
-    if (view.firstTitle != firstTitle_) std::cout << (firstTitle_ = view.firstTitle) << '\n';
+    if (!view.ready && view.firstTitle != firstTitle_) std::cout << (firstTitle_ = view.firstTitle) << '\n';
     for (size_t i = 0; i < view.items.size(); ++i) {
       const ScanItemView& item = view.items[i];
       if (i >= rowsShown_.size()) {
@@ -47,7 +49,7 @@ class ScanPrinter {
 
   void ShowEnd(const ScanPageView& view) {
     Show(view);
-    std::cout << view.secondTitle << '\n';
+    std::cout << Localized(u"IDS_HARDWARE_DETECT_SCAN_DONE", static_cast<int64_t>(view.items.size())) << '\n';
   }
 
  private:
@@ -55,7 +57,7 @@ class ScanPrinter {
     if (row.separator) {
       std::cout << "  --\n";
     } else if (row.title.empty() && row.content.empty()) {
-      std::cout << "  (no information)\n";
+      std::cout << "  (" << Localized(u"IDS_HARDWARE_DETECT_NO_INFORMATION") << ")\n";
     } else {
       std::cout << "  " << row.title << ": " << row.content << '\n';
     }

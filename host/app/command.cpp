@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "DuiLib/UICulture.h"
 #include "machine/machine.h"
 #include "platform/data_files.h"
 #include "platform/encoding.h"
@@ -33,6 +34,11 @@ bool LoadMachine(const std::string& command, const std::string& machineFile) {
   return error.empty();
 }
 
+bool IsOption(const std::string& arg, const std::set<std::string>& flagNames, const std::set<std::string>& valueNames) {
+  static const std::set<std::string> kCommon = {"-h", "--help", "-v", "--verbose", "--machine", "--data-dir"};
+  return kCommon.count(arg) > 0 || flagNames.count(arg) > 0 || valueNames.count(arg) > 0;
+}
+
 }  // namespace
 
 std::string ParseArgs(const std::vector<std::string>& args, const std::set<std::string>& flagNames,
@@ -46,7 +52,8 @@ std::string ParseArgs(const std::vector<std::string>& args, const std::set<std::
     } else if (flagNames.count(arg)) {
       out.flags.insert(arg);
     } else if (arg == "--machine" || arg == "--data-dir" || valueNames.count(arg)) {
-      if (i + 1 >= args.size()) return arg + " needs a value";
+      // An option is never a value: "--days --data-dir DIR" lacks the days, it does not name them.
+      if (i + 1 >= args.size() || IsOption(args[i + 1], flagNames, valueNames)) return arg + " needs a value";
       const std::string& value = args[++i];
       if (arg == "--machine") {
         out.machineFile = value;
@@ -110,5 +117,11 @@ void PrintJson(const nlohmann::ordered_json& document) {
 }
 
 std::string Utf8(const std::u16string& text) { return platform::Utf16ToUtf8(text); }
+
+std::string Localized(std::u16string_view key) { return Utf8(UICulture::GetInstance().GetString(key)); }
+
+std::string Localized(std::u16string_view key, int64_t n) {
+  return Utf8(UICulture::GetInstance().GetMultiVarStr(key, {n}));
+}
 
 }  // namespace app

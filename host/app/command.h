@@ -73,13 +73,18 @@ void EchoErrorsTo(std::function<void(const std::string& text)> sink);
 // major number changes when a field is removed or renamed or changes its type or meaning, the
 // minor number when fields are added; the JSON schemas in dist/schemas describe each document.
 inline constexpr int kJsonFormatMajor = 1;
-inline constexpr int kJsonFormatMinor = 0;
+inline constexpr int kJsonFormatMinor = 1;
 
 // The command's output as one JSON document on stdout: the object `document` with the format
 // version as its first field; text that is not UTF-8 is replaced.
 void PrintJson(const nlohmann::ordered_json& document);
 
 std::string Utf8(const std::u16string& text);
+
+// The terminal's own words, from the string tables of the user's language: the text of `key`, and
+// the text of `key` formatted with `n`.
+std::string Localized(std::u16string_view key);
+std::string Localized(std::u16string_view key, int64_t n);
 
 }  // namespace app
 

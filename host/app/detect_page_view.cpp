@@ -4,6 +4,7 @@
 
 #include "DuiLib/UIAnimPanel.h"
 #include "DuiLib/UITextMarkup.h"
+#include "platform/encoding.h"
 
 namespace app {
 namespace {
@@ -49,6 +50,16 @@ Verdict VerdictOf(const DuiLib::CControlUI* icon) {
   return Verdict::None;
 }
 
+// The text without its links and their words, and without the blanks left before them.
+std::string Unlinked(std::u16string_view marked) {
+  std::u16string text;
+  for (const DuiLib::TTextRun& run : DuiLib::ParseTextMarkup(marked)) {
+    if (run.link < 0) text += run.lineBreak ? u"\n" : run.text;
+  }
+  while (!text.empty() && (text.back() == u' ' || text.back() == u'\n')) text.pop_back();
+  return platform::Utf16ToUtf8(text);
+}
+
 DetectLineView ReadLine(const PageDriver& page, DuiLib::CControlUI* line) {
   DetectLineView view;
   view.title = page.TextOf(page.Find(line, u"txtTitle"));
@@ -70,6 +81,7 @@ DetectPageView ReadDetectPage(const PageDriver& page) {
   view.secondTitle = page.Text(u"txtSysdiagnoseDetectSecondTitle");
   if (const DuiLib::CControlUI* second = page.Find(u"txtSysdiagnoseDetectSecondTitle")) {
     view.uploadOffered = DuiLib::CountTextLinks(second->GetText()) > 0;
+    view.secondTitleUnlinked = view.uploadOffered ? Unlinked(second->GetText()) : view.secondTitle;
   }
   view.busy = page.Shown(u"lytDetectCancel");
   view.finished = page.Shown(u"lytDetectExecute");

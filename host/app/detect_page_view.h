@@ -33,6 +33,7 @@ struct DetectItemView {
 struct DetectPageView {
   std::string firstTitle;
   std::string secondTitle;
+  std::string secondTitleUnlinked;  // without its links, which only the window can follow
   bool busy = false;      // the cancel bar shows: detecting or repairing
   bool finished = false;  // the result bar shows
   std::string completeButton;

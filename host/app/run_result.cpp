@@ -42,6 +42,14 @@ std::string IconBase(const std::u16string& icon) {
   return base;
 }
 
+const CategoryEntry* CategoryOf(const DoctorRow& row) {
+  const std::string base = IconBase(row.strIcon);
+  for (const CategoryEntry& category : kCategories) {
+    if (base == category.icon) return &category;
+  }
+  return nullptr;
+}
+
 const DoctorRow* RowOf(const DoctorReport& report, const CategoryEntry& category) {
   for (const DoctorRow& row : report.vecItems) {
     if (IconBase(row.strIcon) == category.icon) return &row;
@@ -58,8 +66,9 @@ const char* CategoryOfPath(const std::string& path) {
 
 double SecondsOf(const JournalEntry& entry) { return std::chrono::duration<double>(entry.end - entry.begin).count(); }
 
-// The last outcome of each check, in the order the checks first ran.
-std::vector<CheckLine> CheckLines(const std::vector<JournalEntry>& journal) {
+}  // namespace
+
+std::vector<CheckLine> CheckLinesOf(const std::vector<JournalEntry>& journal) {
   std::vector<CheckLine> lines;
   for (const JournalEntry& entry : journal) {
     const auto* result = std::get_if<CheckResult>(&entry.answer);
@@ -75,6 +84,8 @@ std::vector<CheckLine> CheckLines(const std::vector<JournalEntry>& journal) {
   }
   return lines;
 }
+
+namespace {
 
 DiskHealth HealthOf(const DiskAnswer& answer, const std::vector<std::string>& models) {
   DiskHealth disk;
@@ -105,21 +116,24 @@ bool AnyDiskFailing(const std::vector<DiskHealth>& disks) {
   return std::any_of(disks.begin(), disks.end(), [](const DiskHealth& d) { return !d.failingAttributes.empty(); });
 }
 
-// The plug-in keeps the disks normal whatever their attribute lines say; a failing attribute is a
-// failing line of level 0 all the same, and a monitor must not miss a failing disk.
-Verdict VerdictOf(const CategoryEntry& category, const DoctorRow* row, const RunResult& run) {
-  if (row == nullptr) return Verdict::NotRun;
-  if (row->nState == kDoctorStateNormal) {
-    return std::string_view(category.id) == "disks" && AnyDiskFailing(run.disks) ? Verdict::Abnormal : Verdict::Normal;
-  }
-  if (row->nState != kDoctorStateAbnormal) return Verdict::NotRun;
+// A category the table does not know has no checks to tell a notice by: abnormal is abnormal.
+Verdict ShownVerdictOf(const CategoryEntry* category, const DoctorRow& row, const std::vector<CheckLine>& checks) {
+  if (row.nState == kDoctorStateNormal) return Verdict::Normal;
+  if (row.nState != kDoctorStateAbnormal) return Verdict::NotRun;
   bool failing = false, fault = false;
-  for (const CheckLine& line : run.checks) {
-    if (line.category != category.id || line.passed) continue;
+  for (const CheckLine& line : checks) {
+    if (category == nullptr || line.category != category->id || line.passed) continue;
     failing = true;
     fault = fault || line.level == 0;
   }
   return failing && !fault ? Verdict::Notice : Verdict::Abnormal;
+}
+
+// The plug-in keeps the disks normal whatever their attribute lines say; a failing attribute is a
+// failing line of level 0 all the same, and a monitor must not miss a failing disk.
+Verdict VerdictOf(const CategoryEntry& category, Verdict shown, const RunResult& run) {
+  const bool disks = std::string_view(category.id) == "disks";
+  return shown == Verdict::Normal && disks && AnyDiskFailing(run.disks) ? Verdict::Abnormal : shown;
 }
 
 std::optional<double> MemoryThroughput(const std::vector<CheckLine>& checks, std::optional<size_t> bufferBytes) {
@@ -165,11 +179,12 @@ RunResult BuildRunResult(const RunInputs& inputs) {
   run.start = inputs.start;
   run.seconds = inputs.seconds;
   run.machine = inputs.machine;
-  run.checks = CheckLines(inputs.detection);
+  run.checks = CheckLinesOf(inputs.detection);
   run.disks = DiskHealthOf(inputs.detection, inputs.diskModels);
   for (const CategoryEntry& category : kCategories) {
     const DoctorRow* row = RowOf(inputs.report, category);
-    CategoryResult result{category.id, {}, {}, VerdictOf(category, row, run)};
+    const Verdict shown = row == nullptr ? Verdict::NotRun : ShownVerdictOf(&category, *row, run.checks);
+    CategoryResult result{category.id, {}, {}, VerdictOf(category, shown, run), shown};
     if (row != nullptr) {
       result.name = platform::Utf16ToUtf8(row->strName);
       result.model = PlainText(row->strHardware);
@@ -186,6 +201,10 @@ RunResult BuildRunResult(const RunInputs& inputs) {
   run.batteryVolts = inputs.measured.batteryVolts;
   run.memoryBytesPerSecond = MemoryThroughput(run.checks, inputs.measured.memoryTestBytes);
   return run;
+}
+
+Verdict ShownVerdictOf(const DoctorRow& row, const std::vector<CheckLine>& checks) {
+  return ShownVerdictOf(CategoryOf(row), row, checks);
 }
 
 std::vector<JournalEntry> JournalSince(std::chrono::steady_clock::time_point since) {

@@ -29,6 +29,7 @@ struct CategoryResult {
   std::string name;   // as the report names it ("Memory"); empty when not run
   std::string model;  // as the report shows it
   Verdict verdict = Verdict::NotRun;
+  Verdict shown = Verdict::NotRun;  // as the pages show it: the disks as the plug-in judged them
 };
 
 struct CheckLine {
@@ -75,6 +76,14 @@ struct RunInputs {
 };
 
 RunResult BuildRunResult(const RunInputs& inputs);
+
+// The last outcome of each check in the journal, in the order the checks first ran.
+std::vector<CheckLine> CheckLinesOf(const std::vector<host::machine::JournalEntry>& journal);
+
+// The verdict of a report's row as the pages show it (the detect page's colours and its count of
+// the categories that need attention): abnormal or notice by the levels of the category's failing
+// checks among `checks`; not run while the row is under way.
+Verdict ShownVerdictOf(const DoctorRow& row, const std::vector<CheckLine>& checks);
 
 // The journal entries that began at or after `since`.
 std::vector<host::machine::JournalEntry> JournalSince(std::chrono::steady_clock::time_point since);

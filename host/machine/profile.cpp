@@ -287,6 +287,15 @@ void ReadNamedDevice(ObjectReader device, NamedDevice& out, bool withManufacture
   if (withManufacturer) device.Text("manufacturer", out.manufacturer);
 }
 
+// Saturated: modules too large to add up make the largest total there is, never a small one.
+uint64_t SumOfModulesMB(const std::vector<MemoryModule>& modules) {
+  uint64_t total = 0;
+  for (const MemoryModule& module : modules) {
+    total = module.capacityMB > UINT64_MAX - total ? UINT64_MAX : total + module.capacityMB;
+  }
+  return total;
+}
+
 void ReadHardware(ObjectReader hw, Hardware& out) {
   {
     ObjectReader cpu = hw.Object("cpu");
@@ -318,6 +327,8 @@ void ReadHardware(ObjectReader hw, Hardware& out) {
       module.Text("partNumber", m.partNumber);
       module.Text("manufacturer", m.manufacturer);
     });
+    // Without a total the modules make it, as the firmware's table does on a running machine.
+    if (memory.Find("totalMB") == nullptr) out.memory.totalMB = SumOfModulesMB(out.memory.modules);
   }
   hw.Array("disks", [&](const json& element, const std::string& path) {
     ObjectReader disk(&element, path, hw.errors());

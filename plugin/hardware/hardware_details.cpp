@@ -198,7 +198,7 @@ constexpr RowBuilder kDisplayRows[] = {
      [](const DeviceSource& s) { return DE::TrimSP(s.hw.video.GetMonitorCaption()); }},
     {u"IDS_HARDWARE_DETECT_DISPLAY_RESOLUTION",
      [](const DeviceSource& s) { return DE::TrimSP(s.hw.video.GetDisplayResolution()); }},
-    // Always shown, 0 included.
+    // Always shown, 0 included: the page's rows say so, whatever the monitor.
     {u"IDS_HARDWARE_DETECT_DISPLAY_REFRESH_RATE",
      [](const DeviceSource& s) { return Number(s.hw.video.GetRefreshRate()); }},
 };

@@ -19,7 +19,9 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "app/text_width.h"
 #include "host/scoped_env.h"
+#include "platform/encoding.h"
 #include "support/host_program.h"
 #include "support/recorded_tree.h"
 #include "support/test_env.h"
@@ -42,6 +44,19 @@ std::map<std::string, int> StatesIn(const json& report) {
 }
 
 size_t Lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+
+// The text with the spaces that line up its columns taken for one: "  Failed   Wireless switch"
+// is "  Failed Wireless switch".
+std::string OneSpace(const std::string& text) {
+  std::string out;
+  bool indent = true;  // still at the start of a line
+  for (char c : text) {
+    if (c != ' ') indent = c == '\n';
+    if (c == ' ' && !indent && out.back() == ' ') continue;
+    out += c;
+  }
+  return out;
+}
 
 // The value of the first report line whose label is `label`.
 std::string ValueOf(const std::string& report, std::string_view label) {
@@ -97,10 +112,12 @@ TEST(CommandLine, CommandsPrintTheirResultAndWarnInTheLogFileAndOnStderrOnlyWhen
   } cases[] = {
       // doctor: progress, then the table and its summary
       {{"doctor", "--machine", desktop},
-       {"  ... Memory\n", "  FAIL Battery: No battery detected", "NVIDIA GeForce RTX 3060  ",
-        "Problems found in 1 hardware category\n"}},
+       {"  In progress Memory\n", "  Abnormal Battery: No battery detected", "NVIDIA GeForce RTX 3060 ",
+        "1 category needs attention.\n"}},
       {{"scan", "--machine", desktop}, {"Processor: AMD Ryzen 7 5700G with Radeon Graphics\n"}},
-      {{"diagnose", "cpu", "--machine", desktop}, {"  => Processor: normal\n"}},
+      {{"diagnose", "cpu", "--machine", desktop}, {"  => Processor: Normal\n"}},
+      // the names the pages show, in any case and either language
+      {{"diagnose", "GRAPHICS", "显示器", "--machine", desktop}, {"  => Graphics: ", "  => Display: "}},
       // a recorded Linux machine named as the machine
       {{"scan", "--machine", testenv::RecordedMachinePath("desktop")},
        {"Processor: AMD Ryzen 5 5600G with Radeon Graphics", "Model: ST2000DM008-2FR1", "Capacity: 2.0 TB",
@@ -110,7 +127,7 @@ TEST(CommandLine, CommandsPrintTheirResultAndWarnInTheLogFileAndOnStderrOnlyWhen
     const auto quiet = testenv::RunHostProgram(c.args);
     EXPECT_EQ(quiet.status, 0) << c.args[0];
     EXPECT_EQ(quiet.err, "") << c.args[0];
-    for (const std::string& text : c.shows) EXPECT_THAT(quiet.out, HasSubstr(text));
+    for (const std::string& text : c.shows) EXPECT_THAT(OneSpace(quiet.out), HasSubstr(text));
     EXPECT_THAT(quiet.out, Not(HasSubstr("Repairing"))) << "no repair unless asked";
   }
   std::ifstream log(data.path() / "sysdiagnose.log");
@@ -156,6 +173,8 @@ TEST(CommandLine, UsageProfileAndDataDirectoryErrorsAreOneLineAndExitTwoBeforeAn
       {{"diagnose", "toaster"}, "unknown category 'toaster'"},
       {{"history", "--days", "0"}, "--days takes a number from 1 to 1000, not '0'"},
       {{"history", "--days", "many"}, "not 'many'"},
+      {{"history", "--days", "--data-dir", file}, "--days needs a value"},  // an option is not a value
+      {{"doctor", "--machine", "-v"}, "--machine needs a value"},
       {{"history", "extra"}, "unknown argument 'extra'"},
       {{"scan", "--days", "1"}, "unknown argument '--days'"},
       {{"machine", "a.json", "b.json"}, "one machine profile FILE, not several"},
@@ -202,6 +221,7 @@ TEST(CommandLine, UsageProfileAndDataDirectoryErrorsAreOneLineAndExitTwoBeforeAn
   const auto help = testenv::RunHostProgram({"machine", "--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("usage: sysdiagnose-host machine [--verbose] [--json] [FILE|DIR]\n", 0), 0u) << help.out;
+  EXPECT_THAT(testenv::RunHostProgram({"diagnose", "--help"}).out, HasSubstr(" 6  Storage, 硬盘\n"));
 }
 
 TEST(CommandLine, DiagnoseShowsTheDetectPageAsItAppearsAndKeepsItsDataPrivateWhateverTheUmask) {
@@ -219,20 +239,22 @@ TEST(CommandLine, DiagnoseShowsTheDetectPageAsItAppearsAndKeepsItsDataPrivateWha
   // the page's texts, in the order the page shows them
   const std::vector<std::string> inOrder = {
       "Diagnosing your hardware\u2026\n",
-      "  FAIL Pseudo-random data test\n",
-      "  => Memory: abnormal\n",
-      "  => Audio: normal\n",
-      "  FAIL Wireless switch: The wireless network adapter is not working properly.\n",
-      "Diagnosis complete\n3 categories need attention. Send the diagnosis logs\n",
+      "  Failed Pseudo-random data test\n",
+      "  => Memory: Abnormal\n",
+      "  => Audio: Normal\n",
+      "  Failed Wireless switch: The wireless network adapter is not working properly.\n",
+      // without the link to the logs' upload, which only the window can follow
+      "Diagnosis complete\n3 categories need attention.\n",
       "Repairing\u2026\n",
-      "  ok   Wireless switch\n",
-      "  => Network Adapter: normal\n",
+      "  Passed Wireless switch\n",
+      "  => Network Adapter: Normal\n",
       "Some problems could not be repaired\n1 category still has problems.\n",
   };
   size_t at = 0;
+  const std::string out = OneSpace(first.out);
   for (const std::string& text : inOrder) {
-    const size_t found = first.out.find(text, at);
-    ASSERT_NE(found, std::string::npos) << "no '" << text << "' after offset " << at << " of:\n" << first.out;
+    const size_t found = out.find(text, at);
+    ASSERT_NE(found, std::string::npos) << "no '" << text << "' after offset " << at << " of:\n" << out;
     at = found + text.size();
   }
 
@@ -409,7 +431,7 @@ TEST(DoctorCommand, ReportsEveryCategoryThenRepairsWhatTheNotebookCanAndConfirms
   EXPECT_EQ(json::parse(registry)["HKEY_CURRENT_USER"]["\\SOFTWARE\\Nexwarden\\HardareDetectRepair"]["Numbers"], 2);
   const auto history = testenv::RunHostProgram({"history", "--machine", Machine("faulty-notebook.json")});
   EXPECT_EQ(history.status, 0) << history.err;
-  EXPECT_THAT(history.out, HasSubstr("abnormal"));
+  EXPECT_THAT(history.out, HasSubstr("Abnormal"));
 }
 
 // As a monitoring plug-in: only the status line on stdout and the exit status of the worst finding,
@@ -460,6 +482,145 @@ TEST(DoctorCommand, AsAMonitoringPluginPrintsOneStatusLineAndExitsWithItsStateAn
                               R"(verdict="abnormal"} 1)"));
   EXPECT_THAT(text, HasSubstr(R"(sysdiagnose_disk_smart_attribute_failing{disk="1",model="ST1000LM035-1RK172",)"
                               R"(attribute="197"} 1)"));
+}
+
+// ---- the terminal ----------------------------------------------------------------------------
+
+// The sample notebook with faults as a user of `language` has it.
+std::string FaultyNotebookIn(const fs::path& dir, const std::string& language) {
+  std::ifstream in(Machine("faulty-notebook.json"));
+  json profile = json::parse(in);
+  profile["host"]["userLanguage"] = language;
+  const fs::path file = dir / ("faulty-" + language + ".json");
+  std::ofstream(file) << profile.dump();
+  return file.string();
+}
+
+std::string TableText(const std::string& language, const char* key) {
+  std::ifstream in(testenv::ResourcePath("lang/" + language + ".json"));
+  return json::parse(in).at(key);
+}
+
+std::vector<std::string> LinesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The text of a line from display column `from` up to `to`, without the blanks around it.
+std::string Between(const std::string& line, size_t from, size_t to) {
+  std::string text;
+  size_t column = 0;
+  for (size_t at = 0, next; at < line.size(); at = next) {
+    for (next = at + 1; next < line.size() && (line[next] & 0xC0) == 0x80;) ++next;
+    const std::string character = line.substr(at, next - at);
+    if (column >= from && column < to) text += character;
+    column += app::DisplayWidth(character);
+  }
+  const size_t first = text.find_first_not_of(' ');
+  return first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+TEST(DoctorCommand, FitsTheTerminalInTheUsersLanguageWithTheResultWholeAndCountsFaultsAndNoticesAsThePage) {
+  testenv::ScopedDataDir data;
+  const struct {
+    std::string language;
+    std::optional<std::string> columns;
+    std::string between;  // what joins the lines of a wrapped result
+    std::vector<std::string> summary;
+  } cases[] = {
+      {"en-US", "64", " ", {"4 categories need attention.", "1 category has a notice."}},
+      {"zh-CN", "64", "", {"发现 4 项硬件异常。", "1 项硬件有提示。"}},
+      {"zh-CN", std::nullopt, "", {"发现 4 项硬件异常。", "1 项硬件有提示。"}},  // a pipe: as wide as it needs
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.language + " in " + c.columns.value_or("any width"));
+    testenv::ScopedEnv columns("COLUMNS", c.columns);
+    const auto run = testenv::RunHostProgram({"doctor", "--machine", FaultyNotebookIn(data.path(), c.language)});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(platform::Utf16ToUtf8(platform::Utf8ToUtf16(run.out)), run.out) << "whole UTF-8";
+    EXPECT_EQ(run.out.find('\033'), std::string::npos) << "no colour into a pipe";
+    EXPECT_EQ(run.out.find('~'), std::string::npos) << "nothing cut";
+    const auto lines = LinesOf(run.out);
+    for (const std::string& line : lines) {
+      if (c.columns) {
+        EXPECT_LE(app::DisplayWidth(line), std::stoul(*c.columns)) << line;
+      }
+    }
+
+    const auto text = [&](const char* key) { return TableText(c.language, key); };
+    const auto header = std::find_if(lines.begin(), lines.end(), [&](const std::string& line) {
+      return line.starts_with(text("IDS_HARDWARE_DETECT_DOCTOR_COLUMN_CATEGORY")) &&
+             line.find(text("IDS_HARDWARE_DETECT_DOCTOR_COLUMN_RESULT")) != std::string::npos;
+    });
+    ASSERT_NE(header, lines.end()) << run.out;
+    const auto columnOf = [&](const char* key) { return app::DisplayWidth(header->substr(0, header->find(text(key)))); };
+    const size_t state = columnOf("IDS_HARDWARE_DETECT_DOCTOR_COLUMN_STATE");
+    const size_t result = columnOf("IDS_HARDWARE_DETECT_DOCTOR_COLUMN_RESULT");
+    const size_t action = columnOf("IDS_HARDWARE_DETECT_DOCTOR_COLUMN_ACTION");
+    // A row: its first line names the category, the lines after it carry on its wrapped cells.
+    const auto row = [&](const char* nameKey) {
+      auto first = std::find_if(header, lines.end(), [&](const std::string& l) { return l.starts_with(text(nameKey)); });
+      std::vector<std::string> rowLines;
+      for (auto it = first; it != lines.end() && (it == first || it->starts_with(" ")); ++it) rowLines.push_back(*it);
+      return rowLines;
+    };
+    const auto network = row("IDS_HARDWARE_DETECT_NETCARD");
+    ASSERT_FALSE(network.empty());
+    std::string finding;
+    for (const std::string& line : network) {
+      const std::string piece = Between(line, result, action);
+      if (!piece.empty()) finding += (finding.empty() ? "" : c.between) + piece;
+    }
+    EXPECT_EQ(finding, text("IDS_HARDWARE_DIAGNOSE_WIFI_WARN"));
+    EXPECT_EQ(Between(network[0], state, result), text("IDS_HARDWARW_DETECT_ABNORM_STATE"));
+    EXPECT_EQ(Between(network[0], action, 999), text("IDS_HARDWARE_DETECT_ITEM_REPAIR_COMMAND"));
+    EXPECT_EQ(Between(row("IDS_HARDWARE_DETECT_KEYBOARD").at(0), state, result), text("IDS_HARDWARE_DETECT_NOTICE_STATE"));
+    for (const std::string& said : c.summary) EXPECT_NE(std::find(lines.begin(), lines.end(), said), lines.end()) << said;
+    if (c.language == "zh-CN") {
+      for (const char* english : {"Category", "State", "Normal", "Abnormal", "Notice", "In progress", "Problems found"}) {
+        EXPECT_THAT(run.out, Not(HasSubstr(english)));
+      }
+    }
+  }
+}
+
+// The doctor's verdicts are the detect page's: the same categories need attention (a notice is
+// not one of them, nor the disks the plug-in judges normal whatever their SMART lines say).
+TEST(DoctorCommand, JsonVerdictsAreTheDetectPagesWithNoticesApart) {
+  testenv::ScopedDataDir data;
+  const json doctor = JsonOf({"doctor", "--json", "--machine", Machine("faulty-notebook.json")})["verdicts"];
+  const json detect = JsonOf({"diagnose", "--json", "--machine", Machine("faulty-notebook.json")})["detect"];
+
+  std::map<std::string, std::string> byDoctor, byPage;
+  for (const json& category : doctor["categories"]) byDoctor[category["name"]] = category["verdict"];
+  for (const json& category : detect["categories"]) byPage[category["name"]] = category["verdict"];
+  EXPECT_EQ(byDoctor, byPage);
+  EXPECT_EQ(byDoctor["Keyboard"], "notice");
+  EXPECT_EQ(std::tie(doctor["abnormal"], doctor["notice"], doctor["normal"]), std::make_tuple(4, 1, 7));
+  EXPECT_THAT(detect["subtitle"].get<std::string>(), ::testing::StartsWith("4 categories need attention."));
+}
+
+// On a terminal: the verdicts in colour unless NO_COLOR says otherwise, the table as wide as the
+// terminal is.
+TEST(DoctorCommand, OnATerminalPaintsTheVerdictsAndFitsItsWidth) {
+  testenv::ScopedDataDir data;
+  const struct {
+    std::optional<std::string> noColor;
+    bool colour;
+  } cases[] = {{std::nullopt, true}, {"1", false}};
+  for (const auto& c : cases) {
+    testenv::ScopedEnv columns("COLUMNS", std::nullopt), noColor("NO_COLOR", c.noColor), term("TERM", "xterm");
+    const auto run = testenv::RunHostProgramOnTerminal({"doctor", "--machine", Machine("faulty-notebook.json")}, 70);
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(run.out.find("\033[1;31m") != std::string::npos, c.colour) << run.out;
+    std::string plain = run.out;
+    for (size_t at; (at = plain.find('\033')) != std::string::npos;) plain.erase(at, plain.find('m', at) - at + 1);
+    std::erase(plain, '\r');
+    for (const std::string& line : LinesOf(plain)) EXPECT_LE(app::DisplayWidth(line), 70u) << line;
+    EXPECT_THAT(plain, HasSubstr("4 categories need attention."));
+  }
 }
 
 // ---- scan, diagnose and history as --json documents ------------------------------------------

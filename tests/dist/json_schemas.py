@@ -87,12 +87,12 @@ class JsonSchemas(unittest.TestCase):
         for name, what, document in self.outputs:
             with self.subTest(what):
                 self.assertEqual(next(iter(document)), "json_format_version")
-                self.assertEqual(document["json_format_version"], [1, 0])
+                self.assertEqual(document["json_format_version"], [1, 1])
         for document in DOCUMENTS:
             version = schema(document)
             for step in ("$defs", "version") if document == "machine" else ("properties", "json_format_version"):
                 version = version[step]
-            self.assertEqual(version, {"const": [1, 0]}, document)
+            self.assertEqual(version, {"const": [1, 1]}, document)
 
     def test_a_document_of_another_shape_is_refused(self):
         first = {name: document for name, _, document in reversed(self.outputs)}
@@ -102,6 +102,7 @@ class JsonSchemas(unittest.TestCase):
             ("doctor", lambda d: d.pop("reports")),
             ("doctor", lambda d: d["reports"][0].update(nState="abnormal")),
             ("doctor", lambda d: d["reports"][0]["vecItems"][0].pop("strName")),
+            ("doctor", lambda d: d["verdicts"]["categories"].append({"name": "Memory", "verdict": "fault"})),
             ("scan", lambda d: d["categories"][0].update(model="x")),
             ("diagnose", lambda d: d.update(ending="stopped")),
             ("history", lambda d: d.update(runs={})),

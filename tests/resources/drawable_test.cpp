@@ -2,6 +2,8 @@
 // The plug-in names them inside image descriptions ("file='drawable/hardware/...' source=..."),
 // so a missing or misnamed file shows only as an empty spot on screen: these tests catch it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -17,6 +19,7 @@
 #include "model/hardware_catalog.h"
 #include "platform/encoding.h"
 #include "platform/paths.h"
+#include "support/test_env.h"
 
 namespace zel::sysdiagnose {
 namespace {
@@ -110,6 +113,42 @@ TEST(DrawableTest, ImagesThePlugInDescribesAreDrawnAtTheSizeItCuts) {
       EXPECT_EQ(std::stoi(cut[2]), drawn->second);
     }
   }
+}
+
+// The build copies the resources beside the binaries while programs may be running from there:
+// a file that did not change is left as it is, one that did is replaced whole (a new file renamed
+// over it, never rewritten in place where a reader could find it half written).
+TEST(ResourceCopy, LeavesUnchangedFilesAloneAndReplacesAChangedOneWhole) {
+  const fs::path root = fs::path(testing::TempDir()) / ("resource-copy-" + std::to_string(getpid()));
+  fs::remove_all(root);
+  const fs::path source = root / "resources", destination = root / "bin";
+  fs::create_directories(source / "drawable");
+  std::ofstream(source / "drawable/ic.png") << "first picture";
+  std::ofstream(source / "strings.json") << "{}";
+  const auto copy = [&] {
+    const std::string command = "cmake -DSOURCE='" + source.string() + "' -DDESTINATION='" + destination.string() +
+                                "' -P '" + testenv::ResourcePath("../cmake/copy_resources.cmake") + "'";
+    return std::system(command.c_str());
+  };
+  const auto inode = [](const fs::path& file) {
+    struct stat info{};
+    return ::stat(file.c_str(), &info) == 0 ? info.st_ino : 0;
+  };
+
+  ASSERT_EQ(copy(), 0);
+  const auto picture = inode(destination / "drawable/ic.png"), strings = inode(destination / "strings.json");
+  ASSERT_NE(picture, 0u);
+  ASSERT_EQ(copy(), 0);
+  EXPECT_EQ(inode(destination / "drawable/ic.png"), picture) << "unchanged: not written again";
+
+  std::ofstream(source / "drawable/ic.png") << "second picture";
+  ASSERT_EQ(copy(), 0);
+  std::ifstream copied(destination / "drawable/ic.png");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copied), {}), "second picture");
+  EXPECT_NE(inode(destination / "drawable/ic.png"), picture) << "changed: a whole new file put in its place";
+  EXPECT_EQ(inode(destination / "strings.json"), strings);
+  EXPECT_FALSE(fs::exists(destination / "drawable/ic.png.copying"));
+  fs::remove_all(root);
 }
 
 }  // namespace

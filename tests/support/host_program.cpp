@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <pty.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,7 +12,9 @@
 #include <atomic>
 #include <csignal>
 #include <thread>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -53,6 +56,42 @@ HostRun RunHostProgram(const std::vector<std::string>& args) { return RunHost(""
 
 HostRun RunHostProgramWithoutModuleLoading(const std::vector<std::string>& args) {
   return RunHost(MayLoadModulesHere() ? "setpriv --bounding-set=-sys_module --inh-caps=-sys_module " : "", args);
+}
+
+HostRun RunHostProgramOnTerminal(const std::vector<std::string>& args, unsigned short columns) {
+  const char* appDir = std::getenv("SYSDIAGNOSE_APP_DIR");
+  const std::string program = std::string(appDir ? appDir : ".") + "/sysdiagnose-host";
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  winsize size{};
+  size.ws_row = 50;
+  size.ws_col = columns;
+  int terminal = -1;
+  const pid_t pid = forkpty(&terminal, nullptr, nullptr, &size);
+  if (pid == 0) {
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  if (pid < 0) {
+    ADD_FAILURE() << "no pseudo-terminal: " << std::strerror(errno);
+    return {};
+  }
+  HostRun run;
+  char buffer[4096];
+  // The terminal's side reads EIO once the program's side is closed.
+  for (ssize_t n; (n = read(terminal, buffer, sizeof buffer)) != 0;) {
+    if (n > 0) {
+      run.out.append(buffer, static_cast<size_t>(n));
+    } else if (errno != EINTR) {
+      break;
+    }
+  }
+  close(terminal);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
 }
 
 HostProcess::HostProcess(const std::vector<std::string>& args) {

@@ -19,6 +19,9 @@ struct HostRun {
 HostRun RunHostProgram(const std::vector<std::string>& args);
 // The same as a user who may not load kernel modules: root without CAP_SYS_MODULE.
 HostRun RunHostProgramWithoutModuleLoading(const std::vector<std::string>& args);
+// The same on a terminal `columns` wide (a pseudo-terminal): what the terminal received, stdout
+// and stderr together, in `out`.
+HostRun RunHostProgramOnTerminal(const std::vector<std::string>& args, unsigned short columns);
 
 // sysdiagnose-host started in the background, to act on while it runs; killed if still running
 // when the object goes.

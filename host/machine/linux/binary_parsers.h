@@ -9,15 +9,20 @@
 
 namespace host::machine::linuxhost {
 
-// EDID 1.x base block (/sys/class/drm/<connector>/edid).
+// EDID 1.x (/sys/class/drm/<connector>/edid): the base block and its extension blocks.
 struct Edid {
-  std::string monitorName;    // the display product name descriptor (tag 0xFC); empty when none
+  std::string monitorName;    // the display product name descriptor (tag 0xFC), trimmed; empty when none
   std::string manufacturer;   // the three-letter PNP id ("AUO")
   uint16_t productCode = 0;
-  uint32_t width = 0, height = 0;  // the preferred (first detailed) timing
+  // The preferred mode: the base block's first detailed timing, else the first (or the one marked
+  // preferred) of the extension blocks' detailed timings, CTA-861's and DisplayID's. The frame's
+  // size, an interlaced mode's two fields together; the refresh rate is the field rate.
+  uint32_t width = 0, height = 0;
   uint32_t refreshHz = 0;
+  bool interlaced = false;
 };
-// nullopt when the block is shorter than 128 bytes or its header is wrong.
+// nullopt when the block is shorter than 128 bytes or its header is wrong. Extension blocks that
+// the bytes do not hold whole are left out.
 std::optional<Edid> ParseEdid(std::span<const uint8_t> bytes);
 
 // One SMBIOS structure (/sys/firmware/dmi/entries/<type>-<n>/raw).

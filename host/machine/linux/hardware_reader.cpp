@@ -109,10 +109,12 @@ void ReadCpu(const SysfsRoot& root, Profile& facts) {
   cpu.l3KB = static_cast<uint32_t>(levelKiB[3]);
 
   // cpufreq speaks kHz. Only some drivers (intel_pstate) say the base clock; the others' range
-  // is no base clock, so it stays unknown there.
+  // is no base clock, so it stays unknown there. Without cpufreq (virtual machines, some
+  // architectures) the kernel's own reading of the clock in /proc/cpuinfo is the current one.
   const std::string freq = "/sys/devices/system/cpu/cpu0/cpufreq/";
   cpu.baseMHz = static_cast<uint32_t>(root.Number(freq + "base_frequency").value_or(0) / 1000);
-  cpu.currentMHz = static_cast<uint32_t>(root.Number(freq + "scaling_cur_freq").value_or(0) / 1000);
+  const auto current = root.Number(freq + "scaling_cur_freq");
+  cpu.currentMHz = current ? static_cast<uint32_t>(*current / 1000) : info.mhz;
 
   const auto support = [&facts](std::string_view path, InstructionSet set) {
     facts.flags[std::string(path)] = Supports(set);

@@ -65,6 +65,10 @@ CpuInfo ParseCpuInfo(std::string_view text) {
       cores.emplace(physicalId, std::string(value));
     } else if (key == "cpu cores" && coresPerPackage == 0) {
       coresPerPackage = static_cast<uint32_t>(ReadUnsigned(value));
+    } else if (key == "cpu MHz" && info.mhz == 0) {
+      double mhz = 0;
+      std::from_chars(value.data(), value.data() + value.size(), mhz);
+      if (mhz >= 0.5 && mhz < 1e6) info.mhz = static_cast<uint32_t>(mhz + 0.5);
     } else if (key == "flags" && info.flags.empty()) {
       std::istringstream words{std::string(value)};
       for (std::string flag; words >> flag;) info.flags.insert(flag);

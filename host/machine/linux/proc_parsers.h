@@ -15,6 +15,7 @@ struct CpuInfo {
   std::string model;   // "model name"
   std::string vendor;  // "vendor_id"
   uint32_t cores = 0, threads = 0;
+  uint32_t mhz = 0;             // "cpu MHz" of the first processor, rounded; 0 when absent
   std::set<std::string> flags;  // of the first processor
 };
 CpuInfo ParseCpuInfo(std::string_view text);

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "host/linux/edid_blocks.h"
 #include "machine/linux/sysfs_root.h"
+#include "support/recorded_tree.h"
 #include "support/test_env.h"
 
 namespace host::machine::linuxhost {
@@ -46,6 +48,38 @@ TEST(HardwareReader, ProcessorCachesCountEachCacheOnceAndClocksComeFromCpufreq) 
     EXPECT_EQ(std::tie(cpu.l1KB, cpu.l2KB, cpu.l3KB, cpu.baseMHz, cpu.currentMHz, cpu.extClockMHz),
               std::tie(c.l1, c.l2, c.l3, c.base, c.current, c.external))
         << c.machine;
+  }
+}
+
+// Without cpufreq (a virtual machine) the kernel's reading in /proc/cpuinfo is the clock now.
+TEST(HardwareReader, WithoutCpufreqTheClockIsTheOneProcCpuinfoSays) {
+  testenv::CopiedMachine machine("desktop");
+  machine.Remove("/sys/devices/system/cpu/cpu0/cpufreq");
+  machine.Write("/proc/cpuinfo", "processor\t: 0\nvendor_id\t: AuthenticAMD\nmodel name\t: QEMU Virtual CPU\n"
+                                 "cpu MHz\t\t: 2894.562\n");
+  const Cpu cpu = ReadInventory(SysfsRoot(machine.root())).facts->hardware.cpu;
+  EXPECT_EQ(std::tie(cpu.baseMHz, cpu.currentMHz), std::make_tuple(0u, 2895u));
+}
+
+// The panel's mode as its EDID says it, written into a copy of the recorded notebook.
+TEST(HardwareReader, TheMonitorShowsTheFrameOfItsPreferredModeWhereverTheEdidKeepsIt) {
+  using namespace edid;
+  testenv::CopiedMachine machine("notebook");
+  const struct {
+    const char* what;
+    Bytes bytes;
+    std::u16string caption, resolution;
+    uint32_t refresh;
+  } cases[] = {
+      {"interlaced", Base({Timing(7425, 1920, 280, 540, 22, true), Name("  TV-1080i \n ")}), u"TV-1080i", u"1920*1080", 60},
+      {"in a CTA-861 extension", Joined({Base({Name("Q27G2\n       ")}, 1), Cta({Timing(59400, 3840, 560, 2160, 90)})}),
+       u"Q27G2", u"3840*2160", 60},
+  };
+  for (const auto& c : cases) {
+    machine.Write("/sys/class/drm/card0-eDP-1/edid", std::string(c.bytes.begin(), c.bytes.end()));
+    const Monitor monitor = ReadInventory(SysfsRoot(machine.root())).facts->hardware.video.monitor;
+    EXPECT_EQ(std::tie(monitor.caption, monitor.resolution, monitor.refreshRate), std::tie(c.caption, c.resolution, c.refresh))
+        << c.what;
   }
 }
 

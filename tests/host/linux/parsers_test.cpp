@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "host/linux/edid_blocks.h"
 #include "machine/linux/proc_parsers.h"
 #include "machine/linux/sysfs_root.h"
 #include "support/test_env.h"
@@ -31,9 +32,12 @@ TEST(ProcParsers, CpuInfoCountsThreadsAndDistinctCoresOrACorePerThreadWithoutTop
     EXPECT_EQ(std::tie(info.model, info.vendor, info.cores, info.threads), std::tie(c.model, c.vendor, c.cores, c.threads));
     EXPECT_TRUE(info.flags.contains("sse4_2")) << c.machine;
   }
-  const CpuInfo info = ParseCpuInfo("processor\t: 0\nmodel name\t: Virtual CPU\n\nprocessor\t: 1\nmodel name\t: Virtual CPU\n");
+  const CpuInfo info = ParseCpuInfo("processor\t: 0\nmodel name\t: Virtual CPU\ncpu MHz\t\t: 1999.999\n\n"
+                                    "processor\t: 1\nmodel name\t: Virtual CPU\ncpu MHz\t\t: 2803.202\n");
   EXPECT_EQ(info.threads, 2u);
   EXPECT_EQ(info.cores, 2u);
+  EXPECT_EQ(info.mhz, 2000u) << "the first processor's, rounded";
+  EXPECT_EQ(ParseCpuInfo("processor\t: 0\ncpu MHz\t\t: fast\n").mhz, 0u);
 }
 
 TEST(ProcParsers, SoundCardsGiveTheirIndexIdDriverAndNames) {
@@ -103,6 +107,43 @@ TEST(BinaryParsers, EdidNamesTheMonitorFromItsNameDescriptorAndRefusesAShortOrHe
   edid[0] = 0x01;
   EXPECT_FALSE(ParseEdid(edid));
   EXPECT_FALSE(ParseEdid({}));
+}
+
+
+TEST(BinaryParsers, EdidPreferredModeIsTheFrameOfTheFirstTimingElseOfTheExtensionsAndTheNameIsTrimmed) {
+  using namespace edid;
+  const Bytes uhd = Timing(59400, 3840, 560, 2160, 90);  // 3840x2160 at 60 Hz
+  const struct {
+    const char* what;
+    Bytes bytes;
+    uint32_t width, height, refresh;
+    bool interlaced;
+    std::string name;
+  } cases[] = {
+      {"1080i: two fields of 540 lines", Base({Timing(7425, 1920, 280, 540, 22, true), Name("HDTV\n        ")}),
+       1920, 1080, 60, true, "HDTV"},
+      {"no timing in the base block: CTA-861's first", Joined({Base({Name(" Q27G2 \n     ")}, 1), Cta({uhd})}),
+       3840, 2160, 60, false, "Q27G2"},
+      {"no timing in the base block: DisplayID type I, the preferred one",
+       Joined({Base({Name(std::string_view("DELL\0\0\0\0\0\0\0\0\0", 13))}, 1),
+               DisplayId(0x03, {DisplayIdTiming(14850, false, 1920, 280, 1080, 45),
+                                DisplayIdTiming(24150, true, 2560, 160, 1440, 41)})}),
+       2560, 1440, 60, false, "DELL"},
+      {"DisplayID 2.0 type VII, in kHz", Joined({Base({}, 1), DisplayId(0x22, {DisplayIdTiming(1188000, true, 3840, 560, 2160, 90)})}),
+       3840, 2160, 120, false, ""},
+      {"the base block's timing before an extension's", Joined({Base({Timing(14850, 1920, 280, 1080, 45)}, 1), Cta({uhd})}),
+       1920, 1080, 60, false, ""},
+      {"an extension the bytes do not hold", Base({}, 2), 0, 0, 0, false, ""},
+      {"CTA-861 without timings", Joined({Base({}, 1), Cta({})}), 0, 0, 0, false, ""},
+  };
+  for (const auto& c : cases) {
+    const auto parsed = ParseEdid(c.bytes);
+    ASSERT_TRUE(parsed) << c.what;
+    EXPECT_EQ(std::tie(parsed->width, parsed->height, parsed->refreshHz, parsed->interlaced, parsed->monitorName),
+              std::tie(c.width, c.height, c.refresh, c.interlaced, c.name))
+        << c.what;
+    EXPECT_EQ(parsed->manufacturer, "ACM");
+  }
 }
 
 TEST(BinaryParsers, DmiMemoryDevicesReadSizeSpeedAndStringsSkipEmptySlotsAndRefuseABadLength) {

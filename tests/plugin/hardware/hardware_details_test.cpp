@@ -52,6 +52,43 @@ TEST(CollectHardwareDetailsTest, MemoryModulesAreSeparatedAndSizedToTheNearestGi
                                          Row(u"IDS_HARDWARE_DETECT_MEM_SIZE", u"1GB")}));
 }
 
+// A profile that lists modules without a total has theirs; a sum beyond any number is the largest.
+TEST(CollectHardwareDetailsTest, WithoutATotalTheModulesMakeItWhateverTheirSize) {
+  const struct {
+    const char* memory;
+    uint64_t gigabytes;
+  } cases[] = {
+      {R"({"modules": [{"capacityMB": 4294967295}, {"capacityMB": 4294967295}]})", 8388608},
+      {R"({"modules": [{"capacityMB": 18446744073709551615}, {"capacityMB": 1}]})", uint64_t{1} << 54},
+      {R"({"modules": [{"capacityMB": 8192}, {"capacityMB": 4096}]})", 12},
+      {R"({"totalMB": 1024, "modules": [{"capacityMB": 8192}]})", 1},  // a total given is the total
+  };
+  for (const auto& c : cases) {
+    testenv::UseMachine(std::string(R"({"hardware": {"memory": )") + c.memory + "}}");
+    EXPECT_EQ(QueryTotalMemoryGB(), c.gigabytes) << c.memory;
+  }
+}
+
+// The monitor's name and mode have rows when known; the refresh rate always has one, 0 included.
+TEST(CollectHardwareDetailsTest, DisplayShowsTheRowsOfWhatItKnowsAndAlwaysTheRefreshRate) {
+  const struct {
+    const char* monitor;
+    bool found;
+    std::vector<std::u16string> contents;
+  } cases[] = {
+      {R"({"caption": "B140HAN04.2", "resolution": "1920*1080", "refreshRate": 60})", true,
+       {u"B140HAN04.2", u"1920*1080", u"60"}},
+      {R"({"caption": "Projector"})", true, {u"Projector", u"0"}},
+      {R"({})", true, {u"0"}},
+  };
+  for (const auto& c : cases) {
+    testenv::UseMachine(std::string(R"({"hardware": {"video": {"monitor": )") + c.monitor + "}}}");
+    const auto collected = Collect(HARDWARE_DISPLAY);
+    EXPECT_EQ(collected.found, c.found) << c.monitor;
+    EXPECT_EQ(Contents(collected), c.contents) << c.monitor;
+  }
+}
+
 TEST(CollectHardwareDetailsTest, DisksAreSeparatedAndShownInGigabytesBelowAThousandElseInTenthsOfTerabytes) {
   const struct {
     const char* hardware;

@@ -13,6 +13,7 @@
 #include "DuiLib/UICulture.h"
 #include "DuiLib/UIMessageLoop.h"
 #include "DuiLib/UIOption.h"
+#include "DuiLib/UIRender.h"
 #include "history/diagnose_history.h"
 #include "model/hardware_state.h"
 #include "platform/encoding.h"
@@ -209,6 +210,50 @@ TEST_P(PageArchievementDays, AtMostTwelveDaysAreShownTheMostRecentOnes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(TwelveAndThirteen, PageArchievementDays, ::testing::Values(12, 13));
+
+// Twelve days of runs, the oldest 13 days ago (the longest label), in each language and at each
+// screen density: every day's label fits its box, the boxes stand apart, each under its own bar and
+// all inside the chart.
+class PageArchievementLabels : public PageArchievementTest,
+                               public ::testing::WithParamInterface<std::tuple<const char*, int>> {};
+
+TEST_P(PageArchievementLabels, TwelveDayLabelsFitTheirBoxesUnderTheirBarsInsideTheChart) {
+  const auto [language, dpi] = GetParam();
+  testenv::UseMachine(std::string(R"({"host": {"userLanguage": ")") + language + R"(", "dpi": )" +
+                      std::to_string(dpi) + "}}");
+  std::vector<SeededRun> runs{{kToday - 13 * kDay + 10 * 3600, kAllNormal}};
+  for (int d = 10; d >= 0; --d) runs.push_back({kToday - d * kDay + 10 * 3600, kAllNormal});
+  Seed(runs);
+
+  Open();
+
+  ASSERT_EQ(Page().DayItems().size(), 12u);
+  EXPECT_EQ(Label(0), DaysAgo(13));
+  CControlUI* first = Find(u"txt_hardware_his0");
+  const RECT chart = first->GetParent()->GetParent()->GetPos();
+  RECT previous{chart.left, 0, chart.left, 0};
+  for (int k = 0; k < 12; ++k) {
+    SCOPED_TRACE("label " + std::to_string(k));
+    CControlUI* label = Find(u"txt_hardware_his" + platform::Utf8ToUtf16(std::to_string(k)));
+    const RECT box = label->GetPos();
+    const RECT padding = label->GetTextPadding();
+    RECT text{0, 0, box.right - box.left - padding.left - padding.right, 9999};
+    DuiLib::CRenderEngine::DrawText(&w_->window.manager, text, label->GetText(), 0, label->GetFont(),
+                                    label->GetTextStyle() | DT_CALCRECT);
+    EXPECT_LE(text.right, box.right - box.left - padding.left - padding.right) << "the text fits the box's width";
+    EXPECT_LE(text.bottom, box.bottom - box.top - padding.top - padding.bottom) << "and its height";
+    EXPECT_GE(box.left, previous.right) << "the boxes do not overlap";
+    EXPECT_GE(box.left, chart.left);
+    EXPECT_LE(box.right, chart.right);
+    EXPECT_LE(box.bottom, chart.bottom);
+    const RECT bar = BarOf(k)->GetPos();
+    EXPECT_LE(std::abs((box.left + box.right) - (bar.left + bar.right)), 2) << "under its bar";
+    previous = box;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(LanguagesAndDensities, PageArchievementLabels,
+                         ::testing::Combine(::testing::Values("en-US", "zh-CN"), ::testing::Values(96, 120)));
 
 TEST_F(PageArchievementTest, PickingADayShowsItsLinesItsSummaryBarAndItsTipMirroredRightToLeft) {
   // Given an older run with a fault on the processor and the disks and the graphics not
