@@ -1,17 +1,14 @@
 #pragma once
 // Devices on the PCI bus that need a kernel driver, by family, and whether each has one. A graphics
 // card or network adapter without its driver has no DRM card or network interface at all, so only
-// the bus shows it; loading the driver goes through the module its modalias names.
+// the bus shows it.
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "machine/linux/kernel_modules.h"
-
 namespace host::machine::linuxhost {
 
 class SysfsRoot;
-struct SourcePlaces;
 
 enum class DeviceFamily { Graphics, Network, Audio };
 
@@ -31,10 +28,5 @@ std::vector<PciDevice> PciDevicesOf(const SysfsRoot& root, DeviceFamily family);
 
 // Whether some device of the family has no driver bound (for sound: a PCI sound device lacks its driver).
 bool LacksDriver(const SysfsRoot& root, DeviceFamily family);
-
-// Loads the module each driverless device of the family asks for by its modalias. Permission is
-// checked once before anything; AlreadyLoaded when every device has its driver, Unavailable when
-// the bus has no device of the family.
-ModuleLoad LoadDriversFor(const SysfsRoot& root, const SourcePlaces& places, DeviceFamily family);
 
 }  // namespace host::machine::linuxhost

@@ -462,4 +462,13 @@ Inventory ReadInventory(const SysfsRoot& root) {
   return inventory;
 }
 
+std::optional<double> BatteryHealthRatio(const SysfsRoot& root, const std::string& battery) {
+  for (std::string_view counter : {"energy", "charge"}) {
+    const auto full = root.Number(Join(battery, std::string(counter) + "_full"));
+    const auto design = root.Number(Join(battery, std::string(counter) + "_full_design"));
+    if (full && design && *design != 0) return static_cast<double>(*full) / static_cast<double>(*design);
+  }
+  return std::nullopt;
+}
+
 }  // namespace host::machine::linuxhost

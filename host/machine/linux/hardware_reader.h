@@ -2,6 +2,7 @@
 // Reads what the running machine's hardware is from procfs and sysfs: the answers of the
 // hardware-information library, and what the checks need to find the devices again.
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,10 @@ struct Inventory {
 };
 
 Inventory ReadInventory(const SysfsRoot& root);
+
+// Full capacity over design capacity, from the same kind of counter (energy or charge);
+// nullopt when the battery does not say both.
+std::optional<double> BatteryHealthRatio(const SysfsRoot& root, const std::string& battery);
 
 // The host's language tag from the POSIX locale ("zh_CN.UTF-8" -> "zh-CN"; C and POSIX -> en-US).
 std::string LanguageOfLocale(const std::string& locale);

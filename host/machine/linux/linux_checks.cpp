@@ -4,6 +4,7 @@
 
 #include "machine/linux/bluez.h"
 #include "machine/linux/device_drivers.h"
+#include "machine/linux/driver_loading.h"
 #include "machine/linux/fprintd.h"
 #include "machine/linux/hotkeys.h"
 #include "machine/linux/instruction_sets.h"
@@ -493,6 +494,11 @@ constexpr LinuxRepair kRepairs[] = {
 
 std::span<const LinuxCheck> LinuxChecks() { return kChecks; }
 
+extern "C" const LinuxCheckTables* sysdiagnose_linux_check_tables() {
+  static const LinuxCheckTables tables{kChecks, kRepairs};
+  return &tables;
+}
+
 const LinuxCheck* FindLinuxCheck(std::string_view path) {
   for (const LinuxCheck& check : kChecks) {
     if (check.path == path) return &check;
@@ -509,29 +515,8 @@ const LinuxRepair* FindLinuxRepair(std::string_view name) {
   return nullptr;
 }
 
-RepairOutcome RepairDone(std::u16string messageKey) {
-  RepairOutcome done;
-  done.message = std::move(messageKey);
-  return done;
-}
 
-RepairOutcome RepairFailed(std::u16string messageKey) {
-  RepairOutcome outcome;
-  outcome.code = 1;
-  outcome.succeeded = false;
-  outcome.message = std::move(messageKey);
-  return outcome;
-}
 
-CheckResult NotChecked(std::u16string whyKey) { return Fail(kNotCheckedCode, std::move(whyKey), 1); }
 
-std::optional<double> BatteryHealthRatio(const SysfsRoot& root, const std::string& battery) {
-  for (std::string_view counter : {"energy", "charge"}) {
-    const auto full = root.Number(Join(battery, std::string(counter) + "_full"));
-    const auto design = root.Number(Join(battery, std::string(counter) + "_full_design"));
-    if (full && design && *design != 0) return static_cast<double>(*full) / static_cast<double>(*design);
-  }
-  return std::nullopt;
-}
 
 }  // namespace host::machine::linuxhost

@@ -46,25 +46,50 @@ struct LinuxRepair {
   RepairOutcome (*run)(const CheckContext& context);
 };
 
+// The checks and their sources (alsa-lib, libkmod, GIO, libX11) live in a library of their own,
+// libhost_machine_checks.so, loaded the first time a check or repair is asked for: a command that
+// asks none never loads them.
 std::span<const LinuxCheck> LinuxChecks();
 const LinuxCheck* FindLinuxCheck(std::string_view path);
 std::span<const LinuxRepair> LinuxRepairs();
 const LinuxRepair* FindLinuxRepair(std::string_view name);
 
+struct LinuxCheckTables {
+  std::span<const LinuxCheck> checks;
+  std::span<const LinuxRepair> repairs;
+};
+// That library, and what it gives the machine by this name.
+inline constexpr char kLinuxChecksLibrary[] = "libhost_machine_checks.so";
+inline constexpr char kLinuxCheckTablesSymbol[] = "sysdiagnose_linux_check_tables";
+
 // The library's code for a check that could not be completed (-5).
 inline constexpr uint32_t kNotCheckedCode = static_cast<uint32_t>(-5);
 // A check that could not look: a failing line of level 1 (a notice, not a fault) whose text, the
 // string-table key `whyKey`, says why.
-CheckResult NotChecked(std::u16string whyKey);
+inline CheckResult NotChecked(std::u16string whyKey) {
+  CheckResult result;
+  result.code = kNotCheckedCode;
+  result.messageKey = std::move(whyKey);
+  result.passed = false;
+  result.level = 1;
+  return result;
+}
 
 // A repair's outcomes: done (REPAIR_SUCCESS unless said otherwise), or failed with the string-table
 // key that says why.
-RepairOutcome RepairDone(std::u16string messageKey = u"IDS_HARDWARE_DIAGNOSE_REPAIR_SUCCESS");
-RepairOutcome RepairFailed(std::u16string messageKey);
+inline RepairOutcome RepairDone(std::u16string messageKey = u"IDS_HARDWARE_DIAGNOSE_REPAIR_SUCCESS") {
+  RepairOutcome done;
+  done.message = std::move(messageKey);
+  return done;
+}
+inline RepairOutcome RepairFailed(std::u16string messageKey) {
+  RepairOutcome outcome;
+  outcome.code = 1;
+  outcome.succeeded = false;
+  outcome.message = std::move(messageKey);
+  return outcome;
+}
 
-// Full capacity over design capacity, from the same kind of counter (energy or charge);
-// nullopt when the battery does not say both.
-std::optional<double> BatteryHealthRatio(const SysfsRoot& root, const std::string& battery);
 // Below this share of its design capacity a battery counts as worn.
 inline constexpr double kWornBattery = 0.6;
 // A Wi-Fi signal below this level (dBm) is weak.

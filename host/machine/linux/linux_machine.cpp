@@ -5,8 +5,36 @@
 #include "machine/linux/disk_smart.h"
 #include "machine/linux/linux_checks.h"
 #include "machine/warnings.h"
+#include "platform/module_loader.h"
 
 namespace host::machine::linuxhost {
+namespace {
+
+// The checks' library, loaded once for the process on first need. Without it no check can look:
+// each says so, and no repair is tried.
+const LinuxCheckTables& CheckTables() {
+  static const LinuxCheckTables tables = [] {
+    using Export = const LinuxCheckTables* (*)();
+    HMODULE module = LoadLibraryExA(kLinuxChecksLibrary, nullptr, 0);
+    const auto tablesOf = module ? reinterpret_cast<Export>(GetProcAddress(module, kLinuxCheckTablesSymbol)) : nullptr;
+    if (tablesOf == nullptr) {
+      WarnOnce(std::string("the checks' library ") + kLinuxChecksLibrary + " cannot be loaded: no check can look");
+      return LinuxCheckTables{};
+    }
+    return *tablesOf();
+  }();
+  return tables;
+}
+
+template <class Row>
+const Row* Named(std::span<const Row> rows, std::string_view name, std::string_view Row::*key) {
+  for (const Row& row : rows) {
+    if (row.*key == name) return &row;
+  }
+  return nullptr;
+}
+
+}  // namespace
 
 LinuxMachine::Options LinuxMachine::Options::FromEnvironment(std::string root) {
   Options options;
@@ -61,8 +89,8 @@ std::shared_ptr<const Profile> LinuxMachine::Facts() {
 }
 
 CheckResult LinuxMachine::Check(std::string_view path) {
-  const LinuxCheck* check = FindLinuxCheck(path);
-  if (check == nullptr) return CheckResult{};
+  const LinuxCheck* check = Named(CheckTables().checks, path, &LinuxCheck::path);
+  if (check == nullptr) return CheckTables().checks.empty() ? NotChecked(u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_CHECKS") : CheckResult{};
   const auto inventory = CurrentInventory();
   return check->run(Context(*inventory));
 }
@@ -84,8 +112,8 @@ DiskCheck LinuxMachine::CheckDisk(std::optional<size_t> index, std::u16string_vi
 }
 
 RepairOutcome LinuxMachine::Repair(std::string_view name) {
-  const LinuxRepair* repair = FindLinuxRepair(name);
-  if (repair == nullptr) return RepairOutcome{};
+  const LinuxRepair* repair = Named(CheckTables().repairs, name, &LinuxRepair::name);
+  if (repair == nullptr) return CheckTables().repairs.empty() ? RepairFailed(u"IDS_HARDWARE_DIAGNOSE_REPAIR_UNAVAILABLE") : RepairOutcome{};
   const auto inventory = CurrentInventory();
   RepairOutcome outcome = repair->run(Context(*inventory));
   // A repair may bind drivers or switch radios: the next question reads the machine afresh.
@@ -98,7 +126,7 @@ std::vector<CheckDescription> LinuxMachine::DescribeChecks() {
   const auto inventory = CurrentInventory();
   const CheckContext context = Context(*inventory);
   std::vector<CheckDescription> checks;
-  for (const LinuxCheck& check : LinuxChecks()) {
+  for (const LinuxCheck& check : CheckTables().checks) {
     const Applicability here = check.here ? check.here(context) : Applicability{};
     static constexpr const char* kHere[] = {"runs", "not applicable", "cannot run"};
     checks.push_back({std::string(check.path), std::string(check.meaning), kHere[static_cast<int>(here.kind)], here.text});
@@ -108,7 +136,7 @@ std::vector<CheckDescription> LinuxMachine::DescribeChecks() {
 
 std::vector<CheckDescription> LinuxMachine::DescribeRepairs() {
   std::vector<CheckDescription> repairs;
-  for (const LinuxRepair& repair : LinuxRepairs()) repairs.push_back({std::string(repair.name), std::string(repair.meaning), "runs", ""});
+  for (const LinuxRepair& repair : CheckTables().repairs) repairs.push_back({std::string(repair.name), std::string(repair.meaning), "runs", ""});
   return repairs;
 }
 

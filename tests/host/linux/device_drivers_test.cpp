@@ -1,6 +1,6 @@
 // Devices on the PCI bus by family, whether each has its driver, and finding the driver a
 // driverless one asks for, on recorded machines.
-#include "machine/linux/device_drivers.h"
+#include "machine/linux/driver_loading.h"
 
 #include <gtest/gtest.h>
 
