@@ -31,6 +31,8 @@ constexpr const char* kUsage =
     "  serves the plug-in's window on 127.0.0.1 (port N, default any free one); open the URL it prints,\n"
     "  or with --open let the desktop's browser open it (xdg-open)";
 constexpr const char* kOpener = "xdg-open";
+// What Esc presses: a dialog's close box, else the page's Cancel.
+constexpr std::u16string_view kDialogClose = u"btnClose";
 
 extern "C" char** environ;
 
@@ -110,7 +112,7 @@ int RunUi(const std::vector<std::string>& args) {
   PluginHost& host = *loaded;
   const WindowServer::Setup setup{.window = &host.Window(),
                                   .title = platform::Utf16ToUtf8(host.PluginTitle()),
-                                  .cancelButtons = {std::u16string(PluginHost::kScanCancel),
+                                  .cancelButtons = {std::u16string(kDialogClose), std::u16string(PluginHost::kScanCancel),
                                                     std::u16string(PluginHost::kDetectCancel)}};
   std::string error;
   std::unique_ptr<WindowServer> server = LoadWindowServer(setup, error);

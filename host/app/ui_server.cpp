@@ -186,6 +186,7 @@ function order(parent, keys) {
 let events = null;
 let focusBeforeDialog = null;
 function afterChange() {
+  document.body.dataset.version = version;
   fit();
   reveal();
   const dialog = screen.querySelector('.host-modal');
@@ -227,7 +228,6 @@ function apply(data) {
     }
   }
   version = event.v;
-  document.body.dataset.version = version;
   afterChange();
 }
 function connect() {
@@ -479,19 +479,17 @@ int ScrollToShow(DuiLib::CControlUI* control) {
   return 0;
 }
 
-// Esc: the dialog closes as its close box would close it; else the first cancel button shown.
+// Esc: the first cancel button the window that takes input shows (a dialog's close box, a page's
+// Cancel) is pressed, so the window's own handler runs; a dialog without one closes as cancelled.
 void Escape(DuiLib::CPaintManagerUI& main, const std::vector<std::u16string>& cancelButtons) {
-  if (DuiLib::CWindowWnd* modal = DuiLib::CWindowWnd::TopModalWindow()) {
-    modal->Close(IDCANCEL);
-    return;
-  }
-  DuiLib::UIDriver driver(main);
+  DuiLib::UIDriver driver(InputWindow(main));
   for (const std::u16string& name : cancelButtons) {
     if (DuiLib::CControlUI* button = driver.Find(name); button && driver.IsReachable(button)) {
       driver.Click(button);
       return;
     }
   }
+  if (DuiLib::CWindowWnd* modal = DuiLib::CWindowWnd::TopModalWindow()) modal->Close(IDCANCEL);
 }
 
 void ActOut(DuiLib::CPaintManagerUI& window, const Input& input) {

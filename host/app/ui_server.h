@@ -11,8 +11,8 @@
 //   POST /input          the user's input as JSON, acted out by the UI library's driver on the UI thread:
 //                        {"action":"click"|"dblclick"|"enter"|"leave"|"reveal", "id":N}, {"action":"link",
 //                        "id":N, "index":I}, {"action":"scroll", "x":X, "y":Y, "dy":D} (a point in the
-//                        window, pixels down), {"action":"escape"} (closes the dialog, else presses the
-//                        cancel button shown); "reveal" scrolls the control's list to show it
+//                        window, pixels down), {"action":"escape"} (presses the dialog's close box, or
+//                        the page's cancel button shown); "reveal" scrolls the control's list to show it
 // The window shown is the main window, with the innermost modal window over it while one runs;
 // input goes to the modal window then, as a modal loop allows.
 //

@@ -16,7 +16,8 @@ class WindowServer {
   struct Setup {
     DuiLib::CPaintManagerUI* window = nullptr;  // the main window; it outlives the server
     std::string title;                          // of the page, UTF-8
-    // What Esc presses while no dialog is open: the first of them the user can reach.
+    // What Esc presses: the first of them the user can reach in the window that takes input (a
+    // dialog without any closes as cancelled).
     std::vector<std::u16string> cancelButtons;
   };
 
