@@ -138,8 +138,8 @@ class HtmlWriter {
     CControlUI* root = manager.GetRoot();
     const std::string key = "window" + std::to_string(root ? root->GetId() : 0);
     const size_t node = tree_.Add(parent, key,
-                                  "<div class=\"dui-window\" data-key=\"" + key +
-                                      "\" style=\"position:relative;overflow:hidden;width:" + Px(size.cx) +
+                                  "<div data-key=\"" + key +
+                                      "\" class=\"dui-window\" style=\"position:relative;overflow:hidden;width:" + Px(size.cx) +
                                       ";height:" + Px(size.cy) + "\">");
     if (root) Control(root, RECT{}, node);
     return node;
@@ -194,7 +194,7 @@ class HtmlWriter {
     if (!classes.empty()) out_ << " class=\"" << classes << "\"";
     // A hidden control keeps the rectangle of its last layout: where it would be says nothing.
     const RECT at = c->IsVisible() ? RECT{rc.left - parent.left, rc.top - parent.top, width, height} : RECT{};
-    out_ << " style=\"position:absolute;box-sizing:border-box;overflow:hidden;left:" << Px(at.left)
+    out_ << " style=\"left:" << Px(at.left)
          << ";top:" << Px(at.top) << ";width:" << Px(at.right) << ";height:" << Px(at.bottom) << ";";
     if (!c->IsVisible()) out_ << "display:none;";
     DWORD bk = c->GetBkColor();
@@ -212,7 +212,7 @@ class HtmlWriter {
       out_ << "border:" << Px(c->GetBorderSize()) << " solid " << attr::ColorToCss(c->GetBorderColor()) << ";";
     }
     if (c->GetBorderRound() > 0) out_ << "border-radius:" << Px(c->GetBorderRound()) << ";";
-    out_ << (TakesPointer(c) ? "pointer-events:auto;cursor:pointer;" : "pointer-events:none;");
+    if (TakesPointer(c)) out_ << "pointer-events:auto;cursor:pointer;";
     if (!classes.empty()) out_ << HotColours(*button);
     out_ << "\">";
 
@@ -278,7 +278,7 @@ class HtmlWriter {
     }
     const int dw = dest.right - dest.left;
     const int dh = dest.bottom - dest.top;
-    out_ << "<div style=\"position:absolute;left:" << Px(dest.left) << ";top:" << Px(dest.top) << ";width:" << Px(dw)
+    out_ << "<div class=\"dui-image\" style=\"left:" << Px(dest.left) << ";top:" << Px(dest.top) << ";width:" << Px(dw)
          << ";height:" << Px(dh) << ";";
     const std::shared_ptr<const PngImage> image = LoadPngImage(desc.file);
     if (!image) {
@@ -287,7 +287,7 @@ class HtmlWriter {
     }
     auto url = urls_.find(desc.file);
     if (url == urls_.end()) url = urls_.emplace(desc.file, imageUrl_(desc.file, *image)).first;
-    out_ << "background-image:url(" << url->second << ");background-repeat:no-repeat;";
+    out_ << "background-image:url(" << url->second << ");";
     const RECT src = desc.source.value_or(RECT{0, 0, image->width, image->height});
     const int sw = src.right - src.left;
     const int sh = src.bottom - src.top;
@@ -316,7 +316,7 @@ class HtmlWriter {
     // so that a browser font a little wider than the font model does not cut a text that fits.
     const bool centred = (style & DT_CENTER) != 0;
     const bool right = (style & DT_RIGHT) != 0;
-    out_ << "<div style=\"position:absolute;box-sizing:border-box;top:0;bottom:0;display:flex;left:"
+    out_ << "<div class=\"dui-text\" style=\"left:"
          << (centred || right ? "-2px" : "0") << ";right:" << (right ? "0" : "-2px") << ";"
          << "padding:" << Px(padding.top) << " " << Px(padding.right) << " " << Px(padding.bottom) << " "
          << Px(padding.left) << ";justify-content:" << justify << ";align-items:" << align
@@ -424,8 +424,12 @@ std::string RenderHtmlDocument(CPaintManagerUI& manager, std::string_view title)
 }
 
 std::string_view HtmlStyleSheet() {
-  // The focus ring sits inside the box: every box clips what lies outside it.
-  return ".dui-window [tabindex],.dui-window a[data-link]{outline:none}"
+  // What every box, image and text has in common; the focus ring sits inside the box, as every
+  // box clips what lies outside it.
+  return "[data-id]{position:absolute;box-sizing:border-box;overflow:hidden;pointer-events:none}"
+         ".dui-image{position:absolute;background-repeat:no-repeat}"
+         ".dui-text{position:absolute;box-sizing:border-box;top:0;bottom:0;display:flex}"
+         ".dui-window [tabindex],.dui-window a[data-link]{outline:none}"
          ".dui-window [tabindex]:focus-visible:not(.dui-hit),.dui-window a[data-link]:focus-visible,"
          ".dui-window div:has(>.dui-hit:focus-visible){"
          "outline:2px solid #2D78FC;outline-offset:-2px;box-shadow:inset 0 0 0 4px rgba(45,120,252,0.18)}"
