@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """The boundary between the host and the plug-in, as the built files show it.
 
-usage: shell_boundaries.py PLUGIN_MODULE HOST_PROGRAM SOURCE_DIR
+usage: shell_boundaries.py PLUGIN_MODULE HOST_PROGRAM SOURCE_DIR WINDOW_SERVER_MODULE
 
 Passes when the module exports the six x3 functions under their plain names and nothing of its
 own besides, the host program does not link the module, and no file under host/ includes a header
-of plugin/.
+of plugin/; and when the browser server's HTTP stack (cpp-httplib, OpenSSL's TLS, brotli) is linked
+by the window server's module alone, which only `ui` loads, not by the program.
 """
 import os
 import re
@@ -43,8 +44,12 @@ def plugin_includes(source_dir):
     return found
 
 
+# The browser server's stack: only the window server's module may bring it in.
+HTTP_STACK = re.compile(r"^lib(cpp-httplib|ssl|brotli(enc|dec|common))\.so")
+
+
 def main():
-    module, program, source_dir = sys.argv[1:4]
+    module, program, source_dir, window_server = sys.argv[1:5]
     failures = []
     symbols = exported(module)
     missing = X3_EXPORTS - symbols
@@ -57,9 +62,14 @@ def main():
     if linked:
         failures.append("the host program links the module: " + ", ".join(linked))
     failures += ["a host file includes a plug-in header: " + f for f in plugin_includes(source_dir)]
+    stack = [lib for lib in needed(program) if HTTP_STACK.match(os.path.basename(lib))]
+    if stack:
+        failures.append("the host program loads the browser server's stack: " + ", ".join(stack))
+    if not any(HTTP_STACK.match(os.path.basename(lib)) for lib in needed(window_server)):
+        failures.append("the window server's module does not link cpp-httplib: " + window_server)
     for failure in failures:
         print(failure)
-    print("the module exports its six functions, and the host keeps to its side"
+    print("the module exports its six functions, the host keeps to its side, and only ui loads the HTTP stack"
           if not failures else "%d problem(s)" % len(failures))
     return 1 if failures else 0
 

@@ -1,12 +1,15 @@
 #include "DuiLib/UITreeHtml.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <sstream>
+#include <vector>
 
 #include "DuiLib/UIAnimPanel.h"
 #include "DuiLib/UIAttribute.h"
@@ -90,51 +93,63 @@ ImageDesc ParseImage(std::u16string_view desc) {
   return image;
 }
 
-struct LoadedImage {
-  std::string dataUri;  // empty when the file cannot be read
-  int width = 0;
-  int height = 0;
+// The images of the process, each read once: the window asks for the same few icons on every
+// render.
+struct ImageCache {
+  std::mutex lock;
+  std::map<std::string, std::shared_ptr<const PngImage>> images;  // null: no PNG image there
 };
 
-LoadedImage LoadImage(const std::string& file) {
+ImageCache& Images() {
+  static ImageCache* cache = new ImageCache();  // never destroyed: renders may run at exit
+  return *cache;
+}
+
+std::shared_ptr<const PngImage> ReadPngImage(const std::string& file) {
   const std::filesystem::path path = std::filesystem::path(platform::AppDirectory()) / platform::NativePath(file);
-  LoadedImage image;
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     hostlog::Log(log4cplus::DEBUG_LOG_LEVEL, "cannot read the image " + path.string() + ": " + std::strerror(errno),
                  "DuiLib::RenderHtmlBody", "UITreeHtml", __LINE__, __PRETTY_FUNCTION__);
-    return image;
+    return nullptr;
   }
   std::ostringstream bytes;
   bytes << in.rdbuf();
-  const std::string data = bytes.str();
+  auto image = std::make_shared<PngImage>();
+  image->bytes = bytes.str();
+  const std::string& data = image->bytes;
   static constexpr unsigned char kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   if (data.size() < 24 || std::memcmp(data.data(), kPng, 8) != 0) {
     hostlog::Log(log4cplus::DEBUG_LOG_LEVEL,
                  "not a PNG image (" + std::to_string(data.size()) + " bytes): " + path.string(),
                  "DuiLib::RenderHtmlBody", "UITreeHtml", __LINE__, __PRETTY_FUNCTION__);
-    return image;
+    return nullptr;
   }
   const auto be32 = [&](size_t at) {
     return int((uint8_t(data[at]) << 24) | (uint8_t(data[at + 1]) << 16) | (uint8_t(data[at + 2]) << 8) | uint8_t(data[at + 3]));
   };
-  image.width = be32(16);
-  image.height = be32(20);
-  image.dataUri = "data:image/png;base64," + Base64(data);
+  image->width = be32(16);
+  image->height = be32(20);
   return image;
 }
 
+std::string InlineImage(const std::string&, const PngImage& image) { return "data:image/png;base64," + Base64(image.bytes); }
+
 class HtmlWriter {
  public:
-  std::string Window(CPaintManagerUI& manager) {
+  HtmlWriter(HtmlTree& tree, const HtmlImageUrl& imageUrl) : tree_(tree), imageUrl_(imageUrl ? imageUrl : InlineImage) {}
+
+  size_t Window(CPaintManagerUI& manager, size_t parent) {
     manager.UpdateLayout();
     const SIZE size = manager.GetInitSize();
-    out_ << "<div class=\"dui-window\" style=\"position:relative;overflow:hidden;width:" << Px(size.cx)
-         << ";height:" << Px(size.cy) << "\">";
-    if (CControlUI* root = manager.GetRoot()) Control(root, RECT{});
-    if (!hover_.empty()) out_ << "<style>" << hover_ << "</style>";
-    out_ << "</div>";
-    return out_.str();
+    CControlUI* root = manager.GetRoot();
+    const std::string key = "window" + std::to_string(root ? root->GetId() : 0);
+    const size_t node = tree_.Add(parent, key,
+                                  "<div data-key=\"" + key +
+                                      "\" class=\"dui-window\" style=\"position:relative;overflow:hidden;width:" + Px(size.cx) +
+                                      ";height:" + Px(size.cy) + "\">");
+    if (root) Control(root, RECT{}, node);
+    return node;
   }
 
  private:
@@ -142,7 +157,23 @@ class HtmlWriter {
     if (!c->IsEnabled() || !c->IsMouseEnabled()) return false;
     if (dynamic_cast<CButtonUI*>(c)) return true;
     if (auto* text = dynamic_cast<CTextUI*>(c); text && text->GetLinkCount() > 0) return true;
-    return dynamic_cast<CListUI*>(c->GetParent()) != nullptr;
+    return IsListItem(c);
+  }
+  static bool IsListItem(CControlUI* c) { return dynamic_cast<CListUI*>(c->GetParent()) != nullptr; }
+  // A text's links take the focus, not the text around them; a list item only when nothing in it
+  // does (its controls are what the keys press).
+  static bool TakesFocus(CControlUI* c) {
+    if (!TakesPointer(c)) return false;
+    if (auto* text = dynamic_cast<CTextUI*>(c); text && text->GetLinkCount() > 0) return false;
+    return !IsListItem(c) || !HoldsFocus(c);
+  }
+  static bool HoldsFocus(CControlUI* c) {
+    auto* container = dynamic_cast<CContainerUI*>(c);
+    for (int i = 0; container && i < container->GetCount(); ++i) {
+      CControlUI* child = container->GetItemAt(i);
+      if (TakesPointer(child) || HoldsFocus(child)) return true;
+    }
+    return false;
   }
 
   static std::string Background(DWORD first, DWORD second) {
@@ -152,7 +183,8 @@ class HtmlWriter {
     return first != 0 ? "background:" + attr::ColorToCss(first) + ";" : std::string();
   }
 
-  void Control(CControlUI* c, RECT parent) {
+  void Control(CControlUI* c, RECT parent, size_t parentNode) {
+    out_.str({});
     const RECT rc = c->GetPos();
     const int width = rc.right - rc.left;
     const int height = rc.bottom - rc.top;
@@ -163,8 +195,14 @@ class HtmlWriter {
     out_ << "<div data-id=\"" << c->GetId() << "\" data-name=\"" << Escape(c->GetName()) << "\" data-class=\""
          << Escape(c->GetClass()) << "\"";
     if (!c->GetToolTip().empty()) out_ << " title=\"" << Escape(c->GetToolTip()) << "\"";
-    out_ << " style=\"position:absolute;box-sizing:border-box;overflow:hidden;left:" << Px(rc.left - parent.left)
-         << ";top:" << Px(rc.top - parent.top) << ";width:" << Px(width) << ";height:" << Px(height) << ";";
+    if (TakesFocus(c)) out_ << " tabindex=\"0\"";
+    if (TakesFocus(c) && IsListItem(c)) out_ << " data-item=\"\"";
+    const std::string classes = button && c->IsEnabled() ? ButtonClasses(*button) : std::string();
+    if (!classes.empty()) out_ << " class=\"" << classes << "\"";
+    // A hidden control keeps the rectangle of its last layout: where it would be says nothing.
+    const RECT at = c->IsVisible() ? RECT{rc.left - parent.left, rc.top - parent.top, width, height} : RECT{};
+    out_ << " style=\"left:" << Px(at.left)
+         << ";top:" << Px(at.top) << ";width:" << Px(at.right) << ";height:" << Px(at.bottom) << ";";
     if (!c->IsVisible()) out_ << "display:none;";
     DWORD bk = c->GetBkColor();
     DWORD bk2 = c->GetBkColor2();
@@ -181,7 +219,8 @@ class HtmlWriter {
       out_ << "border:" << Px(c->GetBorderSize()) << " solid " << attr::ColorToCss(c->GetBorderColor()) << ";";
     }
     if (c->GetBorderRound() > 0) out_ << "border-radius:" << Px(c->GetBorderRound()) << ";";
-    out_ << (TakesPointer(c) ? "pointer-events:auto;cursor:pointer;" : "pointer-events:none;");
+    if (TakesPointer(c)) out_ << "pointer-events:auto;cursor:pointer;";
+    if (!classes.empty()) out_ << HotColours(*button);
     out_ << "\">";
 
     Image(c->GetBkImage(), width, height);
@@ -194,22 +233,46 @@ class HtmlWriter {
     }
     if (auto* panel = dynamic_cast<CAnimPanelUI*>(c)) Image(panel->GetCurrentFrameImage(), width, height);
     if (dynamic_cast<CLabelUI*>(c) && !c->GetText().empty()) Text(c, selected);
-    if (button) Hover(c, *button);
+    auto* container = dynamic_cast<CContainerUI*>(c);
+    if (container) ScrollBar(*container, height);
 
-    if (auto* container = dynamic_cast<CContainerUI*>(c)) {
-      for (int i = 0; i < container->GetCount(); ++i) Control(container->GetItemAt(i), rc);
+    const size_t node = tree_.Add(parentNode, std::to_string(c->GetId()), out_.str());
+    if (container) {
+      for (int i = 0; i < container->GetCount(); ++i) Control(container->GetItemAt(i), rc, node);
     }
-    out_ << "</div>";
   }
 
-  void Hover(CControlUI* c, const CButtonUI& button) {
-    if (!c->IsEnabled()) return;
-    const std::string rule = "[data-id=\"" + std::to_string(c->GetId()) + "\"]:hover{";
-    if (button.GetHotBkColor() != 0) hover_ += rule + "background:" + attr::ColorToCss(button.GetHotBkColor()) + "!important}";
-    if (button.GetHotTextColor() != 0) {
-      hover_ += "[data-id=\"" + std::to_string(c->GetId()) + "\"]:hover>div{color:" +
-                attr::ColorToCss(button.GetHotTextColor()) + "!important}";
+  // The classes that give a button its hot colours on hover and focus, and mark a hit area: a
+  // float button without text or image over other controls, whose box the focus ring shows
+  // instead (see HtmlStyleSheet).
+  static std::string ButtonClasses(const CButtonUI& button) {
+    std::vector<std::string> classes;
+    if (button.GetHotBkColor() != 0) classes.push_back("dui-hot-bg");
+    if (button.GetHotTextColor() != 0) classes.push_back("dui-hot-text");
+    if (button.IsFloat() && button.GetText().empty() && button.GetNormalImage().empty() && button.GetBkImage().empty()) {
+      classes.push_back("dui-hit");
     }
+    std::string joined;
+    for (const std::string& c : classes) joined += (joined.empty() ? "" : " ") + c;
+    return joined;
+  }
+  static std::string HotColours(const CButtonUI& button) {
+    std::string colours;
+    if (button.GetHotBkColor() != 0) colours += "--hot-bg:" + attr::ColorToCss(button.GetHotBkColor()) + ";";
+    if (button.GetHotTextColor() != 0) colours += "--hot-text:" + attr::ColorToCss(button.GetHotTextColor()) + ";";
+    return colours;
+  }
+
+  // A thumb on the right edge as long as the visible part is of the content, where the scroll
+  // position puts it; none when everything is in view.
+  void ScrollBar(const CContainerUI& container, int height) {
+    if (!container.IsScrollEnabled() || height <= 0) return;
+    const int range = container.GetScrollRange().cy;
+    if (range <= 0) return;
+    const int content = height + range;
+    const int thumb = std::max(std::min(height, 24), static_cast<int>(int64_t(height) * height / content));
+    const int top = static_cast<int>(int64_t(height - thumb) * container.GetScrollPos().cy / range);
+    out_ << "<div class=\"dui-scrollbar\" style=\"top:" << Px(top) << ";height:" << Px(thumb) << "\"></div>";
   }
 
   void Image(std::u16string_view description, int width, int height) {
@@ -222,23 +285,23 @@ class HtmlWriter {
     }
     const int dw = dest.right - dest.left;
     const int dh = dest.bottom - dest.top;
-    out_ << "<div style=\"position:absolute;left:" << Px(dest.left) << ";top:" << Px(dest.top) << ";width:" << Px(dw)
+    out_ << "<div class=\"dui-image\" style=\"left:" << Px(dest.left) << ";top:" << Px(dest.top) << ";width:" << Px(dw)
          << ";height:" << Px(dh) << ";";
-    auto it = images_.find(desc.file);
-    if (it == images_.end()) it = images_.emplace(desc.file, LoadImage(desc.file)).first;
-    const LoadedImage& image = it->second;
-    if (image.dataUri.empty()) {
+    const std::shared_ptr<const PngImage> image = LoadPngImage(desc.file);
+    if (!image) {
       out_ << "box-sizing:border-box;border:1px dashed #b8bcc4;background:rgba(184,188,196,0.25)\"></div>";
       return;
     }
-    out_ << "background-image:url(" << image.dataUri << ");background-repeat:no-repeat;";
-    const RECT src = desc.source.value_or(RECT{0, 0, image.width, image.height});
+    auto url = urls_.find(desc.file);
+    if (url == urls_.end()) url = urls_.emplace(desc.file, imageUrl_(desc.file, *image)).first;
+    out_ << "background-image:url(" << url->second << ");";
+    const RECT src = desc.source.value_or(RECT{0, 0, image->width, image->height});
     const int sw = src.right - src.left;
     const int sh = src.bottom - src.top;
-    if (sw > 0 && sh > 0 && image.width > 0 && image.height > 0) {
+    if (sw > 0 && sh > 0 && image->width > 0 && image->height > 0) {
       const double fx = double(dw) / sw;
       const double fy = double(dh) / sh;
-      out_ << "background-size:" << image.width * fx << "px " << image.height * fy << "px;background-position:"
+      out_ << "background-size:" << image->width * fx << "px " << image->height * fy << "px;background-position:"
            << -src.left * fx << "px " << -src.top * fy << "px";
     } else {
       out_ << "background-size:100% 100%";
@@ -262,7 +325,7 @@ class HtmlWriter {
     const bool centred = (style & DT_CENTER) != 0;
     const bool right = (style & DT_RIGHT) != 0;
     const char* slack = wrap ? "0" : "-2px";
-    out_ << "<div style=\"position:absolute;box-sizing:border-box;top:0;bottom:0;display:flex;left:"
+    out_ << "<div class=\"dui-text\" style=\"left:"
          << (centred || right ? slack : "0") << ";right:" << (right ? "0" : slack) << ";"
          << "padding:" << Px(padding.top) << " " << Px(padding.right) << " " << Px(padding.bottom) << " "
          << Px(padding.left) << ";justify-content:" << justify << ";align-items:" << align
@@ -307,23 +370,82 @@ class HtmlWriter {
     }
   }
 
+  HtmlTree& tree_;
+  HtmlImageUrl imageUrl_;
   std::ostringstream out_;
-  std::string hover_;
-  std::map<std::string, LoadedImage> images_;
+  std::map<std::string, std::string> urls_;  // of the images, by file
 };
 
 }  // namespace
 
-std::string RenderHtmlBody(CPaintManagerUI& manager) { return HtmlWriter().Window(manager); }
+std::shared_ptr<const PngImage> LoadPngImage(const std::string& file) {
+  ImageCache& cache = Images();
+  std::lock_guard lock(cache.lock);
+  const auto it = cache.images.find(file);
+  if (it != cache.images.end()) return it->second;
+  return cache.images.emplace(file, ReadPngImage(file)).first->second;
+}
+
+size_t HtmlTree::Add(size_t parent, std::string key, std::string head) {
+  m_nodes.push_back(Node{std::move(key), std::move(head), {}});
+  const size_t index = m_nodes.size() - 1;
+  (parent == npos ? m_tops : m_nodes[parent].children).push_back(index);
+  return index;
+}
+
+void HtmlTree::AppendHtml(size_t index, std::string& out) const {
+  const Node& node = m_nodes[index];
+  out += node.head;
+  for (size_t child : node.children) AppendHtml(child, out);
+  out += "</div>";
+}
+
+std::string HtmlTree::Html(size_t index) const {
+  std::string out;
+  AppendHtml(index, out);
+  return out;
+}
+
+std::string HtmlTree::Html() const {
+  std::string out;
+  for (size_t top : m_tops) AppendHtml(top, out);
+  return out;
+}
+
+size_t RenderHtmlTree(CPaintManagerUI& manager, HtmlTree& tree, size_t parent, const HtmlImageUrl& imageUrl) {
+  return HtmlWriter(tree, imageUrl).Window(manager, parent);
+}
+
+std::string RenderHtmlBody(CPaintManagerUI& manager) {
+  HtmlTree tree;
+  RenderHtmlTree(manager, tree);
+  return tree.Html();
+}
 
 std::string RenderHtmlDocument(CPaintManagerUI& manager, std::string_view title) {
   std::ostringstream html;
   html << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>"
        << Escape(platform::Utf8ToUtf16(title)) << "</title><style>"
        << "html,body{margin:0;padding:0;background:#FFFFFF;}"
-       << "body{font-family:\"Liberation Sans\",Arial,\"WenQuanYi Micro Hei\",sans-serif;}"
+       << "body{font-family:\"Liberation Sans\",Arial,\"WenQuanYi Micro Hei\",sans-serif;}" << HtmlStyleSheet()
        << "</style></head><body>" << RenderHtmlBody(manager) << "</body></html>\n";
   return html.str();
+}
+
+std::string_view HtmlStyleSheet() {
+  // What every box, image and text has in common; the focus ring sits inside the box, as every
+  // box clips what lies outside it.
+  return "[data-id]{position:absolute;box-sizing:border-box;overflow:hidden;pointer-events:none}"
+         ".dui-image{position:absolute;background-repeat:no-repeat}"
+         ".dui-text{position:absolute;box-sizing:border-box;top:0;bottom:0;display:flex}"
+         ".dui-window [tabindex],.dui-window a[data-link]{outline:none}"
+         ".dui-window [tabindex]:focus-visible:not(.dui-hit),.dui-window a[data-link]:focus-visible,"
+         ".dui-window div:has(>.dui-hit:focus-visible){"
+         "outline:2px solid #2D78FC;outline-offset:-2px;box-shadow:inset 0 0 0 4px rgba(45,120,252,0.18)}"
+         ".dui-hot-bg:hover,.dui-hot-bg:focus-visible{background:var(--hot-bg)!important}"
+         ".dui-hot-text:hover>div,.dui-hot-text:focus-visible>div{color:var(--hot-text)!important}"
+         ".dui-scrollbar{position:absolute;z-index:1;right:2px;width:6px;border-radius:3px;"
+         "background:rgba(31,35,41,0.30);pointer-events:none}";
 }
 
 }  // namespace DuiLib

@@ -20,7 +20,8 @@
 #include "app/plugin_host.h"
 #include "app/signal_watch.h"
 #include "app/stored_runs.h"
-#include "app/ui_server.h"
+#include "app/window_server.h"
+#include "platform/encoding.h"
 
 namespace app {
 namespace {
@@ -30,6 +31,8 @@ constexpr const char* kUsage =
     "  serves the plug-in's window on 127.0.0.1 (port N, default any free one); open the URL it prints,\n"
     "  or with --open let the desktop's browser open it (xdg-open)";
 constexpr const char* kOpener = "xdg-open";
+// What Esc presses: a dialog's close box, else the page's Cancel.
+constexpr std::u16string_view kDialogClose = u"btnClose";
 
 extern "C" char** environ;
 
@@ -107,16 +110,20 @@ int RunUi(const std::vector<std::string>& args) {
   PluginHost* loaded = LoadTheHost(shape.name);
   if (loaded == nullptr) return kExitFailure;
   PluginHost& host = *loaded;
-  UiServer server(host.Window());
+  const WindowServer::Setup setup{.window = &host.Window(),
+                                  .title = platform::Utf16ToUtf8(host.PluginTitle()),
+                                  .cancelButtons = {std::u16string(kDialogClose), std::u16string(PluginHost::kScanCancel),
+                                                    std::u16string(PluginHost::kDetectCancel)}};
   std::string error;
-  if (!server.Start(port, error)) {
+  std::unique_ptr<WindowServer> server = LoadWindowServer(setup, error);
+  if (!server || !server->Start(port, error)) {
     PrintError(shape.name, error);
     return kExitFailure;
   }
-  std::cout << server.Url() << std::endl;
-  if (parsed.Has("--open")) OpenInBrowser(server.Url());
+  std::cout << server->Url() << std::endl;
+  if (parsed.Has("--open")) OpenInBrowser(server->Url());
   UIMessageLoop::Instance().Run();
-  server.Stop();
+  server->Stop();
   host.EndRunningWork();
   if (const std::string lost = LostRunError(); !lost.empty()) {
     PrintError(shape.name, lost);

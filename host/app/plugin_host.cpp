@@ -20,10 +20,6 @@ constexpr std::u16string_view kMainWindow = uR"(<Window size="720,560">
   </TabLayout>
 </Window>)";
 
-// The pages' cancel buttons: a run that stores a history row, and the scan, which stores none.
-constexpr std::u16string_view kDetectCancel = u"btnSysdiagnoseDetectCancel";
-constexpr std::u16string_view kScanCancel = u"btnSysdiagnoseScanCancel";
-
 // The plug-in objects the host made: kept for the process's life, as the host never destroys them.
 std::vector<x3::IObject*>& KeptObjects() {
   static std::vector<x3::IObject*> objects;

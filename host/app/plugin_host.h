@@ -26,6 +26,9 @@ class PluginHost : public DuiLib::CNotifyPump, public DuiLib::INotifyUI {
   // The host's own tab before the plug-in's, and the tab layout that holds both.
   static constexpr std::u16string_view kHostTabs = u"tabHostPlugins";
   static constexpr std::u16string_view kHostHome = u"lytHostHome";
+  // The pages' cancel buttons: a run's, which stores a history row, and the scan's, which stores none.
+  static constexpr std::u16string_view kDetectCancel = u"btnSysdiagnoseDetectCancel";
+  static constexpr std::u16string_view kScanCancel = u"btnSysdiagnoseScanCancel";
 
   PluginHost();
   ~PluginHost() override;

@@ -1,6 +1,10 @@
 // The whole road of one diagnosis in headless Chromium against `sysdiagnose-host ui`: history,
 // scan, ticking, detect, the upload window, repair, and back to the history showing the new run.
-// Also: a request without the token is refused, and the server listens on loopback only.
+// Also: a request without the token is refused, and the server listens on loopback only; the
+// page is titled as the window and fits the viewport, centred in a frame, at any size; the keys
+// move the focus (a visible ring), press (Enter, Space) and cancel (Esc); lists show a scroll
+// bar; the window arrives as changes that leave the page as a new page would show it, images
+// once, and all of it well under 2 MB.
 //
 // usage: node window_road.mjs HOST_PROGRAM MACHINE_PROFILE [SCREENSHOT_DIR]
 // Chromium is Debian's (/usr/bin/chromium, or $CHROMIUM), driven over the DevTools protocol.
@@ -108,6 +112,84 @@ async function click(page, selector) {
   await page.click(selector);
 }
 
+// Where the window stands in the viewport, and the named control.
+function placement(page, name) {
+  return page.evaluate((n) => {
+    const r = (e) => { const b = e.getBoundingClientRect(); return { x: b.x, y: b.y, w: b.width, h: b.height }; };
+    const main = document.querySelector('#screen > .dui-window');
+    const control = document.querySelector(`[data-name="${n}"]`);
+    return { width: innerWidth, height: innerHeight, window: r(main), control: control ? r(control) : null,
+             frame: getComputedStyle(main).boxShadow };
+  }, name);
+}
+
+async function fitsAt(page, width, height) {
+  await page.setViewport({ width, height });
+  await page.waitForFunction(() => {
+    const b = document.querySelector('#screen > .dui-window').getBoundingClientRect();
+    return b.right <= innerWidth && b.bottom <= innerHeight;
+  }, { timeout: 5000 }).catch(() => {});
+  const at = await placement(page, 'btnSysdiagnoseScan');
+  const inside = (b) => b.x >= 0 && b.y >= 0 && b.x + b.w <= at.width + 0.5 && b.y + b.h <= at.height + 0.5;
+  const centred = Math.abs(at.window.x - (at.width - at.window.x - at.window.w)) <= 2 &&
+                  Math.abs(at.window.y - (at.height - at.window.y - at.window.h)) <= 2;
+  const filled = Math.max(at.window.w / at.width, at.window.h / at.height) > 0.9;
+  check(`at ${width}x${height} the window fits, centred and framed, Diagnose Now in view`,
+    inside(at.window) && centred && filled && inside(at.control) && at.frame !== 'none', JSON.stringify(at));
+}
+
+// The focused box: its name, and whether a ring shows on it (or, for a hit area over other
+// controls, on the box it lies in).
+function focusedBox(page) {
+  return page.evaluate(() => {
+    const e = document.activeElement;
+    const box = e && e.closest ? e.closest('[data-id]') : null;
+    if (!box) return { name: null, ring: false };
+    const ringed = box.classList.contains('dui-hit') ? box.parentElement : e;
+    const style = getComputedStyle(ringed);
+    return { name: box.dataset.name, ring: style.outlineStyle === 'solid' && parseFloat(style.outlineWidth) >= 2 };
+  });
+}
+
+// Presses Tab until the named control has the focus.
+async function tabTo(page, name, most = 60) {
+  for (let i = 0; i < most; i++) {
+    await page.keyboard.press('Tab');
+    if ((await focusedBox(page)).name === name) return true;
+  }
+  return false;
+}
+
+// The screen as a canonical text: every element with its attributes sorted, and the texts.
+function screenText(page) {
+  return page.evaluate(() => {
+    const walk = (node) => {
+      if (node.nodeType === 3) return JSON.stringify(node.textContent);
+      if (node.nodeType !== 1) return '';
+      const attributes = [...node.attributes].filter((a) => a.name !== 'inert').map((a) => `${a.name}=${a.value}`).sort();
+      return `<${node.tagName} ${attributes.join(' ')}>${[...node.childNodes].map(walk).join('')}</>`;
+    };
+    return { version: document.body.dataset.version, text: walk(document.getElementById('screen')) };
+  });
+}
+
+// The live page against a page loaded now: the changes it applied gave it the same screen.
+async function sameAsANewPage(browser, page, url, what) {
+  const fresh = await browser.newPage();
+  await fresh.setViewport(page.viewport());
+  await fresh.goto(url);
+  let live, loaded;
+  for (let tries = 0; tries < 50; tries++) {
+    [live, loaded] = [await screenText(page), await screenText(fresh)];
+    if (live.version === loaded.version && live.text === loaded.text) break;
+    await pause(100);
+  }
+  await fresh.close();
+  const at = [...live.text].findIndex((c, i) => c !== loaded.text[i]);
+  check(`${what}: the page shows what a new page shows`, live.version === loaded.version && live.text === loaded.text,
+    `versions ${live.version} and ${loaded.version}; first difference: ${live.text.slice(at - 80, at + 80)} | ${loaded.text.slice(at - 80, at + 80)}`);
+}
+
 let step = 0;
 async function shot(page, name) {
   if (!shots) return;
@@ -115,11 +197,25 @@ async function shot(page, name) {
   await page.screenshot({ path: join(shots, `${String(step).padStart(2, '0')}-${name}.png`) });
 }
 
-async function road(page) {
+async function road(browser, page, url) {
   // History: a fresh data directory has no run yet.
   await waitText(page, 'btnSysdiagnoseScan', 'Diagnose Now', 'the history page offers a diagnosis');
   await waitText(page, 'txtSysdiagnoseArchievementSecondTitle', /No diagnosis yet/, 'the history has no run yet');
+  check('the page is titled as the window', (await page.title()) === 'Hardware Diagnosis', await page.title());
+  await fitsAt(page, 1920, 1080);
+  await fitsAt(page, 700, 500);
   await shot(page, 'history');
+
+  // Keys: Tab reaches the button with a ring, Enter presses it, Esc cancels the scan it started.
+  await page.keyboard.press('Tab');
+  const first = await focusedBox(page);
+  check('Tab moves the focus to Diagnose Now, with a ring', first.name === 'btnSysdiagnoseScan' && first.ring,
+    JSON.stringify(first));
+  await page.keyboard.press('Enter');
+  await waitText(page, 'txtSysdiagnoseScanFirstTitle', /^Scanning/, 'Enter starts the scan');
+  await page.keyboard.press('Escape');
+  await page.waitForFunction(() => document.querySelector('[data-name="btnSysdiagnoseScan"]').checkVisibility(),
+    { timeout: stepTimeout }).then(() => check('Esc cancels the scan', true), () => check('Esc cancels the scan', false));
 
   // Scan: every category of the catalogue arrives, then all are ticked.
   await click(page, '[data-name="btnSysdiagnoseScan"]');
@@ -130,37 +226,80 @@ async function road(page) {
   check('the scan shows the notebook\'s categories', categories.includes('Network Adapter') && categories.length >= 8,
     categories.join(', '));
   await waitText(page, 'txtSysdiagnoseScanSecondTitle', `${categories.length} categories selected`, 'all of them are ticked');
+  const bar = await page.evaluate(() => {
+    const list = document.querySelector('[data-name="lstSysdiagnoseScanItems"]');
+    const thumb = list.querySelector(':scope > .dui-scrollbar');
+    return thumb && thumb.checkVisibility() ? { thumb: thumb.getBoundingClientRect().height, list: list.getBoundingClientRect().height } : null;
+  });
+  check('the list shows a scroll bar: it holds more than it shows', bar !== null && bar.thumb > 0 && bar.thumb < bar.list / 2,
+    JSON.stringify(bar));
   await shot(page, 'scan');
 
-  // Tick: only the network adapter stays chosen. Items below the list's edge are scrolled to with
-  // the mouse wheel, as a user would.
+  // Space ticks the focused category off and on again; the list follows the focus.
+  check('Tab reaches a category\'s tick', await tabTo(page, 'optChoose'));
+  await page.keyboard.press(' ');
+  await waitText(page, 'txtSysdiagnoseScanSecondTitle', `${categories.length - 1} categories selected`, 'Space unticks it');
+  await page.keyboard.press(' ');
+  await waitText(page, 'txtSysdiagnoseScanSecondTitle', `${categories.length} categories selected`, 'Space ticks it again');
+  await page.evaluate(() => document.activeElement.blur());
+
+  // Tick: only the network adapter and the keyboard stay chosen. Items below the list's edge are
+  // scrolled to with the mouse wheel, as a user would.
   for (let i = 0; i < categories.length; i++) {
-    if (categories[i] === 'Network Adapter') continue;
+    if (categories[i] === 'Network Adapter' || categories[i] === 'Keyboard') continue;
     const before = await read.text(page, 'txtSysdiagnoseScanSecondTitle');
     await clickInList(page, 'lstSysdiagnoseScanItems', 'optChoose', i);
     await page.waitForFunction((b) => document.querySelector('[data-name="txtSysdiagnoseScanSecondTitle"]').innerText.trim() !== b,
       { timeout: stepTimeout }, before);
   }
-  await waitText(page, 'txtSysdiagnoseScanSecondTitle', '1 category selected', 'unticking leaves one category chosen');
+  await waitText(page, 'txtSysdiagnoseScanSecondTitle', '2 categories selected', 'unticking leaves two categories chosen');
   await shot(page, 'ticked');
 
-  // Detect: the one category is diagnosed; the Wi-Fi switch is off.
+  // Detect: the Wi-Fi switch is off; Filter Keys are on, a notice with its one-click fix.
   await click(page, '[data-name="btnSysdiagnoseDetect"]');
   await waitText(page, 'txtSysdiagnosedDetectFirstTitle', 'Diagnosis complete', 'the diagnosis ends');
   await waitText(page, 'txtSysdiagnoseDetectSecondTitle', /1 category needs attention\. Send the diagnosis logs/,
     'it finds one category and offers the logs');
   await waitText(page, 'btnSysdiagnoseDetectComplete', 'Repair', 'repair is offered');
+  await sameAsANewPage(browser, page, url, 'at the result');
   await shot(page, 'detected');
 
-  // The upload window: the logs are sent.
-  await click(page, '[data-name="txtSysdiagnoseDetectSecondTitle"] [data-link]');
+  // The one-click fix reads as a button: a hand, a hover look, the focus ring; Enter presses it.
+  check('Tab reaches the one-click fix', await tabTo(page, 'btnSuggest'));
+  const fix = await focusedBox(page);
+  check('the one-click fix shows the focus ring around it', fix.ring, JSON.stringify(fix));
+  const suggest = await page.evaluateHandle(() => document.activeElement);
+  const looks = () => suggest.evaluate((e) => {
+    const b = e.parentElement.getBoundingClientRect();
+    return { cursor: getComputedStyle(e).cursor, background: getComputedStyle(e).backgroundColor,
+             x: b.x + b.width / 2, y: b.y + b.height / 2 };
+  });
+  await suggest.evaluate((e) => e.blur());
+  const resting = await looks();
+  await page.mouse.move(resting.x, resting.y);
+  const hovered = await looks();
+  check('the one-click fix has a hand and a hover look', hovered.cursor === 'pointer' &&
+    resting.background === 'rgba(0, 0, 0, 0)' && hovered.background !== resting.background,
+  `${JSON.stringify(resting)}, hovered ${JSON.stringify(hovered)}`);
+  await suggest.evaluate((e) => e.focus());
+  await page.keyboard.press('Enter');
+  await page.waitForFunction(() => !document.querySelector('[data-name="btnSuggest"]').checkVisibility(), { timeout: stepTimeout })
+    .then(() => check('Enter runs the one-click fix', true), () => check('Enter runs the one-click fix', false));
+
+  // The upload window, by the keys: the link opens it with the focus inside; Esc closes it.
+  check('Tab reaches the log link', await tabTo(page, 'txtSysdiagnoseDetectSecondTitle'));
+  await page.keyboard.press('Enter');
   await page.waitForSelector('.host-modal [data-name="btnUpload"]', { visible: true, timeout: stepTimeout });
   check('the upload window opens over the page', true);
+  await page.waitForFunction(() => document.querySelector('.host-modal').contains(document.activeElement) &&
+                                   document.querySelector('#screen > .dui-window').inert, { timeout: stepTimeout })
+    .then(() => check('the focus moves into the dialog, the page under it is inert', true),
+      () => check('the focus moves into the dialog, the page under it is inert', false));
   await shot(page, 'upload-window');
-  await click(page, '.host-modal [data-name="btnUpload"]');
+  await page.keyboard.press('Escape');
   await page.waitForFunction(() => !document.querySelector('.host-modal'), { timeout: stepTimeout })
-    .then(() => check('the upload window closes', true), () => check('the upload window closes', false));
-  await waitText(page, 'txtSysdiagnoseDetectSecondTitle', /The diagnosis logs have been sent/, 'the page says the logs went');
+    .then(() => check('Esc closes the upload window', true), () => check('Esc closes the upload window', false));
+  await waitText(page, 'txtSysdiagnoseDetectSecondTitle', /Log upload cancelled/, 'the page says no logs went');
 
   // Repair: the switch is turned back on.
   await click(page, '[data-name="btnSysdiagnoseDetectComplete"]');
@@ -173,6 +312,7 @@ async function road(page) {
   await waitText(page, 'btnSysdiagnoseScan', 'Diagnose Now', 'the page goes back to the history');
   await waitText(page, 'txtSysdiagnoseArchievementSecondTitle', /good shape at the last diagnosis/,
     'the history shows the repaired run');
+  await sameAsANewPage(browser, page, url, 'back at the history');
   await shot(page, 'history-after');
 }
 
@@ -202,13 +342,19 @@ async function main() {
              '--disable-sync', '--no-first-run', '--window-size=1280,1024'],
     });
     const page = await browser.newPage();
+    // What the page receives, and which images it asks for.
+    const cdp = await page.createCDPSession();
+    await cdp.send('Network.enable');
+    let received = 0;
+    cdp.on('Network.dataReceived', (e) => { received += e.encodedDataLength; });
+    const images = [];
+    page.on('request', (r) => { if (r.url().includes('/image/')) images.push(r.url()); });
     await page.goto(url.href);
-    // The window is as large as the screen's scale makes it: show all of it, as a desktop would.
     await page.waitForSelector('[data-name]', { timeout: stepTimeout });
-    const size = await page.evaluate(() => ({ width: document.documentElement.scrollWidth,
-                                              height: document.documentElement.scrollHeight }));
-    await page.setViewport(size);
-    await road(page);
+    await road(browser, page, url.href);
+    check('the whole road arrived in under 2 MB', received > 0 && received < 2e6, `${received} bytes`);
+    check('each image was fetched once, none inlined', images.length > 5 && new Set(images).size === images.length &&
+      !(await page.content()).includes('data:image'), images.join('\n'));
   } catch (error) {
     check('the road runs to its end', false, error.stack || String(error));
   } finally {

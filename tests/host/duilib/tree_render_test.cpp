@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "DuiLib/UIList.h"
 #include "DuiLib/UIRender.h"
 #include "DuiLib/UITreeHtml.h"
 #include "DuiLib/UITreeJson.h"
@@ -94,7 +95,8 @@ TEST(TreeHtml, DrawsTheTreeAtItsPositionsWithItsIdsNamesTextsAndImages) {
   const std::string document = RenderHtmlDocument(w.manager, "small");
   std::filesystem::remove(png);
 
-  EXPECT_EQ(body.rfind("<div class=\"dui-window\"", 0), 0u);
+  EXPECT_EQ(body.rfind("<div data-key=\"window", 0), 0u);
+  EXPECT_NE(body.find("class=\"dui-window\" style=\"position:relative;overflow:hidden;width:200px;height:120px\""), std::string::npos);
   EXPECT_NE(document.find(body), std::string::npos);
   EXPECT_NE(document.find("<title>small</title>"), std::string::npos);
   const std::string pickId = std::to_string(w.Find(u"pick")->GetId());
@@ -107,8 +109,88 @@ TEST(TreeHtml, DrawsTheTreeAtItsPositionsWithItsIdsNamesTextsAndImages) {
   EXPECT_NE(body.find("border:1px dashed"), std::string::npos) << "the missing image's placeholder";
   EXPECT_NE(body.find("<a href=\"#\" data-link=\"0\""), std::string::npos);
   EXPECT_NE(body.find("color:rgba(250,42,45,1.000)"), std::string::npos);
-  EXPECT_NE(body.find("data-name=\"gone\" data-class=\"Control\" style=\"position:absolute;box-sizing:border-box;overflow:hidden;left:0px;top:0px;width:0px;height:0px;display:none;"),
+  EXPECT_NE(body.find("data-name=\"gone\" data-class=\"Control\" style=\"left:0px;top:0px;width:0px;height:0px;display:none;"),
             std::string::npos);
+  EXPECT_NE(document.find(std::string(HtmlStyleSheet())), std::string::npos) << "the boxes' common look";
+}
+
+// One node per control: the page replaces what changed. Keys reach what the pointer acts on,
+// a list item only when nothing in it takes the focus; a list whose content overflows draws its
+// scroll bar; a button's hot colours are its hover and focus look.
+TEST(TreeHtml, GivesEveryControlANodeMarksWhatTheKeysReachAndDrawsAScrollBar) {
+  UiWindow w(uR"(<Window size="200,140"><VerticalLayout name="root">
+    <Button name="go" height="20" text="Go" hotbkcolor="#FF00FF00" hottextcolor="#FF0000FF"/>
+    <Label name="plain" height="20" text="plain"/>
+    <Button name="off" height="20" text="Off" enabled="false" hotbkcolor="#FF00FF00"/>
+    <List name="rows" height="60">
+      <HorizontalLayout name="rowA" height="40"><Option name="tick" width="20"/></HorizontalLayout>
+      <HorizontalLayout name="rowB" height="40"><Label name="inB"/><Button name="hit" float="true" pos="0,0,20,20"/></HorizontalLayout>
+      <HorizontalLayout name="rowC" height="40"/>
+    </List></VerticalLayout></Window>)");
+  HtmlTree tree;
+  const size_t window = RenderHtmlTree(w.manager, tree);
+  const auto head = [&](std::u16string_view name) {
+    const std::string key = std::to_string(w.Find(name)->GetId());
+    for (const auto& node : tree.Nodes()) {
+      if (node.key == key) return node.head;
+    }
+    return std::string("no node");
+  };
+
+  EXPECT_EQ(tree.Nodes()[window].key, "window" + std::to_string(w.Find(u"root")->GetId()));
+  EXPECT_EQ(tree.Html(), RenderHtmlBody(w.manager));
+  const struct {
+    std::u16string_view name;
+    bool focus;
+  } focusable[] = {{u"go", true},   {u"plain", false}, {u"off", false}, {u"rowA", false},
+                   {u"tick", true}, {u"rowB", false},  {u"hit", true},  {u"rowC", true}};
+  for (const auto& c : focusable) {
+    EXPECT_EQ(head(c.name).find("tabindex=\"0\"") != std::string::npos, c.focus) << platform::Utf16ToUtf8(c.name);
+  }
+  EXPECT_NE(head(u"rowC").find("data-item"), std::string::npos) << "Enter opens a list item";
+  EXPECT_NE(head(u"go").find("class=\"dui-hot-bg dui-hot-text\""), std::string::npos) << head(u"go");
+  EXPECT_NE(head(u"go").find("--hot-bg:rgba(0,255,0,1.000);--hot-text:rgba(0,0,255,1.000);"), std::string::npos);
+  EXPECT_EQ(head(u"off").find("dui-hot"), std::string::npos) << "a disabled button has no hover";
+  EXPECT_NE(head(u"hit").find("class=\"dui-hit\""), std::string::npos) << "a float button without text or image";
+  EXPECT_NE(HtmlStyleSheet().find(".dui-hot-bg:hover"), std::string_view::npos);
+  EXPECT_NE(HtmlStyleSheet().find(":focus-visible"), std::string_view::npos);
+
+  // 60 of 120 shown: a thumb half as long as the list, at the top, then halfway down
+  EXPECT_NE(head(u"rows").find("<div class=\"dui-scrollbar\" style=\"top:0px;height:30px\">"), std::string::npos)
+      << head(u"rows");
+  w.Find<CListUI>(u"rows")->SetScrollPos(SIZE{0, 30});
+  HtmlTree scrolled;
+  RenderHtmlTree(w.manager, scrolled);
+  EXPECT_NE(scrolled.Html().find("<div class=\"dui-scrollbar\" style=\"top:15px;height:30px\">"), std::string::npos);
+  EXPECT_EQ(tree.Html().find("dui-scrollbar", tree.Html().find("data-name=\"rowA\"")), std::string::npos)
+      << "a container that does not scroll has none";
+}
+
+TEST(TreeHtml, NamesImagesByTheUrlAPageGivesThemAndReadsEachOnce) {
+  const std::filesystem::path png = std::filesystem::path(platform::AppDirectory()) / "once.png";
+  static const unsigned char k2x2[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H',
+                                       'D', 'R', 0, 0, 0, 2, 0, 0, 0, 2, 8, 6, 0, 0, 0};
+  std::ofstream(png, std::ios::binary).write(reinterpret_cast<const char*>(k2x2), sizeof(k2x2));
+  UiWindow w(uR"(<Window size="40,40"><VerticalLayout name="root">
+    <Control name="a" height="10" bkimage="file='once.png'"/><Control name="b" height="10" bkimage="once.png"/>
+    </VerticalLayout></Window>)");
+  std::vector<std::string> asked;
+  const HtmlImageUrl url = [&](const std::string& file, const PngImage& image) {
+    asked.push_back(file + " " + std::to_string(image.width) + "x" + std::to_string(image.height));
+    return "/images/" + file;
+  };
+
+  HtmlTree tree;
+  RenderHtmlTree(w.manager, tree, HtmlTree::npos, url);
+  std::filesystem::remove(png);
+  const auto image = LoadPngImage("once.png");
+
+  EXPECT_EQ(asked, std::vector<std::string>{"once.png 2x2"}) << "one URL per image and render";
+  EXPECT_EQ(tree.Html().find("data:image"), std::string::npos);
+  EXPECT_NE(tree.Html().find("background-image:url(/images/once.png);"), std::string::npos);
+  ASSERT_NE(image, nullptr) << "read once, kept after the file went";
+  EXPECT_EQ(image->bytes.size(), sizeof(k2x2));
+  EXPECT_EQ(LoadPngImage("no-such.png"), nullptr);
 }
 
 }  // namespace
