@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <string_view>
@@ -12,11 +13,14 @@
 #include "platform/paths.h"
 #include "utility/KeepAside.h"
 #include "utility/Logger.h"
+#include "utility/QueryShape.h"
 
 namespace {
 
 constexpr const char* kSourceTag = "DataManager";
 constexpr int kBusyTimeoutMs = 5000;
+// The history page asks one question of each of up to 90 days, twice: a handful of shapes.
+constexpr size_t kShapedStatements = 8;
 
 struct Column {
   const char* name;
@@ -142,6 +146,8 @@ DataManager& DataManager::Instance() {
 DataManager::~DataManager() { CloseLocked(); }
 
 void DataManager::CloseLocked() {
+  for (auto& [shape, statement] : shaped_) sqlite3_finalize(statement);
+  shaped_.clear();
   if (db_) sqlite3_close_v2(db_);
   db_ = nullptr;
   path_.clear();
@@ -262,30 +268,72 @@ bool DataManager::Put(const std::string& table, const Row& row) {
   return true;
 }
 
+sqlite3_stmt* DataManager::ShapedStatementLocked(const std::string& shape) {
+  for (size_t i = 0; i < shaped_.size(); ++i) {
+    if (shaped_[i].first != shape) continue;
+    std::rotate(shaped_.begin(), shaped_.begin() + static_cast<std::ptrdiff_t>(i),
+                shaped_.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+    return shaped_.front().second;
+  }
+  return nullptr;
+}
+
+void DataManager::KeepShapedStatementLocked(const std::string& shape, sqlite3_stmt* statement) {
+  if (shaped_.size() == kShapedStatements) {
+    sqlite3_finalize(shaped_.back().second);
+    shaped_.pop_back();
+  }
+  shaped_.insert(shaped_.begin(), {shape, statement});
+}
+
 int DataManager::RunQueryLocked(const std::string& query, std::vector<Row>& rows, std::string& error) {
-  Statement statement;
-  const char* tail = nullptr;
-  int rc = sqlite3_prepare_v2(db_, query.c_str(), static_cast<int>(query.size()), &statement.handle, &tail);
-  if (rc != SQLITE_OK) {
-    error = "query \"" + query + "\" failed: " + sqlite3_errmsg(db_);
-    return rc;
+  // A question asked of many days is parsed and planned once; a shape SQLite refuses (a literal
+  // where no parameter may stand) is asked as it was written.
+  const std::optional<QueryShape> shape = ShapeOf(query);
+  sqlite3_stmt* shaped = shape ? ShapedStatementLocked(shape->sql) : nullptr;
+  Statement written;
+  if (!shaped && shape) {
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db_, shape->sql.c_str(), static_cast<int>(shape->sql.size()), &shaped, &tail) == SQLITE_OK &&
+        shaped && std::string_view(tail).find_first_not_of(" \t\r\n;") == std::string_view::npos) {
+      KeepShapedStatementLocked(shape->sql, shaped);
+    } else {
+      sqlite3_finalize(shaped);
+      shaped = nullptr;
+    }
   }
-  if (!statement.handle || std::string_view(tail).find_first_not_of(" \t\r\n;") != std::string_view::npos) {
-    error = "query \"" + query + "\" must be exactly one statement";
-    return SQLITE_MISUSE;
+  if (!shaped) {
+    const char* tail = nullptr;
+    const int rc = sqlite3_prepare_v2(db_, query.c_str(), static_cast<int>(query.size()), &written.handle, &tail);
+    if (rc != SQLITE_OK) {
+      error = "query \"" + query + "\" failed: " + sqlite3_errmsg(db_);
+      return rc;
+    }
+    if (!written.handle || std::string_view(tail).find_first_not_of(" \t\r\n;") != std::string_view::npos) {
+      error = "query \"" + query + "\" must be exactly one statement";
+      return SQLITE_MISUSE;
+    }
   }
-  const int columns = sqlite3_column_count(statement.handle);
-  while ((rc = sqlite3_step(statement.handle)) == SQLITE_ROW) {
+  sqlite3_stmt* statement = shaped ? shaped : written.handle;
+  if (shaped) {
+    for (size_t i = 0; i < shape->values.size(); ++i) {
+      sqlite3_bind_int64(statement, static_cast<int>(i) + 1, shape->values[i]);
+    }
+  }
+  const int columns = sqlite3_column_count(statement);
+  int rc;
+  while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
     Row row;
     row.reserve(static_cast<size_t>(columns));
-    for (int c = 0; c < columns; ++c) row.push_back(ColumnValue(statement.handle, c));
+    for (int c = 0; c < columns; ++c) row.push_back(ColumnValue(statement, c));
     rows.push_back(std::move(row));
   }
-  if (rc != SQLITE_DONE) {
-    error = "query \"" + query + "\" failed: " + sqlite3_errmsg(db_);
-    return rc;
+  if (rc != SQLITE_DONE) error = "query \"" + query + "\" failed: " + sqlite3_errmsg(db_);
+  if (shaped) {
+    sqlite3_reset(shaped);
+    sqlite3_clear_bindings(shaped);
   }
-  return SQLITE_OK;
+  return rc == SQLITE_DONE ? SQLITE_OK : rc;
 }
 
 bool DataManager::Get(const std::string& query, emReturnOrder order, std::vector<Row>& rows) {

@@ -7,9 +7,11 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 // Row values cross the host interface as `linb::any`; here that is the standard one.
 namespace linb {
@@ -73,8 +75,13 @@ class DataManager {
   // Notes a failed store or read with its reason; false, for the caller to return.
   bool FailLocked(bool store, const std::string& reason, const char* function, int line, const char* signature);
 
+  // The statement prepared for a query's shape (kept in the order last used, first first), or null.
+  sqlite3_stmt* ShapedStatementLocked(const std::string& shape);
+  void KeepShapedStatementLocked(const std::string& shape, sqlite3_stmt* statement);
+
   std::mutex lock_;
   sqlite3* db_ = nullptr;
+  std::vector<std::pair<std::string, sqlite3_stmt*>> shaped_;
   std::string path_;       // the database the connection stands for
   bool inMemory_ = false;  // the history has no file yet
   bool checked_ = false;   // every page was checked since it was opened
