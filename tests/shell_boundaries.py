@@ -6,11 +6,13 @@ usage: shell_boundaries.py PLUGIN_MODULE HOST_PROGRAM SOURCE_DIR WINDOW_SERVER_M
 Passes when the module exports the six x3 functions under their plain names and nothing of its
 own besides, the host program does not link the module, and no file under host/ includes a header
 of plugin/; and when the browser server's HTTP stack (cpp-httplib, OpenSSL's TLS, brotli) is linked
-by the window server's module alone, which only `ui` loads, not by the program.
+by the window server's module alone, which only `ui` loads, not by the program; and when neither
+`--help` nor `scan` of the running machine loads the checks' library or the window server's module.
 """
 import os
 import re
 import subprocess
+import tempfile
 import sys
 
 X3_EXPORTS = {"x3InitPlugin", "x3FreePlugin", "x3InternalCreate", "x3CreateObject", "x3InitializePlugin",
@@ -27,6 +29,17 @@ def exported(module):
 def needed(program):
     out = subprocess.run(["ldd", program], capture_output=True, text=True, check=True).stdout
     return [line.split()[0] for line in out.splitlines() if line.strip()]
+
+
+def loaded_by(program, *args):
+    """The shared objects the dynamic loader opens for one run of the program."""
+    with tempfile.TemporaryDirectory() as data:
+        env = dict(os.environ, LD_DEBUG="files", SYSDIAGNOSE_MACHINE="", SYSDIAGNOSE_DATA_DIR=data)
+        run = subprocess.run([program, *args], capture_output=True, text=True, env=env, timeout=120)
+    return set(re.findall(r"file=(\S+) \[0\];\s+(?:dynamically loaded|needed) by", run.stderr))
+
+
+LATE_MODULES = ("libhost_machine_checks.so", "sysdiagnose_ui_server.so")
 
 
 def plugin_includes(source_dir):
@@ -67,6 +80,10 @@ def main():
         failures.append("the host program loads the browser server's stack: " + ", ".join(stack))
     if not any(HTTP_STACK.match(os.path.basename(lib)) for lib in needed(window_server)):
         failures.append("the window server's module does not link cpp-httplib: " + window_server)
+    for args in (["--help"], ["scan", "--json"]):
+        late = sorted(f for f in loaded_by(program, *args) if os.path.basename(f) in LATE_MODULES)
+        if late:
+            failures.append(" ".join(args) + " loads " + ", ".join(late))
     for failure in failures:
         print(failure)
     print("the module exports its six functions, the host keeps to its side, and only ui loads the HTTP stack"

@@ -10,6 +10,7 @@
 #include "machine/linux/instruction_sets.h"
 #include "machine/linux/kernel_modules.h"
 #include "machine/linux/keyboard_settings.h"
+#include "machine/linux/presence_checks.h"
 #include "machine/linux/proc_parsers.h"
 #include "machine/linux/rfkill.h"
 #include "machine/linux/sound.h"
@@ -24,12 +25,7 @@ namespace {
 CheckResult Pass() { return CheckResult{}; }
 
 CheckResult Fail(uint32_t code, std::u16string messageKey, uint32_t level = 0) {
-  CheckResult result;
-  result.code = code;
-  result.messageKey = std::move(messageKey);
-  result.passed = false;
-  result.level = level;
-  return result;
+  return Failed(code, std::move(messageKey), level);
 }
 
 const Hardware& HardwareOf(const CheckContext& c) { return c.inventory.facts->hardware; }
@@ -62,19 +58,6 @@ CheckResult MemoryCheck(const CheckContext& c) {
 }
 
 // ---- presence ---------------------------------------------------------------------------------
-
-CheckResult Presence(bool present, std::u16string absentKey) { return present ? Pass() : Fail(1, std::move(absentKey)); }
-
-CheckResult GraphicsPresent(const CheckContext& c) {
-  const bool present = !c.inventory.graphicsDrivers.empty() || !PciDevicesOf(c.root, DeviceFamily::Graphics).empty();
-  return Presence(present, u"IDS_HARDWARE_DIAGNOSE_GPU_UNKNOWN");
-}
-
-// A sound controller without its driver has no card at all: the driver fault, not an absence.
-CheckResult AudioPresent(const CheckContext& c) {
-  if (LacksDriver(c.root, DeviceFamily::Audio)) return Fail(2, u"IDS_HARDWARE_DIAGNOSE_AUDIO_DRIVER_ERROR");
-  return Presence(FindPlaybackCard(c.root).has_value(), u"IDS_HARDWARE_DIAGNOSE_AUDIO_UNKNOWN");
-}
 
 CheckResult NetworkPresent(const CheckContext& c) {
   const bool present = !c.inventory.interfaces.empty() || !PciDevicesOf(c.root, DeviceFamily::Network).empty();

@@ -4,6 +4,7 @@
 
 #include "machine/linux/disk_smart.h"
 #include "machine/linux/linux_checks.h"
+#include "machine/linux/presence_checks.h"
 #include "machine/warnings.h"
 #include "platform/module_loader.h"
 
@@ -89,6 +90,8 @@ std::shared_ptr<const Profile> LinuxMachine::Facts() {
 }
 
 CheckResult LinuxMachine::Check(std::string_view path) {
+  // Every scan asks whether the cards are there: that needs no more than the machine's files.
+  if (const FileOnlyCheck check = FileOnlyCheckOf(path)) return check(Context(*CurrentInventory()));
   const LinuxCheck* check = Named(CheckTables().checks, path, &LinuxCheck::path);
   if (check == nullptr) return CheckTables().checks.empty() ? NotChecked(u"IDS_HARDWARE_DIAGNOSE_NOT_CHECKED_NO_CHECKS") : CheckResult{};
   const auto inventory = CurrentInventory();

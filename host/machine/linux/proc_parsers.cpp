@@ -118,6 +118,20 @@ std::vector<SoundCard> ParseSoundCards(std::string_view text) {
   return cards;
 }
 
+std::vector<PcmDevice> ParsePcmDevices(std::string_view text) {
+  std::vector<PcmDevice> devices;
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    const std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    const auto card = ParseNumber(Trim(line.substr(0, line.find('-'))));
+    if (!card || line.find(':') == std::string_view::npos) continue;
+    devices.push_back({static_cast<uint32_t>(*card), line.find(" : playback ") != std::string_view::npos,
+                       line.find(" : capture ") != std::string_view::npos});
+  }
+  return devices;
+}
+
 std::vector<InputDevice> ParseInputDevices(std::string_view text) {
   std::vector<InputDevice> devices;
   InputDevice current;

@@ -30,6 +30,13 @@ struct SoundCard {
 };
 std::vector<SoundCard> ParseSoundCards(std::string_view text);
 
+// /proc/asound/pcm: "00-03: HDMI 0 : HDMI 0 : playback 1"
+struct PcmDevice {
+  uint32_t card = 0;
+  bool playback = false, capture = false;
+};
+std::vector<PcmDevice> ParsePcmDevices(std::string_view text);
+
 // /proc/bus/input/devices
 struct InputDevice {
   std::string name;

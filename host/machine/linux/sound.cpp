@@ -120,25 +120,6 @@ OpenFailure FailureOf(int error) {
 // ---- procfs ---------------------------------------------------------------------------------------
 
 // "00-00: ALC3246 Analog : ALC3246 Analog : playback 1 : capture 1"
-struct PcmDevice {
-  uint32_t card = 0;
-  bool playback = false, capture = false;
-};
-
-std::vector<PcmDevice> ParsePcmDevices(std::string_view text) {
-  std::vector<PcmDevice> devices;
-  while (!text.empty()) {
-    const size_t end = text.find('\n');
-    const std::string_view line = text.substr(0, end);
-    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-    const auto card = ParseNumber(Trim(line.substr(0, line.find('-'))));
-    if (!card || line.find(':') == std::string_view::npos) continue;
-    devices.push_back({static_cast<uint32_t>(*card), line.find(" : playback ") != std::string_view::npos,
-                       line.find(" : capture ") != std::string_view::npos});
-  }
-  return devices;
-}
-
 // ---- the mixer ------------------------------------------------------------------------------------
 
 // The playback controls between the card and the ears: Master and PCM on every output's path; the
@@ -415,17 +396,6 @@ LoopBack LoopBackOf(OpenFailure failure, LoopBack whenAbsent) {
 }
 
 }  // namespace
-
-std::optional<PlaybackCard> FindPlaybackCard(const SysfsRoot& root) {
-  const std::vector<PcmDevice> devices = ParsePcmDevices(root.Read("/proc/asound/pcm").value_or(""));
-  const auto playing = std::find_if(devices.begin(), devices.end(), [](const PcmDevice& d) { return d.playback; });
-  if (playing == devices.end()) return std::nullopt;
-  PlaybackCard card{playing->card, {}, std::any_of(devices.begin(), devices.end(), [](const PcmDevice& d) { return d.capture; })};
-  for (const SoundCard& listed : ParseSoundCards(root.Read("/proc/asound/cards").value_or(""))) {
-    if (listed.index == card.index) card.name = !listed.name.empty() ? listed.name : listed.id;
-  }
-  return card;
-}
 
 bool HasSoundConfiguration(const SourcePlaces& places) {
   std::error_code ignored;

@@ -9,19 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "machine/linux/presence_checks.h"
 #include "machine/linux/source_places.h"
 
 namespace host::machine::linuxhost {
 
 class SysfsRoot;
 
-// The first sound card with a playback device (/proc/asound/pcm, named by /proc/asound/cards).
-struct PlaybackCard {
-  uint32_t index = 0;
-  std::string name;        // "HDA Intel PCH"
-  bool canRecord = false;  // some card has a capture device
-};
-std::optional<PlaybackCard> FindPlaybackCard(const SysfsRoot& root);
 
 // False when the places name a configuration file that is not there.
 bool HasSoundConfiguration(const SourcePlaces& places);
