@@ -153,10 +153,10 @@ TEST_F(DetectRunnerTest, TheWorkerWaitsForEachLineToBeShownBeforeItGoesOn) {
 // A keyboard repair run on the runner's selection that waits in its first callable until
 // `held` is ready; `repaired` is set when it has finished.
 void StartHeldRepair(DetectRunner& runner, std::shared_future<void> held, std::promise<void>& repaired) {
-  HardwareRepairHelper::Instance().StartRepairRun(
-      runner, {{HARDWARE_KEYBOARD, {{1, u"Hotkeys", u"RepairHotkey", u"0"}}}}, [held](enmHardwareID) { held.wait(); },
+  runner.StartRepair(
+      {{HARDWARE_KEYBOARD, {{1, u"Hotkeys", u"RepairHotkey", u"0"}}}}, [held](enmHardwareID) { held.wait(); },
       [](int32_t, enmHardwareID, tagRepairItemInfo&) {}, [] {},
-      [](int32_t, enmHardwareID, tagRepairItemInfo&, HardwareRepairHelper::RepairResult&) {},
+      [](int32_t, enmHardwareID, tagRepairItemInfo&, DetectRunner::RepairResult&) {},
       [](int32_t, enmHardwareID, bool) {}, [&repaired](bool, bool, int32_t) { repaired.set_value(); });
 }
 

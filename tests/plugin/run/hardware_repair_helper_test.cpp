@@ -97,9 +97,9 @@ struct RepairObserver : Ending {
   int32_t firstFailed = -2;
   bool throwing = false;  // every callable throws after it has recorded, as a page gone wrong would
 
-  void Start(DetectRunner& runner, HardwareRepairHelper::RepairPlan plan) {
-    HardwareRepairHelper::Instance().StartRepairRun(
-        runner, std::move(plan), [this](enmHardwareID) { Note([] {}); },
+  void Start(DetectRunner& runner, DetectRunner::RepairPlan plan) {
+    runner.StartRepair(
+        std::move(plan), [this](enmHardwareID) { Note([] {}); },
         [this](int32_t, enmHardwareID, tagRepairItemInfo&) { Note([] {}); }, [this] { End([&] { cancelled = true; }); },
         [this](int32_t, enmHardwareID, tagRepairItemInfo& e, Result&) {
           Note([&] { entriesDone.push_back(e.repairName); });

@@ -66,7 +66,7 @@ class DetectPageTest : public ::testing::Test {
     return w.manager.HasTimer(list, PageDetect::kLineGrowthTimer) || w.manager.HasTimer(list, PageDetect::kBackToTopTimer) ||
            w.manager.HasTimer(list, PageDetect::kScrollToItemTimer);
   }
-  bool DriveToState(int32_t state) {
+  bool DriveToState(PageDetect::State state) {
     return Drive([&] { return page.GetPageState() == state && !page.IsRunning() && !Animating(); });
   }
 
@@ -74,7 +74,7 @@ class DetectPageTest : public ::testing::Test {
   void RunToResult(const std::string& machine, std::vector<enmHardwareID> categories) {
     testenv::UseMachine(machine);
     page.StartDetect(std::move(categories));
-    ASSERT_TRUE(DriveToState(PageDetect::kResult));
+    ASSERT_TRUE(DriveToState(PageDetect::State::kResult));
   }
 
   CListUI& List() { return *w.Find<CListUI>(u"lstSysdiagnoseDetectItems"); }
@@ -222,7 +222,7 @@ TEST_F(DetectPageTest, EachLineGrowsFromItsAnnouncementAndTheWorkerWaitsUntilItI
   EXPECT_EQ(LinePart(HARDWARE_MEMORY, 4, u"optChoose")->GetBkImage(), kUnusual);
   EXPECT_FALSE(UIMessageLoop::Instance().RunUntil([&] { return lines() > 5; }, 200ms));
 
-  ASSERT_TRUE(DriveToState(PageDetect::kResult));
+  ASSERT_TRUE(DriveToState(PageDetect::State::kResult));
   const char16_t* names[] = {u"IDS_HARDWARE_DIAGNOSE_MEM_FAST",        u"IDS_HARDWARE_DIAGNOSE_MEM_CONTINUE_INC_RW",
                              u"IDS_HARDWARE_DIAGNOSE_MEM_BLOCK_INC_WRITE", u"IDS_HARDWARE_DIAGNOSE_MEM_BIT_RW",
                              u"IDS_HARDWARE_DIAGNOSE_MEM_FAKE_RANDOM",  u"IDS_HARDWARE_DIAGNOSE_MEM_BOARD",
@@ -274,7 +274,7 @@ TEST_F(DetectPageTest, CancelEndsTheRunAfterTheCategoryInProgressAndWithNoRunAtW
   EXPECT_EQ(page.GetItem(HARDWARE_AUDIO), nullptr);
   EXPECT_EQ(page.GetItem(HARDWARE_CPU), nullptr);
   EXPECT_TRUE(Control(u"btnSysdiagnoseDetectCancel")->IsEnabled());
-  EXPECT_EQ(page.GetPageState(), PageDetect::kDetecting);
+  EXPECT_EQ(page.GetPageState(), PageDetect::State::kDetecting);
 
   // With no run at work, cancel still goes back to the history.
   ASSERT_TRUE(UIMessageLoop::Instance().RunUntil([this] { return !page.IsRunning(); }, 10s));
@@ -308,12 +308,12 @@ TEST_F(DetectPageTest, TheRepairRunShowsEveryLinesResultAndRepairsAgainOnlyWhatF
   // When the user repairs
   host::machine::Machine::Instance().ClearJournal();
   ASSERT_TRUE(w.driver.Click(u"btnSysdiagnoseDetectComplete"));
-  EXPECT_EQ(page.GetPageState(), PageDetect::kRepairing);
+  EXPECT_EQ(page.GetPageState(), PageDetect::State::kRepairing);
   EXPECT_EQ(TextOf(u"txtSysdiagnosedDetectFirstTitle"), L(u"IDS_HARDWARE_DIAGNOSE_REPAIRING"));
   EXPECT_TRUE(IsBusy(LinePart(HARDWARE_NETCARD, wifiSwitch, u"optChoose")));
   EXPECT_TRUE(IsBusy(LinePart(HARDWARE_BLUETOOTH, btState, u"optChoose")));
   EXPECT_FALSE(IsBusy(LinePart(HARDWARE_BLUETOOTH, 0, u"optChoose")));
-  ASSERT_TRUE(DriveToState(PageDetect::kRepairFailed));
+  ASSERT_TRUE(DriveToState(PageDetect::State::kRepairFailed));
 
   // Then the Wi-Fi line asks for a restart, the graphics line for a shutdown with the repair's
   // message (the looks' texts are the line tests'), the Bluetooth line shows the failure, unfolded
@@ -337,7 +337,7 @@ TEST_F(DetectPageTest, TheRepairRunShowsEveryLinesResultAndRepairsAgainOnlyWhatF
   // When the user tries again and the Bluetooth repair now succeeds
   testenv::UseMachine(Notebook(checks, R"({"RepairBTProblems": {"succeeded": true}})"));  // clears the journal
   ASSERT_TRUE(w.driver.Click(u"btnSysdiagnoseDetectBack"));
-  ASSERT_TRUE(DriveToState(PageDetect::kRepairSucceeded));
+  ASSERT_TRUE(DriveToState(PageDetect::State::kRepairSucceeded));
 
   // Then only the Bluetooth line was repaired again, and nothing abnormal is left
   EXPECT_EQ(RepairCalls(), (std::vector<std::string>{"CBluetoothDetect::RepairBTProblems"}));
@@ -365,7 +365,7 @@ TEST_F(DetectPageTest, TheOfferedLogUploadIsALinkWhoseWindowsAnswerTheTitleTells
     page.StartDetect({HARDWARE_MAINBOARD});
     // The answer arrives while the first line still waits for the clock.
     ASSERT_TRUE(UIMessageLoop::Instance().RunUntil([&] { return page.IsUploadOffered(); }, 10s));
-    ASSERT_TRUE(DriveToState(PageDetect::kResult));
+    ASSERT_TRUE(DriveToState(PageDetect::State::kResult));
     EXPECT_EQ(secondTitle()->GetText(), none + L(u"IDS_HARDWARE_DIAGNOSE_RESULT_SEND_LOG"));
     testenv::WhenModal([](CPaintManagerUI& pm) { return pm.FindControl(u"btnUpload")->IsEnabled(); },
                        [&](UIDriver& d) { EXPECT_TRUE(d.Click(button)); });
@@ -451,13 +451,13 @@ TEST_F(PageRoad, ScanTickTwoDiagnoseRepairAndTheHistoryShowsTheNewRun) {
   EXPECT_EQ(index.SelectedHardware(), (std::vector<enmHardwareID>{HARDWARE_MEMORY, HARDWARE_NETCARD}));
   EXPECT_EQ(road.Find<CTabLayoutUI>(u"tblSysdiagnoseContent")->GetCurSel(), PAGE_DETECT);
 
-  ASSERT_TRUE(Walk([&] { return Detect().GetPageState() == PageDetect::kResult && !Detect().IsRunning(); }));
+  ASSERT_TRUE(Walk([&] { return Detect().GetPageState() == PageDetect::State::kResult && !Detect().IsRunning(); }));
   EXPECT_EQ(road.Find(u"txtSysdiagnoseDetectSecondTitle")->GetText(),
             UICulture::GetInstance().GetMultiVarStr(u"IDS_HARDWARE_DIAGNOSE_ABNORM_RESULT_NUM", {2}));
 
   // The user repairs: the Wi-Fi comes back, the memory fault stays.
   ASSERT_TRUE(road.driver.Click(u"btnSysdiagnoseDetectComplete"));
-  ASSERT_TRUE(Walk([&] { return Detect().GetPageState() == PageDetect::kRepairSucceeded && !Detect().IsRunning(); }));
+  ASSERT_TRUE(Walk([&] { return Detect().GetPageState() == PageDetect::State::kRepairSucceeded && !Detect().IsRunning(); }));
   ASSERT_TRUE(road.driver.Click(u"btnSysdiagnoseDetectComplete"));
   ASSERT_TRUE(Walk([] { return true; }));
 
