@@ -104,6 +104,14 @@ void Show(CControlUI* control, bool visible) {
 
 std::u16string Localized(std::u16string_view key) { return UICulture::GetInstance().GetString(key); }
 
+// The text of `key` in the command's dress: a button or coloured text, by the user's language.
+void ShowAsCommand(CControlUI* control, std::u16string_view key) {
+  if (!control) return;
+  control->SetVisible(true);
+  SetTextAndTip(control, Localized(key));
+  Apply(control, IsChineseUser() ? std::span<const Attribute>(kCommandAsButton) : kCommandAsText);
+}
+
 }  // namespace
 
 bool CtlDetectDetail::Create() {
@@ -158,12 +166,7 @@ void CtlDetectDetail::SetResult(const tagHardwareDetectInfo& line) {
   ShowLook(line.passed ? Look::kPassed : bSuggest ? Look::kSuggestion : Look::kFailed, line.text);
 }
 
-void CtlDetectDetail::ShowRepairCommand() {
-  if (!txtResult) return;
-  txtResult->SetVisible(true);
-  SetTextAndTip(txtResult, Localized(kRepairCommandKey));
-  Apply(txtResult, IsChineseUser() ? std::span<const Attribute>(kCommandAsButton) : kCommandAsText);
-}
+void CtlDetectDetail::ShowRepairCommand() { ShowAsCommand(txtResult, kRepairCommandKey); }
 
 void CtlDetectDetail::SetLook(Look look, const RepairResult& result) {
   if (RepairLookOf(look)) ShowLook(look, result.message);
@@ -225,10 +228,8 @@ void CtlDetectDetail::ShowRepairLook(Look look, const std::u16string& message) {
   }
   if (it->resultKey.empty()) {
     Show(txtResult, false);
-  } else if (txtResult) {
-    txtResult->SetVisible(true);
-    SetTextAndTip(txtResult, Localized(it->resultKey));
-    Apply(txtResult, IsChineseUser() ? std::span<const Attribute>(kCommandAsButton) : kCommandAsText);
+  } else {
+    ShowAsCommand(txtResult, it->resultKey);
   }
   if (!it->detailDefault.empty()) SetDetailText(Localized(message.empty() ? it->detailDefault : message));
   ShowToggleRow(it->detail, it->type, it->folder);

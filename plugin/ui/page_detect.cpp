@@ -152,7 +152,7 @@ void PageDetect::SetPageState(State state) {
       SetSecondTitle(UICulture::GetInstance().GetMultiVarStr(u"IDS_HARDWARE_DIAGNOSE_REPAIR_FAIL_DESCRIPTION",
                                                              {CategoriesWithRepairEntries()}));
       break;
-    default:
+    case State::kRepairing:
       break;
   }
 }

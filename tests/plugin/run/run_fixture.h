@@ -16,6 +16,7 @@
 #include "diagnose/detect_runner.h"
 #include "diagnose/hardware_repair_helper.h"
 #include "history/diagnose_history.h"
+#include "machine/machine.h"
 #include "model/hardware_state.h"
 #include "platform/clock.h"
 #include "support/test_env.h"
@@ -80,6 +81,15 @@ std::vector<int64_t> StatesOf(const Record& record, std::initializer_list<enmHar
   std::vector<int64_t> states;
   for (const enmHardwareID category : categories) states.push_back(StateAt(record, *StateIndexOf(category)));
   return states;
+}
+
+// The calls of the machine's journal to `call`, in order.
+inline std::vector<host::machine::JournalEntry> CallsOf(const std::string& call) {
+  std::vector<host::machine::JournalEntry> out;
+  for (auto& entry : host::machine::Machine::Instance().Journal()) {
+    if (entry.call == call) out.push_back(entry);
+  }
+  return out;
 }
 
 // The registry's count of fully repaired categories; nothing before the first count.

@@ -52,7 +52,7 @@ class CtlDetectDetailTest : public ::testing::Test {
   std::vector<bool> foldsSeen;
 };
 
-TEST_F(CtlDetectDetailTest, ANewLineRunsAndATitleThatDoesNotFitGetsItsWholeTextAsTooltip) {
+TEST_F(CtlDetectDetailTest, ATitleThatDoesNotFitGetsItsWholeTextAsTooltip) {
   Build();
   const struct {
     std::u16string title;
@@ -140,7 +140,7 @@ TEST_F(CtlDetectDetailTest, EveryRepairLookShowsItsIconTextsAndToggle) {
   }
 }
 
-TEST_F(CtlDetectDetailTest, TheRepairCommandIsRedTextInEnglishAndARedButtonInChinese) {
+TEST_F(CtlDetectDetailTest, TheRepairCommandsDressFollowsTheUsersLanguage) {
   const struct {
     const char* language;
     int width;
@@ -189,7 +189,7 @@ class CtlDetectItemTest : public ::testing::Test {
   CtlDetectItem item;
 };
 
-TEST_F(CtlDetectItemTest, OnlyFailedLinesWithARepairBecomeRepairEntriesCarryingTheirLineAndCode) {
+TEST_F(CtlDetectItemTest, OnlyFailedLinesWithARepairBecomeRepairEntries) {
   Check(u"Device", u"RepairWifiDriver", Result(true, 0));
   Check(u"Adapter", u"", Result(false, 5));                     // no repair
   Check(u"Switch", u"RepairWifiProblem", Result(false, -3));    // repairable
@@ -208,7 +208,7 @@ TEST_F(CtlDetectItemTest, OnlyFailedLinesWithARepairBecomeRepairEntriesCarryingT
   }
 }
 
-TEST_F(CtlDetectItemTest, TheContentFollowsTheLinesAsTheyAreAddedAndUnfolded) {
+TEST_F(CtlDetectItemTest, TheContentFollowsTheLinesHeights) {
   Check(u"Device", u"", Result(true, 0));
   EXPECT_EQ(ContentHeight(), Px(64)) << "never below 64";
   Check(u"Adapter", u"", Result(true, 0));
