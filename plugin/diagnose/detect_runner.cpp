@@ -48,6 +48,19 @@ tagDoctorItem PendingDoctorItem(const tagXmlUIInfo& ui) {
   return item;
 }
 
+// Runs one pass of a worker. A throwing library call must not take the host down: the pass ends
+// as a cancel does (logged), and what it did so far is kept.
+template <class Pass>
+auto Guarded(Pass pass, const char* what, const char* function, const char* logger) -> decltype(pass()) {
+  try {
+    return pass();
+  } catch (const std::exception& e) {
+    hostlog::Error(std::string(what) + " ended by an exception: " + e.what(), function, logger, __LINE__,
+                   __PRETTY_FUNCTION__);
+    return std::nullopt;
+  }
+}
+
 }  // namespace
 
 DetectRunner::DetectRunner() : record_(ResetDiagnoseRecord()) {
@@ -129,15 +142,9 @@ void DetectRunner::SetDoctorState(int32_t category, uint32_t state) {
 }
 
 void DetectRunner::RunWorker(const Callables& callables) {
-  std::optional<Outcome> outcome;
-  try {
-    outcome = RunCategories(callables);
-  } catch (const std::exception& e) {
-    // A throwing library call must not take the host down: the run ends as cancelled.
-    hostlog::Error(std::string("diagnosis ended by an exception: ") + e.what(),
-                   "zel::sysdiagnose::DetectRunner::RunWorker", "zel_diagnose_runner", __LINE__,
-                   __PRETTY_FUNCTION__);
-  }
+  const std::optional<Outcome> outcome =
+      Guarded([&] { return RunCategories(callables); }, "diagnosis", "zel::sysdiagnose::DetectRunner::RunWorker",
+              "zel_diagnose_runner");
   if (!outcome) return EndAsCancelled(callables.onCancelled);
   DiagnoseHistory::SaveDiagnoseRecord(record_);
   CallPage(callables.onFinished, "onFinished", outcome->abnormalLevel0, outcome->failed);
@@ -190,15 +197,9 @@ void DetectRunner::StartRepair(RepairPlan plan, CategoryStartCallback onRepairCa
 }
 
 void DetectRunner::RunRepairWorker(const RepairPlan& plan, const RepairCallables& callables) {
-  std::optional<RepairOutcome> outcome;
-  try {
-    outcome = RunRepairs(plan, callables);
-  } catch (const std::exception& e) {
-    // As with a cancel: keep what was repaired so far and tell the page the run is over.
-    hostlog::Error(std::string("repair run ended by an exception: ") + e.what(),
-                   "zel::sysdiagnose::DetectRunner::RunRepairWorker", "zel_diagnose_repair", __LINE__,
-                   __PRETTY_FUNCTION__);
-  }
+  const std::optional<RepairOutcome> outcome =
+      Guarded([&] { return RunRepairs(plan, callables); }, "repair run",
+              "zel::sysdiagnose::DetectRunner::RunRepairWorker", "zel_diagnose_repair");
   if (!outcome) return EndAsCancelled(callables.onCancelled);
   DiagnoseHistory::SaveDiagnoseRecord(record_);
   CallPage(callables.onRepairFinished, "onRepairFinished", outcome->allOk, outcome->restart, outcome->firstFailed);
