@@ -14,7 +14,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::Pair;
-using Result = DetectRunner::RepairResult;
 
 class DetectRunnerTest : public RunTest {
  protected:
@@ -104,65 +103,36 @@ TEST_F(DetectRunnerTest, ACancelIsTakenAfterTheCategoryInProgressOfItsOwnRunOnly
   EXPECT_THAT(doctor.Reports(), IsEmpty());
 }
 
-// A keyboard repair run on the runner's selection that waits in its first callable until
-// `held` is ready; `repaired` is set when it has finished.
-void StartHeldRepair(DetectRunner& runner, std::shared_future<void> held, std::promise<void>& repaired) {
-  runner.StartRepair(
-      {{HARDWARE_KEYBOARD, {{1, u"Hotkeys", u"RepairHotkey", u"0"}}}}, [held](enmHardwareID) { held.wait(); },
-      [](int32_t, enmHardwareID, tagRepairItemInfo&) {}, [] {},
-      [](int32_t, enmHardwareID, tagRepairItemInfo&, DetectRunner::RepairResult&) {},
-      [](int32_t, enmHardwareID, bool) {}, [&repaired](bool, bool, int32_t) { repaired.set_value(); });
-}
-
-// The page tells a cancel of a run from a press after its end by IsRunning: a run is running
-// from the moment it is started, not from when its worker gets going. Each run is held at its
-// first callable until it has been looked at.
-TEST_F(DetectRunnerTest, RunsFromTheMomentItIsStarted) {
+// The page tells a cancel of a run from a press after its end by IsRunning: a run is running from
+// the moment it is started, not from when its worker gets going; and the page may start the
+// repairs as it hears the diagnosis finish, so that worker's end must not end the new run. Each
+// run is held at its first callable until it has been looked at.
+TEST_F(DetectRunnerTest, IsRunningFromItsStartUntilItsOwnWorkerEnds) {
   testenv::UseMachine(R"({})");
   for (int i = 0; i < 10; ++i) {
-    std::promise<void> looked;
-    const std::shared_future<void> held = looked.get_future().share();
+    std::promise<void> looked, repairStarted, release;
     RunObserver diagnosis;
-    diagnosis.onCheckStart = [held](int32_t, const tagDetectItemDetail&) { held.wait(); };
+    RepairObserver repair;
+    diagnosis.onCheckStart = [held = looked.get_future().share()](int32_t, const tagDetectItemDetail&) { held.wait(); };
+    repair.onCategoryStart = [held = release.get_future().share()] { held.wait(); };
+    diagnosis.atEnd = [&] {
+      repair.Start(runner_, {{HARDWARE_KEYBOARD, {{1, u"Hotkeys", u"RepairHotkey", u"0"}}}});
+      repairStarted.set_value();
+    };
     diagnosis.Start(runner_, {HARDWARE_KEYBOARD});
     EXPECT_TRUE(runner_.IsRunning()) << "diagnosis " << i;
     looked.set_value();
-    ASSERT_TRUE(diagnosis.Wait(runner_));
+    ASSERT_EQ(repairStarted.get_future().wait_for(10s), std::future_status::ready);
 
-    std::promise<void> lookedAgain, repaired;
-    StartHeldRepair(runner_, lookedAgain.get_future().share(), repaired);
-    EXPECT_TRUE(runner_.IsRunning()) << "repair " << i;
-    lookedAgain.set_value();
-    ASSERT_EQ(repaired.get_future().wait_for(10s), std::future_status::ready);
-    while (runner_.IsRunning()) std::this_thread::yield();
+    // The diagnosis worker ends meanwhile; the repair, held, is running all along.
+    bool runningThroughout = true;
+    for (const auto until = std::chrono::steady_clock::now() + 20ms; std::chrono::steady_clock::now() < until;) {
+      runningThroughout = runningThroughout && runner_.IsRunning();
+    }
+    EXPECT_TRUE(runningThroughout) << "repair " << i;
+    release.set_value();
+    ASSERT_TRUE(repair.Wait(runner_));
   }
-}
-
-// A page may start the repairs as soon as it hears the diagnosis finished, while that worker
-// has not quite ended: the old worker's end must not end the new run.
-TEST_F(DetectRunnerTest, ARunStartedAsThePageHearsTheLastOneEndKeepsRunning) {
-  testenv::UseMachine(R"({})");
-  std::promise<void> repairStarted, release, repaired;
-  RunObserver diagnosis;
-  diagnosis.atEnd = [&] {
-    StartHeldRepair(runner_, release.get_future().share(), repaired);
-    repairStarted.set_value();
-  };
-  diagnosis.Start(runner_, {HARDWARE_KEYBOARD});
-  ASSERT_EQ(repairStarted.get_future().wait_for(10s), std::future_status::ready);
-
-  // The diagnosis worker ends meanwhile; the repair, held, is still running all along.
-  const auto until = std::chrono::steady_clock::now() + 200ms;
-  bool runningThroughout = true;
-  while (std::chrono::steady_clock::now() < until) {
-    runningThroughout = runningThroughout && runner_.IsRunning();
-    std::this_thread::yield();
-  }
-  EXPECT_TRUE(runningThroughout);
-
-  release.set_value();
-  ASSERT_EQ(repaired.get_future().wait_for(10s), std::future_status::ready);
-  while (runner_.IsRunning()) std::this_thread::yield();
 }
 
 TEST_F(DetectRunnerTest, ThrowingCallablesOfThePageDoNotEndTheRun) {
@@ -188,45 +158,6 @@ TEST_F(DetectRunnerTest, ALibraryCallThatThrowsEndsTheRunAsCancelled) {
   EXPECT_EQ(StatesOf(LatestStoredRun(), {HARDWARE_MAINBOARD, HARDWARE_MEMORY, HARDWARE_DISPLAY}),
             (std::vector<int64_t>{0, -1, -1}));
 }
-
-// The page's side of a repair run.
-struct RepairObserver : Ending {
-  std::vector<std::pair<enmHardwareID, bool>> categoriesDone;
-  std::vector<std::u16string> entriesDone;
-  bool allOk = false, restart = false;
-  int32_t firstFailed = -2;
-  bool throwing = false;  // every callable throws after it has recorded, as a page gone wrong would
-
-  void Start(DetectRunner& runner, DetectRunner::RepairPlan plan) {
-    runner.StartRepair(
-        std::move(plan), [this](enmHardwareID) { Note([] {}); },
-        [this](int32_t, enmHardwareID, tagRepairItemInfo&) { Note([] {}); }, [this] { End([&] { cancelled = true; }); },
-        [this](int32_t, enmHardwareID, tagRepairItemInfo& e, Result&) {
-          Note([&] { entriesDone.push_back(e.repairName); });
-        },
-        [this](int32_t, enmHardwareID c, bool ok) { Note([&] { categoriesDone.emplace_back(c, ok); }); },
-        [this](bool ok, bool needRestart, int32_t first) {
-          End([&] {
-            finished = true;
-            allOk = ok;
-            restart = needRestart;
-            firstFailed = first;
-          });
-        });
-  }
-
-  // Records the change, then throws when the page is to go wrong.
-  void Note(const std::function<void()>& change) {
-    Record(change);
-    if (throwing) throw std::runtime_error("page gone");
-  }
-  void End(const std::function<void()>& change) {
-    Note([&] {
-      change();
-      ++endings;
-    });
-  }
-};
 
 // Given: this notebook, diagnosed in these categories; its Bluetooth is abnormal.
 void DiagnoseFaults(DetectRunner& runner, std::vector<enmHardwareID> categories) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 #include "DataReport/EventDataReport.h"
@@ -167,5 +168,50 @@ class RunObserver : public Ending {
   int32_t abnormalLevel0 = -1;
   std::vector<enmHardwareID> failed;
 };
+
+// The page's side of a repair run.
+struct RepairObserver : Ending {
+  std::vector<std::pair<enmHardwareID, bool>> categoriesDone;
+  std::vector<std::u16string> entriesDone;
+  bool allOk = false, restart = false;
+  int32_t firstFailed = -2;
+  bool throwing = false;  // every callable throws after it has recorded, as a page gone wrong would
+  std::function<void()> onCategoryStart;  // optional extra hook
+
+  void Start(DetectRunner& runner, DetectRunner::RepairPlan plan) {
+    runner.StartRepair(
+        std::move(plan),
+        [this](enmHardwareID) {
+          Note([] {});
+          if (onCategoryStart) onCategoryStart();
+        },
+        [this](int32_t, enmHardwareID, tagRepairItemInfo&) { Note([] {}); }, [this] { End([&] { cancelled = true; }); },
+        [this](int32_t, enmHardwareID, tagRepairItemInfo& e, DetectRunner::RepairResult&) {
+          Note([&] { entriesDone.push_back(e.repairName); });
+        },
+        [this](int32_t, enmHardwareID c, bool ok) { Note([&] { categoriesDone.emplace_back(c, ok); }); },
+        [this](bool ok, bool needRestart, int32_t first) {
+          End([&] {
+            finished = true;
+            allOk = ok;
+            restart = needRestart;
+            firstFailed = first;
+          });
+        });
+  }
+
+  // Records the change, then throws when the page is to go wrong.
+  void Note(const std::function<void()>& change) {
+    Record(change);
+    if (throwing) throw std::runtime_error("page gone");
+  }
+  void End(const std::function<void()>& change) {
+    Note([&] {
+      change();
+      ++endings;
+    });
+  }
+};
+
 
 }  // namespace runtest
