@@ -137,6 +137,7 @@ TEST_F(CtlDetectDetailTest, EveryRepairLookShowsItsIconTextsAndToggle) {
     EXPECT_EQ(line->ShowsToggle(), c.toggle);
     EXPECT_EQ(Shown(u"txtType"), c.type);
     EXPECT_EQ(line->IsPassed(), c.passed);
+    EXPECT_EQ(line->GetLook(), c.look);
   }
 }
 
