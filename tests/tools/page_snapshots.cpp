@@ -148,7 +148,7 @@ bool SnapshotDetect(const fs::path& out) {
            shown.manager.HasTimer(list, PageDetect::kBackToTopTimer) ||
            shown.manager.HasTimer(list, PageDetect::kScrollToItemTimer);
   };
-  const auto settledIn = [&](int32_t state) {
+  const auto settledIn = [&](PageDetect::State state) {
     return testenv::PumpUntil([&] { return shown.page.GetPageState() == state && !shown.page.IsRunning() && !animating(); },
                               animating);
   };
@@ -161,7 +161,7 @@ bool SnapshotDetect(const fs::path& out) {
       [&] { return shown.page.GetItem(HARDWARE_AUDIO) && shown.page.GetItem(HARDWARE_AUDIO)->GetLineCount() == 2; },
       animating);
   if (!midway || !shown.Write(out / "detect-running.html", "Detect page, running")) return false;
-  if (!settledIn(PageDetect::kResult) || !shown.Write(out / "detect-result.html", "Detect page, result")) return false;
+  if (!settledIn(PageDetect::State::kResult) || !shown.Write(out / "detect-result.html", "Detect page, result")) return false;
 
   // The upload window over the result, once both log files are listed.
   bool uploadWritten = false;
@@ -182,7 +182,7 @@ bool SnapshotDetect(const fs::path& out) {
   }
 
   driver.Click(u"btnSysdiagnoseDetectComplete");
-  const bool repaired = settledIn(PageDetect::kRepairFailed) &&
+  const bool repaired = settledIn(PageDetect::State::kRepairFailed) &&
                         shown.Write(out / "detect-repaired.html", "Detect page, after the repair");
   platform::SetSleepForTesting(nullptr);
   return repaired;

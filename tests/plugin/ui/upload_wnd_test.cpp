@@ -108,7 +108,7 @@ TEST_F(UploadWndTest, WithTheAppLogInTheUploadTheButtonWaitsForThatLog) {
   EXPECT_TRUE(Decided(LogService::UploadDecision::Upload));
 }
 
-TEST_F(UploadWndTest, WithoutTheAppLogItIsNotOfferedAndEveryButtonTellsTheServiceTheAnswer) {
+TEST_F(UploadWndTest, EveryButtonTellsTheServiceTheAnswer) {
   const struct {
     const char16_t* button;
     UINT result;
@@ -147,7 +147,7 @@ TEST_F(UploadWndTest, AnEmptyListAddsNoRowAndLeavesTheUploadOff) {
   EXPECT_EQ(result, 0u);
 }
 
-TEST_F(UploadWndTest, ActivatingAFinishedRowOpensItsFolderAndSaysWhenThatFails) {
+TEST_F(UploadWndTest, ActivatingAFinishedRowOpensItsFolder) {
   std::vector<std::string> opened;
   std::string answer;  // what the "file manager" answers
   platform::SetOpenFolderForTesting([&](const std::string& folder) {
