@@ -11,6 +11,7 @@
 
 #include "DuiLib/UICulture.h"
 #include "DuiLib/UIStringTable.h"
+#include "IPCMessage/HardwareCategories.h"
 #include "app/views/text_width.h"
 #include "platform/encoding.h"
 #include "platform/paths.h"
@@ -20,28 +21,24 @@ namespace {
 
 constexpr size_t kHelpWidth = 100;
 
-struct NamedCategory {
-  int id;
-  std::vector<std::string_view> shortNames;  // the first is the one listed first
-  std::string_view nameKey;                  // the key of the name the pages show
-};
+using doctor::HardwareCategory;
+using doctor::kHardwareCategories;
 
-const std::vector<NamedCategory>& Categories() {
-  static const std::vector<NamedCategory> categories = {
-      {0, {"audio"}, "IDS_HARDWARE_DETECT_AUDIO"},
-      {1, {"mainboard"}, "IDS_HARDWARE_DETECT_MOT"},
-      {2, {"bluetooth"}, "IDS_HARDWARE_DETECT_BT"},
-      {3, {"network"}, "IDS_HARDWARE_DETECT_NETCARD"},
-      {4, {"cpu", "processor"}, "IDS_HARDWARE_DETECT_CPU"},
-      {5, {"memory"}, "IDS_HARDWARE_DETECT_MEM"},
-      {6, {"disk", "disks", "storage"}, "IDS_HARDWARE_DETECT_DISK"},
-      {7, {"gpu", "graphics"}, "IDS_HARDWARE_DETECT_GPU"},
-      {8, {"display"}, "IDS_HARDWARE_DETECT_DISPLAY"},
-      {9, {"battery"}, "IDS_HARDWARE_DETECT_BATTERY"},
-      {10, {"keyboard"}, "IDS_HARDWARE_DETECT_KEYBOARD"},
-      {11, {"fingerprint"}, "IDS_HARDWARE_DETECT_FP"},
-  };
-  return categories;
+// The categories in the order of their numbers, as the help lists them.
+std::vector<const HardwareCategory*> ByNumber() {
+  std::vector<const HardwareCategory*> sorted;
+  for (const HardwareCategory& category : kHardwareCategories) sorted.push_back(&category);
+  std::sort(sorted.begin(), sorted.end(), [](const auto* a, const auto* b) { return a->id < b->id; });
+  return sorted;
+}
+
+// The command-line words of a category, the one listed first first.
+std::vector<std::string> WordsOf(const HardwareCategory& category) {
+  std::vector<std::string> words;
+  for (std::string_view word : category.words) {
+    if (!word.empty()) words.emplace_back(word);
+  }
+  return words;
 }
 
 // Every string table the program ships, the default language's first.
@@ -68,7 +65,7 @@ const std::vector<UIStringTable>& Tables() {
 }
 
 // The category's names in every table, each once, in table order.
-std::vector<std::string> PageNames(const NamedCategory& category) {
+std::vector<std::string> PageNames(const HardwareCategory& category) {
   std::vector<std::string> names;
   for (const UIStringTable& table : Tables()) {
     const auto found = table.find(category.nameKey);
@@ -96,33 +93,30 @@ std::string Joined(const std::vector<std::string>& parts, std::string_view betwe
 
 std::optional<int> CategoryNamed(std::string_view text) {
   const bool number = !text.empty() && text.size() <= 2 && text.find_first_not_of("0123456789") == std::string::npos;
-  for (const NamedCategory& category : Categories()) {
-    if (number && std::stoi(std::string(text)) == category.id) return category.id;
-    for (std::string_view name : category.shortNames) {
-      if (SameIgnoringCase(text, name)) return category.id;
+  for (const HardwareCategory* category : ByNumber()) {
+    if (number && std::stoi(std::string(text)) == category->id) return category->id;
+    for (const std::string& word : WordsOf(*category)) {
+      if (SameIgnoringCase(text, word)) return category->id;
     }
-    for (const std::string& name : PageNames(category)) {
-      if (SameIgnoringCase(text, name)) return category.id;
+    for (const std::string& name : PageNames(*category)) {
+      if (SameIgnoringCase(text, name)) return category->id;
     }
   }
   return std::nullopt;
 }
 
 std::string ShownCategoryName(int id) {
-  for (const NamedCategory& category : Categories()) {
-    if (category.id == id) return platform::Utf16ToUtf8(UICulture::GetInstance().GetString(platform::Utf8ToUtf16(category.nameKey)));
-  }
-  return {};
+  const HardwareCategory* category = doctor::HardwareCategoryOf(id);
+  if (category == nullptr) return {};
+  return platform::Utf16ToUtf8(UICulture::GetInstance().GetString(platform::Utf8ToUtf16(category->nameKey)));
 }
 
 std::string CategoryNamesHelp() {
   std::string shortNames;
-  for (const NamedCategory& category : Categories()) {
-    shortNames += std::string(shortNames.empty() ? "" : " ") + std::string(category.shortNames.front());
-    if (category.shortNames.size() > 1) {
-      std::vector<std::string> others(category.shortNames.begin() + 1, category.shortNames.end());
-      shortNames += " (" + Joined(others, ", ") + ")";
-    }
+  for (const HardwareCategory* category : ByNumber()) {
+    const std::vector<std::string> words = WordsOf(*category);
+    shortNames += (shortNames.empty() ? "" : " ") + words.front();
+    if (words.size() > 1) shortNames += " (" + Joined({words.begin() + 1, words.end()}, ", ") + ")";
   }
   constexpr std::string_view kIndent = "            ";
   std::string help = "  CATEGORY:";
@@ -133,9 +127,9 @@ std::string CategoryNamesHelp() {
     help += (help.size() <= kIndent.size() ? " " : "\n" + std::string(kIndent)) + line;
   }
   help += "\n";
-  for (const NamedCategory& category : Categories()) {
-    help += std::string(kIndent) + std::string(category.id < 10 ? " " : "") + std::to_string(category.id) + "  " +
-            Joined(PageNames(category), ", ") + "\n";
+  for (const HardwareCategory* category : ByNumber()) {
+    help += std::string(kIndent) + std::string(category->id < 10 ? " " : "") + std::to_string(category->id) + "  " +
+            Joined(PageNames(*category), ", ") + "\n";
   }
   help.pop_back();
   return help;

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <variant>
 
+#include "IPCMessage/HardwareCategories.h"
 #include "platform/encoding.h"
 
 namespace app {
@@ -18,18 +19,8 @@ using host::machine::RepairOutcome;
 constexpr uint32_t kNotCheckedCode = static_cast<uint32_t>(-5);
 constexpr uint32_t kDiskUnreadableCode = 2;
 
-struct CategoryEntry {
-  const char* id;
-  const char* icon;         // the base name of its icon in the report's rows ("ram": ic_ram42.png)
-  const char* checkPrefix;  // its checks' paths begin with this; null: it calls no library check
-};
-
-constexpr CategoryEntry kCategories[] = {
-    {"processor", "cpu", "cpu."},          {"mainboard", "motherboard", nullptr}, {"memory", "ram", "memory."},
-    {"disks", "harddisk", "disks"},        {"graphics", "video", "video."},       {"display", "monitor", nullptr},
-    {"audio", "sound", "audio."},          {"network", "network", "wifi."},       {"battery", "battery", "battery."},
-    {"keyboard", "keyboard", "keyboard."}, {"bluetooth", "bt", "bluetooth."},     {"fingerprint", "fp", "biometric."},
-};
+using CategoryEntry = doctor::HardwareCategory;
+using doctor::kHardwareCategories;
 
 // "file='drawable/hardware/ic_ram42.png' source=..." -> "ram": the row's icon names its category
 // in every language.
@@ -44,22 +35,22 @@ std::string IconBase(const std::u16string& icon) {
 
 const CategoryEntry* CategoryOf(const DoctorRow& row) {
   const std::string base = IconBase(row.strIcon);
-  for (const CategoryEntry& category : kCategories) {
-    if (base == category.icon) return &category;
+  for (const CategoryEntry& category : kHardwareCategories) {
+    if (base == category.iconBase) return &category;
   }
   return nullptr;
 }
 
 const DoctorRow* RowOf(const DoctorReport& report, const CategoryEntry& category) {
   for (const DoctorRow& row : report.vecItems) {
-    if (IconBase(row.strIcon) == category.icon) return &row;
+    if (IconBase(row.strIcon) == category.iconBase) return &row;
   }
   return nullptr;
 }
 
-const char* CategoryOfPath(const std::string& path) {
-  for (const CategoryEntry& category : kCategories) {
-    if (category.checkPrefix != nullptr && path.starts_with(category.checkPrefix)) return category.id;
+std::string_view CategoryOfPath(const std::string& path) {
+  for (const CategoryEntry& category : kHardwareCategories) {
+    if (!category.checkPrefix.empty() && path.starts_with(category.checkPrefix)) return category.key;
   }
   return "";
 }
@@ -74,7 +65,7 @@ std::vector<CheckLine> CheckLinesOf(const std::vector<JournalEntry>& journal) {
     const auto* result = std::get_if<CheckResult>(&entry.answer);
     if (result == nullptr) continue;
     CheckLine line{
-        CategoryOfPath(entry.path), entry.path, result->passed, result->code, result->level, SecondsOf(entry)};
+        std::string(CategoryOfPath(entry.path)), entry.path, result->passed, result->code, result->level, SecondsOf(entry)};
     auto same = std::find_if(lines.begin(), lines.end(), [&](const CheckLine& l) { return l.path == line.path; });
     if (same == lines.end()) {
       lines.push_back(std::move(line));
@@ -122,7 +113,7 @@ Verdict ShownVerdictOf(const CategoryEntry* category, const DoctorRow& row, cons
   if (row.nState != kDoctorStateAbnormal) return Verdict::NotRun;
   bool failing = false, fault = false;
   for (const CheckLine& line : checks) {
-    if (category == nullptr || line.category != category->id || line.passed) continue;
+    if (category == nullptr || line.category != category->key || line.passed) continue;
     failing = true;
     fault = fault || line.level == 0;
   }
@@ -132,7 +123,7 @@ Verdict ShownVerdictOf(const CategoryEntry* category, const DoctorRow& row, cons
 // The plug-in keeps the disks normal whatever their attribute lines say; a failing attribute is a
 // failing line of level 0 all the same, and a monitor must not miss a failing disk.
 Verdict VerdictOf(const CategoryEntry& category, Verdict shown, const RunResult& run) {
-  const bool disks = std::string_view(category.id) == "disks";
+  const bool disks = category.key == "disks";
   return shown == Verdict::Normal && disks && AnyDiskFailing(run.disks) ? Verdict::Abnormal : shown;
 }
 
@@ -181,10 +172,10 @@ RunResult BuildRunResult(const RunInputs& inputs) {
   run.machine = inputs.machine;
   run.checks = CheckLinesOf(inputs.detection);
   run.disks = DiskHealthOf(inputs.detection, inputs.diskModels);
-  for (const CategoryEntry& category : kCategories) {
+  for (const CategoryEntry& category : kHardwareCategories) {
     const DoctorRow* row = RowOf(inputs.report, category);
     const Verdict shown = row == nullptr ? Verdict::NotRun : ShownVerdictOf(&category, *row, run.checks);
-    CategoryResult result{category.id, {}, {}, VerdictOf(category, shown, run), shown};
+    CategoryResult result{std::string(category.key), {}, {}, VerdictOf(category, shown, run), shown};
     if (row != nullptr) {
       result.name = platform::Utf16ToUtf8(row->strName);
       result.model = PlainText(row->strHardware);
