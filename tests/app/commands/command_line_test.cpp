@@ -221,7 +221,9 @@ TEST(CommandLine, UsageProfileAndDataDirectoryErrorsAreOneLineAndExitTwoBeforeAn
   const auto help = testenv::RunHostProgram({"machine", "--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("usage: sysdiagnose-host machine [--verbose] [--json] [FILE|DIR]\n", 0), 0u) << help.out;
-  EXPECT_THAT(testenv::RunHostProgram({"diagnose", "--help"}).out, HasSubstr(" 6  Storage, 硬盘\n"));
+  const std::string categories = testenv::RunHostProgram({"diagnose", "--help"}).out;
+  EXPECT_THAT(categories, HasSubstr("one of audio mainboard bluetooth network cpu (processor) memory disk\n"));
+  EXPECT_THAT(categories, HasSubstr(" 5  Memory, 内存\n             6  Storage, 硬盘\n"));
 }
 
 TEST(CommandLine, DiagnoseShowsTheDetectPageAsItAppearsAndKeepsItsDataPrivateWhateverTheUmask) {
