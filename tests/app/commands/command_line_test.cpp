@@ -102,7 +102,7 @@ const json& Find(const json& list, const char* key, const json& value) {
   return none;
 }
 
-TEST(CommandLine, CommandsPrintTheirResultAndWarnInTheLogFileAndOnStderrOnlyWhenVerbose) {
+TEST(CommandLine, CommandsPrintTheirResultWithWarningsOnStderrOnlyWhenVerbose) {
   testenv::ScopedDataDir data;
   // The desktop has no Bluetooth: the catalogue warns that it leaves the category out.
   const std::string warning = "is not support BT, ignore bt item", desktop = Machine("desktop.json");
@@ -140,7 +140,7 @@ TEST(CommandLine, CommandsPrintTheirResultAndWarnInTheLogFileAndOnStderrOnlyWhen
   }
 }
 
-TEST(CommandLine, UsageProfileAndDataDirectoryErrorsAreOneLineAndExitTwoBeforeAnythingRuns) {
+TEST(CommandLine, ABadArgumentProfileOrDataDirectoryIsOneLineWithExitTwoBeforeAnythingRuns) {
   testenv::ScopedDataDir data;
   const std::string file = (data.path() / "a-file").string();
   std::ofstream(file) << "not a directory";
@@ -226,7 +226,7 @@ TEST(CommandLine, UsageProfileAndDataDirectoryErrorsAreOneLineAndExitTwoBeforeAn
   EXPECT_THAT(categories, HasSubstr(" 5  Memory, 内存\n             6  Storage, 硬盘\n"));
 }
 
-TEST(CommandLine, DiagnoseShowsTheDetectPageAsItAppearsAndKeepsItsDataPrivateWhateverTheUmask) {
+TEST(CommandLine, DiagnoseShowsTheDetectPageInItsOrderWithItsFilesPrivateWhateverTheUmask) {
   testenv::ScopedDataDir scratch;
   const fs::path data = scratch.path() / "fresh";
   const mode_t previous = umask(022);
@@ -334,7 +334,7 @@ TEST(CommandLine, ARunThatCannotBeStoredOnAFullDiskEndsWithOneLineAndLeavesNoTor
 
 // A damaged history is kept aside and the history starts again; one that cannot be read (a
 // table of another program) is said so, not shown as empty.
-TEST(CommandLine, ADamagedHistoryIsKeptAsideAndAnUnreadableOneIsReported) {
+TEST(CommandLine, AHistoryThatCannotBeReadIsKeptAsideWhenDamagedOrReportedWhenForeign) {
   testenv::ScopedDataDir data;
   const fs::path file = data.path() / "history.db";
   const auto write = [&file](const std::string& sql) {
@@ -365,14 +365,11 @@ TEST(CommandLine, ADamagedHistoryIsKeptAsideAndAnUnreadableOneIsReported) {
               MatchesRegex("sysdiagnose-host history: could not read the history: .*no such column: SecondTime\n"));
 }
 
-// A check that throws ends its run, for the detect page and the health check alike; a check that
-// takes ten minutes is no reason to wait: SIGTERM, or Ctrl-C pressed twice, ends the command by
-// that signal.
-TEST(CommandLine, ARunThatCannotFinishEndsAtOnceAndSoDoesACommandOnSigtermOrASecondCtrlC) {
+// A check that throws ends its run, for the detect page and the health check alike.
+TEST(CommandLine, ACheckThatThrowsEndsTheRunAtOnceWithOneLine) {
   testenv::ScopedDataDir data;
-  const std::string throwing = (data.path() / "throwing.json").string(), slow = (data.path() / "slow.json").string();
+  const std::string throwing = (data.path() / "throwing.json").string();
   std::ofstream(throwing) << R"({"checks": {"memory": {"random": {"throws": "the memory tester crashed"}}}})";
-  std::ofstream(slow) << R"({"checks": {"memory": {"stuckAddr": {"delayMs": 600000}}}})";
   const struct {
     std::vector<std::string> args;
     std::string says;
@@ -388,7 +385,14 @@ TEST(CommandLine, ARunThatCannotFinishEndsAtOnceAndSoDoesACommandOnSigtermOrASec
     EXPECT_EQ(Lines(run.err), 1u) << run.err;
     EXPECT_THAT(run.err, HasSubstr(c.says));
   }
+}
 
+// A check that takes ten minutes is no reason to wait: SIGTERM, or Ctrl-C pressed twice, ends the
+// command by that signal.
+TEST(CommandLine, SigtermOrASecondCtrlCEndsACommandByThatSignal) {
+  testenv::ScopedDataDir data;
+  const std::string slow = (data.path() / "slow.json").string();
+  std::ofstream(slow) << R"({"checks": {"memory": {"stuckAddr": {"delayMs": 600000}}}})";
   for (const std::vector<int>& signals : {std::vector<int>{SIGTERM}, std::vector<int>{SIGINT, SIGINT}}) {
     testenv::HostProcess host({"diagnose", "memory", "--machine", slow});
     for (int i = 0; i < 500 && host.Out().find("Memory\n") == std::string::npos; ++i) {
@@ -438,7 +442,7 @@ TEST(DoctorCommand, ReportsEveryCategoryThenRepairsWhatTheNotebookCanAndConfirms
 
 // As a monitoring plug-in: only the status line on stdout and the exit status of the worst finding,
 // UNKNOWN (3) when it cannot run; the textfile appears whole and readable by node_exporter.
-TEST(DoctorCommand, AsAMonitoringPluginPrintsOneStatusLineAndExitsWithItsStateAndLeavesTheTextfile) {
+TEST(DoctorCommand, AsAMonitoringPluginPrintsOneStatusLineWithItsExitStatusBesideAWholeTextfile) {
   testenv::ScopedDataDir data;
   const std::string noticed = (data.path() / "noticed.json").string();
   std::ofstream(noticed) << R"({"checks": {"keyboard": {"filterKey": {"code": -6, "passed": false, "level": 1}}}})";
@@ -524,7 +528,7 @@ std::string Between(const std::string& line, size_t from, size_t to) {
   return first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-TEST(DoctorCommand, FitsTheTerminalInTheUsersLanguageWithTheResultWholeAndCountsFaultsAndNoticesAsThePage) {
+TEST(DoctorCommand, TheTableFitsTheTerminalInTheUsersLanguageWithEachResultWhole) {
   testenv::ScopedDataDir data;
   const struct {
     std::string language;
@@ -606,7 +610,7 @@ TEST(DoctorCommand, JsonVerdictsAreTheDetectPagesWithNoticesApart) {
 
 // On a terminal: the verdicts in colour unless NO_COLOR says otherwise, the table as wide as the
 // terminal is.
-TEST(DoctorCommand, OnATerminalPaintsTheVerdictsAndFitsItsWidth) {
+TEST(DoctorCommand, OnATerminalTheVerdictsArePaintedUnlessNoColorSaysNot) {
   testenv::ScopedDataDir data;
   const struct {
     std::optional<std::string> noColor;
@@ -645,7 +649,7 @@ TEST(CommandLine, ScanJsonIsWhatTheScanPageShows) {
   EXPECT_EQ(disks["summary"], "256 GB+1.0 TB");
 }
 
-TEST(CommandLine, DiagnoseJsonIsWhatTheDetectPageShowsAndTheHistoryJsonThenShowsTheRun) {
+TEST(CommandLine, DiagnoseJsonIsTheDetectPageAsTheHistoryJsonThenShowsIt) {
   testenv::ScopedDataDir data;
   const json before = JsonOf({"history", "--json"});
   EXPECT_EQ(before["runs"], json::array());
@@ -720,7 +724,7 @@ TEST(MachineCommand, DescribesEachMachineWithItsFaultsRepairsAndMissingDevices) 
 
 // The JSON is the profile in the profile's own keys with every default filled in: read back, it
 // describes the same notebook.
-TEST(MachineCommand, JsonIsTheWholeProfileAndReadsBackAsTheSameMachine) {
+TEST(MachineCommand, JsonIsTheWholeProfileThatReadsBackAsTheSameMachine) {
   const std::string faulty = Machine("faulty-notebook.json");
   const json doc = JsonOf({"machine", "--json", faulty});
 

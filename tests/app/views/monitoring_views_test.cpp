@@ -108,7 +108,7 @@ TEST(RunResult, EachCategoryHasThePluginsVerdictWithNoticesToldApartByTheLevelsO
   EXPECT_EQ(run.checks[1].category, "memory");
 }
 
-TEST(RunResult, ADisksLastAnswerCountsAndAnUnreadableOneHasNoFailingAttributes) {
+TEST(RunResult, ADisksLastAnswerCountsWithNoFailingAttributesWhenUnreadable) {
   RunInputs inputs;
   inputs.report.vecItems = {Row(u"harddisk", u"Storage", kDoctorStateNormal)};
   inputs.detection = {Disk(0, 3, {0, 1}), Disk(1, 2, {1, 1, 1, 1}), Disk(0, 1, {})};
@@ -152,7 +152,7 @@ TEST(RunResult, MemoryThroughputIsTheBufferTimesTheChecksThatLookedOverTheirTime
   }
 }
 
-TEST(RunResult, RepairsAreCountedFromTheRepairOnlyAndMeasurementsPassThrough) {
+TEST(RunResult, RepairsAreCountedFromTheRepairPassOnlyWithTheMeasurementsBeside) {
   RunInputs inputs;
   inputs.detection = {Repair("RepairWifiProblem", true)};  // not part of a repair pass
   inputs.repair = {Repair("RepairWifiProblem", true), Check("wifi.switch", 0), Repair("RepairBTProblems", false)};
@@ -217,7 +217,7 @@ TEST(PrometheusExport, EachCategoryHasOneSeriesPerVerdictAndTheRunItsNumbers) {
   }
 }
 
-TEST(PrometheusExport, AValueTheMachineDidNotMeasureHasNoSeriesAndEveryFamilyItsHelpAndType) {
+TEST(PrometheusExport, AnUnmeasuredValueHasNoFamilyAndAMeasuredOneItsHelpTypeAndSeries) {
   RunResult run = SampleRun({});
   const std::string described = PrometheusText(run);
   run.batteryHealthRatio = 0.55;
