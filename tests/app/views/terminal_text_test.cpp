@@ -155,7 +155,7 @@ TEST(TextTable, LinesUpColumnsByDisplayWidthAndWrapsOnlyWhatMayWrapToFitTheWidth
   EXPECT_EQ(plain, table.Render(50, false)) << "colour takes no room";
 }
 
-TEST(Terminal, WidthFromColumnsElseTheTerminalAndColourOnlyOnATerminalThatShowsIt) {
+TEST(Terminal, TheWidthIsColumnsWhenItIsANumberElseTheTerminals) {
   const struct {
     const char* columns;
     std::optional<size_t> terminal;
@@ -165,7 +165,9 @@ TEST(Terminal, WidthFromColumnsElseTheTerminalAndColourOnlyOnATerminalThatShowsI
       {"-5", std::nullopt, 0}, {nullptr, std::nullopt, 0}, {"72", std::nullopt, 72},
   };
   for (const auto& c : widths) EXPECT_EQ(ColumnsFrom(c.columns, c.terminal), c.width) << (c.columns ? c.columns : "unset");
+}
 
+TEST(Terminal, ColourOnlyOnATerminalThatShowsIt) {
   const struct {
     bool terminal;
     const char *noColor, *term;
