@@ -19,7 +19,7 @@
 #include "DuiLib/UIText.h"
 #include "DuiLib/UIWindowWnd.h"
 #include "DuiLib/UIDriver.h"
-#include "app/log_service.h"
+#include "app/services/log_service.h"
 #include "DuiLib/UIMessageLoop.h"
 #include "DuiLib/UINotifyPump.h"
 #include "DuiLib/UITabLayout.h"

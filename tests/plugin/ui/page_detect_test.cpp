@@ -14,7 +14,7 @@
 #include "DuiLib/UICulture.h"
 #include "DuiLib/UIList.h"
 #include "DuiLib/UIText.h"
-#include "app/log_service.h"
+#include "app/services/log_service.h"
 #include "diagnose/fault_detectors.h"
 #include "machine/machine.h"
 #include "platform/clock.h"

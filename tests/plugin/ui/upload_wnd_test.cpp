@@ -9,7 +9,7 @@
 
 #include "DuiLib/UIAnimPanel.h"
 #include "DuiLib/UIList.h"
-#include "app/log_service.h"
+#include "app/services/log_service.h"
 #include "platform/encoding.h"
 #include "platform/shell_folder.h"
 #include "plugin/ui/when_modal.h"
