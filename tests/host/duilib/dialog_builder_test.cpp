@@ -85,11 +85,13 @@ TEST(DialogBuilder, EachAttributeSetsWhatItNames) {
        [](CControlUI& c) -> int64_t { auto& v = dynamic_cast<CContainerUI&>(c); return v.GetChildPadding() * 100 + v.IsScrollEnabled() * 10 + v.GetFixedWidth(); }, 612},
   };
   for (const Case& c : cases) {
+    testenv::LogCapture log;
     CPaintManagerUI manager;
     CDialogBuilder builder;
     std::unique_ptr<CControlUI> control(builder.Create(c.xml, {}, nullptr, &manager));
     ASSERT_NE(control, nullptr) << builder.GetLastErrorMessage();
     EXPECT_EQ(c.seen(*control), c.expected) << platform::Utf16ToUtf8(c.xml);
+    EXPECT_TRUE(log.Lines().empty()) << platform::Utf16ToUtf8(c.xml) << ": " << log.Lines().front().message;
   }
 
   testenv::LogCapture log;

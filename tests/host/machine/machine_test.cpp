@@ -73,6 +73,7 @@ TEST(Profile, RefusalsNameTheOffendingKeyPathOrTheLineAndColumnOfMalformedJson) 
        "test.json: 'hardware.diskCount' must be an integer from -2147483648 to 64"},
       {manyDisks, "test.json: 'hardware.disks' holds more than 64 entries"},
       {manyIds, "test.json: 'hardware.network.wired.hardIds' holds more than 64 entries"},
+      {R"({"checks": {"disks": [{"smart": )" + Many("0", 25) + "}]}}", "test.json: 'checks.disks[0].smart' holds more than 24 bytes"},
       {longName, "test.json: 'hardware.cpu.name' is longer than 4096 bytes"},
       {R"({"checks": {"wifi": {"switch": {"delayMs": 600001}}}})",
        "test.json: 'checks.wifi.switch.delayMs' must be an integer from 0 to 600000"},
@@ -84,11 +85,11 @@ TEST(Profile, RefusalsNameTheOffendingKeyPathOrTheLineAndColumnOfMalformedJson) 
   for (const auto& c : cases) EXPECT_EQ(ErrorOf(c.json).rfind(c.error, 0), 0u) << c.json << "\n" << ErrorOf(c.json);
 }
 
-TEST(Profile, CodesAreTakenModulo2To32AndAPlainNumberIsShortForCodeAndPassed) {
+TEST(Profile, CodesAreTakenModulo2To32AndDecidePassedUnlessItIsGiven) {
   const auto profile = Parse(R"({"checks": {
       "memory": {"random": -5, "board": 4294967295},
       "wifi": {"device": 0, "switch": 7, "signal": {"code": -3, "passed": true}},
-      "disks": [-2]}})");
+      "battery": {"loss": {"code": 3}}, "disks": [-2]}})");
 
   EXPECT_EQ(profile->checks.at("memory.random").code, 4294967291u);
   EXPECT_EQ(profile->checks.at("memory.board").code, 4294967295u);
@@ -98,6 +99,7 @@ TEST(Profile, CodesAreTakenModulo2To32AndAPlainNumberIsShortForCodeAndPassed) {
   EXPECT_FALSE(profile->checks.at("wifi.switch").passed);
   EXPECT_EQ(profile->checks.at("wifi.signal").code, 4294967293u);
   EXPECT_TRUE(profile->checks.at("wifi.signal").passed);
+  EXPECT_FALSE(profile->checks.at("battery.loss").passed) << "without \"passed\" the code decides";
 }
 
 // Every key given, each value its own, so that a key read into or printed from the wrong member
