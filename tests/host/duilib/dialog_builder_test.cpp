@@ -121,13 +121,19 @@ class CustomClasses : public IDialogBuilderCallback {
   CControlUI* CreateControl(std::u16string_view name) override { return name == u"Custom" ? new CustomControl : nullptr; }
 };
 
-TEST(DialogBuilder, AsksTheCallbackForClassesItDoesNotKnowAndAddsTheRootToTheParentItIsGiven) {
+TEST(DialogBuilder, AsksTheCallbackForClassesItDoesNotKnow) {
   CustomClasses callback;
-  CVerticalLayoutUI parent;
   CDialogBuilder builder;
-  CControlUI* row = builder.Create(u"<HorizontalLayout><Custom name='c'/></HorizontalLayout>", {}, &callback, nullptr, &parent);
+  std::unique_ptr<CControlUI> row(builder.Create(u"<HorizontalLayout><Custom name='c'/></HorizontalLayout>", {}, &callback));
   ASSERT_NE(row, nullptr) << builder.GetLastErrorMessage();
   EXPECT_EQ(dynamic_cast<CContainerUI&>(*row).GetItemAt(0)->GetClass(), u"Custom");
+}
+
+TEST(DialogBuilder, AddsTheRootToTheParentItIsGiven) {
+  CVerticalLayoutUI parent;
+  CDialogBuilder builder;
+  CControlUI* row = builder.Create(u"<HorizontalLayout/>", {}, nullptr, nullptr, &parent);
+  ASSERT_NE(row, nullptr) << builder.GetLastErrorMessage();
   EXPECT_EQ(parent.GetItemAt(0), row);
   EXPECT_EQ(row->GetParent(), &parent);
 }
