@@ -11,6 +11,7 @@
 #include "app/commands/command.h"
 #include "machine/machine.h"
 #include "machine/machine_backend.h"
+#include "machine/profile_fields.h"
 #include "platform/encoding.h"
 
 namespace {
@@ -187,123 +188,6 @@ void DescribeLogService(Report& report, const LogService& service) {
   for (const LogServiceItem& item : service.items) report.Row("module " + std::to_string(item.module), item.name, 2);
 }
 
-// ---- the profile as JSON: every key of the profile format, defaults filled in -----------------
-
-using nlohmann::ordered_json;
-
-ordered_json ResultJson(const CheckResult& check) {
-  ordered_json result = {{"code", check.code},   {"messageKey", U8(check.messageKey)}, {"passed", check.passed},
-                         {"level", check.level}, {"delayMs", check.delayMs}};
-  if (!check.throws.empty()) result["throws"] = check.throws;
-  return result;
-}
-
-ordered_json RepairJson(const RepairOutcome& repair) {
-  return {{"code", repair.code},           {"needRestart", repair.needRestart}, {"needShutdown", repair.needShutdown},
-          {"succeeded", repair.succeeded}, {"message", U8(repair.message)},     {"delayMs", repair.delayMs},
-          {"fixes", repair.fixes}};
-}
-
-ordered_json Texts(const std::vector<std::u16string>& texts) {
-  ordered_json list = ordered_json::array();
-  for (const auto& text : texts) list.push_back(U8(text));
-  return list;
-}
-
-ordered_json AdapterJson(const NetworkAdapter& adapter) {
-  return {{"hardIds", Texts(adapter.hardIds)}, {"caption", U8(adapter.caption)}, {"manufacturer", U8(adapter.manufacturer)}};
-}
-
-ordered_json VideoCardJson(const VideoCard& card) {
-  return {{"name", U8(card.name)},
-          {"driverVersion", U8(card.driverVersion)},
-          {"driverDate", U8(card.driverDate)},
-          {"memoryMB", card.memoryMB}};
-}
-
-ordered_json HostJson(const HostFacts& host) {
-  ordered_json fingerprint = {{"status", host.fingerprintStatus}};
-  if (host.fingerprintPresent) fingerprint["present"] = *host.fingerprintPresent;
-  return {{"userLanguage", host.userLanguage}, {"dpi", host.dpi},         {"rightToLeft", host.rightToLeft},
-          {"features", host.features},         {"fingerprint", fingerprint}};
-}
-
-ordered_json HardwareJson(const Hardware& hw) {
-  ordered_json modules = ordered_json::array();
-  for (const MemoryModule& m : hw.memory.modules) {
-    modules.push_back({{"capacityMB", m.capacityMB}, {"speedMHz", m.speedMHz}, {"locator", U8(m.locator)},
-                       {"partNumber", U8(m.partNumber)}, {"manufacturer", U8(m.manufacturer)}});
-  }
-  ordered_json disks = ordered_json::array();
-  for (const Disk& d : hw.disks) {
-    disks.push_back({{"caption", U8(d.caption)}, {"firmware", U8(d.firmware)}, {"capacityGB", d.capacityGB}, {"ssd", d.ssd}});
-  }
-  ordered_json audioDevices = ordered_json::array();
-  for (const AudioDevice& d : hw.audio.devices) audioDevices.push_back({{"name", U8(d.name)}, {"manufacturer", U8(d.manufacturer)}});
-  const Cpu& cpu = hw.cpu;
-  ordered_json out = {
-      {"cpu", {{"name", U8(cpu.name)}, {"manufacturer", U8(cpu.manufacturer)}, {"cores", cpu.cores}, {"threads", cpu.threads},
-               {"extClockMHz", cpu.extClockMHz}, {"l1KB", cpu.l1KB}, {"l2KB", cpu.l2KB}, {"l3KB", cpu.l3KB}}},
-      {"baseboard", {{"product", U8(hw.baseboard.product)}, {"manufacturer", U8(hw.baseboard.manufacturer)},
-                     {"version", U8(hw.baseboard.version)}, {"serialNumber", U8(hw.baseboard.serialNumber)}}},
-      {"memory", {{"totalMB", hw.memory.totalMB}, {"modules", modules}}},
-      {"disks", disks},
-  };
-  if (hw.diskCount) out["diskCount"] = *hw.diskCount;
-  const Monitor& monitor = hw.video.monitor;
-  out["video"] = {{"independent", VideoCardJson(hw.video.independent)},
-                  {"internal", VideoCardJson(hw.video.internal)},
-                  {"monitor", {{"caption", U8(monitor.caption)}, {"resolution", U8(monitor.resolution)},
-                               {"refreshRate", monitor.refreshRate}}}};
-  out["audio"] = {{"name", U8(hw.audio.name)}, {"devices", audioDevices}};
-  out["network"] = {{"internalHardIds", Texts(hw.network.internalHardIds)}, {"wireless", AdapterJson(hw.network.wireless)},
-                    {"wired", AdapterJson(hw.network.wired)}, {"mobile", AdapterJson(hw.network.mobile)},
-                    {"notSupportWireless", hw.network.notSupportWireless}};
-  out["battery"] = {{"name", U8(hw.battery.name)}, {"designCapacityMWh", hw.battery.designCapacityMWh}};
-  out["keyboard"] = {{"name", U8(hw.keyboard.name)}};
-  if (hw.hasBluetooth) out["bluetooth"] = {{"name", U8(hw.bluetooth.name)}};
-  if (hw.hasBiometric) out["biometric"] = {{"name", U8(hw.biometric.name)}, {"manufacturer", U8(hw.biometric.manufacturer)}};
-  return out;
-}
-
-// "wifi.switch" -> "/wifi/switch"
-ordered_json::json_pointer Pointer(std::string_view path) {
-  std::string pointer = "/" + std::string(path);
-  std::replace(pointer.begin(), pointer.end(), '.', '/');
-  return ordered_json::json_pointer(pointer);
-}
-
-ordered_json ChecksJson(const Profile& profile) {
-  ordered_json checks = ordered_json::object();
-  for (std::string_view flag : FlagPaths()) checks[Pointer(flag)] = profile.flags.at(std::string(flag));
-  for (std::string_view path : CheckPaths()) {
-    const auto it = profile.checks.find(std::string(path));
-    checks[Pointer(path)] = ResultJson(it == profile.checks.end() ? CheckResult{} : it->second);
-  }
-  checks["video"]["deviceReturn"] = profile.videoDeviceReturn;
-  ordered_json disks = ordered_json::array();
-  for (const DiskCheck& disk : profile.disks) {
-    disks.push_back({{"code", disk.code}, {"smart", disk.smart}, {"delayMs", disk.delayMs}});
-  }
-  checks["disks"] = disks;
-  return checks;
-}
-
-ordered_json ProfileJson(const Profile& profile) {
-  ordered_json repairs = ordered_json::object();
-  for (std::string_view name : RepairNames()) {
-    const auto it = profile.repairs.find(std::string(name));
-    repairs[std::string(name)] = RepairJson(it == profile.repairs.end() ? RepairOutcome{} : it->second);
-  }
-  ordered_json items = ordered_json::array();
-  for (const LogServiceItem& item : profile.logService.items) items.push_back({{"module", item.module}, {"name", item.name}});
-  return {{"host", HostJson(profile.host)},
-          {"hardware", HardwareJson(profile.hardware)},
-          {"checks", ChecksJson(profile)},
-          {"repairs", repairs},
-          {"logService", {{"offerUpload", profile.logService.offerUpload}, {"items", items}}}};
-}
-
 void DescribeLimits(Report& report, const std::vector<std::string>& limits) {
   report.Section("Not readable here");
   if (limits.empty()) report.Row("nothing", "every source could be read");
@@ -326,6 +210,8 @@ void DescribeRunningChecks(Report& report, MachineBackend& backend) {
   report.Section("Repairs");
   for (const CheckDescription& repair : backend.DescribeRepairs()) report.Row(repair.name, repair.meaning);
 }
+
+using nlohmann::ordered_json;
 
 ordered_json DescriptionsJson(const std::vector<CheckDescription>& descriptions) {
   ordered_json list = ordered_json::array();
