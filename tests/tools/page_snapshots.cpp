@@ -21,7 +21,6 @@
 #include "DuiLib/UIDriver.h"
 #include "app/services/log_service.h"
 #include "DuiLib/UIMessageLoop.h"
-#include "DuiLib/UINotifyPump.h"
 #include "DuiLib/UITabLayout.h"
 #include "DuiLib/UITreeHtml.h"
 #include "history/diagnose_history.h"
@@ -29,6 +28,7 @@
 #include "model/hardware_catalog.h"
 #include "model/hardware_state.h"
 #include "platform/clock.h"
+#include "support/page_window.h"
 #include "support/ui_pump.h"
 #include "ui/page_archievement.h"
 #include "ui/page_detect.h"
@@ -38,11 +38,6 @@ namespace {
 
 using namespace zel::sysdiagnose;
 namespace fs = std::filesystem;
-
-class HostPump : public DuiLib::CNotifyPump, public DuiLib::INotifyUI {
- public:
-  void Notify(DuiLib::TNotifyUI& msg) override { NotifyPump(msg); }
-};
 
 // One page in the index layout's tab layout, as the page host shows it.
 template <class Page>
@@ -64,7 +59,7 @@ struct ShownPage {
   }
 
   DuiLib::CPaintManagerUI manager;
-  HostPump host;
+  testenv::HostPump host;
   Page page;
 };
 
