@@ -95,15 +95,11 @@ size_t ConnectionGate::RequestLength(const std::string& received, size_t maxRequ
 }
 
 ConnectionGate::ConnectionGate(Limits limits, Ready ready) : limits_(limits), ready_(std::move(ready)) {
-  if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) wake_[0] = wake_[1] = -1;
   thread_ = std::thread([this] { Run(); });
 }
 
 ConnectionGate::~ConnectionGate() {
   Stop();
-  for (int fd : wake_) {
-    if (fd >= 0) ::close(fd);
-  }
 }
 
 void ConnectionGate::Admit(int socket) {
@@ -118,7 +114,7 @@ void ConnectionGate::Admit(int socket) {
     ::close(socket);
     return;
   }
-  [[maybe_unused]] const ssize_t woken = ::write(wake_[1], "x", 1);
+  wake_.Wake();
 }
 
 void ConnectionGate::Stop() {
@@ -126,7 +122,7 @@ void ConnectionGate::Stop() {
     std::lock_guard guard(lock_);
     stopping_ = true;
   }
-  [[maybe_unused]] const ssize_t woken = ::write(wake_[1], "x", 1);
+  wake_.Wake();
   if (thread_.joinable()) thread_.join();
 }
 
@@ -187,12 +183,10 @@ void ConnectionGate::Run() {
     for (const Waiting& w : waiting) {
       wait = std::min(wait, std::chrono::duration_cast<std::chrono::milliseconds>(w.since + limits_.deadline - now));
     }
-    polled.assign(1, pollfd{wake_[0], POLLIN, 0});
+    polled.assign(1, pollfd{wake_.ReadEnd(), POLLIN, 0});
     for (const Waiting& w : waiting) polled.push_back(pollfd{w.socket, POLLIN, 0});
     ::poll(polled.data(), polled.size(), static_cast<int>(std::max<int64_t>(wait.count(), 0)) + 1);
-    char drain[64];
-    while (::read(wake_[0], drain, sizeof drain) > 0) {
-    }
+    wake_.Drain();
     std::vector<Waiting> still;
     for (size_t i = 0; i < waiting.size(); ++i) {
       Waiting& connection = waiting[i];

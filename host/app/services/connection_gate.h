@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "app/services/wake_pipe.h"
+
 namespace app {
 
 class ConnectionGate {
@@ -60,7 +62,7 @@ class ConnectionGate {
 
   const Limits limits_;
   const Ready ready_;
-  int wake_[2] = {-1, -1};  // a pipe that interrupts the gate's poll
+  WakePipe wake_;  // interrupts the poll
   std::mutex lock_;
   std::vector<int> incoming_;  // under lock_
   bool stopping_ = false;      // under lock_

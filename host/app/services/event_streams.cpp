@@ -18,15 +18,11 @@ constexpr std::string_view kHeartbeatLine = ":\n\n";
 }  // namespace
 
 EventStreams::EventStreams(const WindowFrames& frames) : frames_(frames) {
-  if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) wake_[0] = wake_[1] = -1;
   thread_ = std::thread([this] { Run(); });
 }
 
 EventStreams::~EventStreams() {
   Stop();
-  for (int fd : wake_) {
-    if (fd >= 0) ::close(fd);
-  }
 }
 
 void EventStreams::Add(int socket, std::string head, uint64_t since) {
@@ -62,7 +58,7 @@ void EventStreams::Stop() {
   if (thread_.joinable()) thread_.join();
 }
 
-void EventStreams::Signal() { [[maybe_unused]] const ssize_t woken = ::write(wake_[1], "x", 1); }
+void EventStreams::Signal() { wake_.Wake(); }
 
 void EventStreams::TakeIncoming() {
   std::vector<Stream> incoming;
@@ -135,14 +131,12 @@ void EventStreams::Run() {
       count_ = streams_.size() + incoming_.size();
     }
 
-    polled.assign(1, pollfd{wake_[0], POLLIN, 0});
+    polled.assign(1, pollfd{wake_.ReadEnd(), POLLIN, 0});
     for (const Stream& stream : streams_) {
       polled.push_back(pollfd{stream.socket, static_cast<short>(POLLIN | POLLRDHUP | (stream.pending.empty() ? 0 : POLLOUT)), 0});
     }
     ::poll(polled.data(), polled.size(), static_cast<int>(kHeartbeat.count() / 2));
-    char drain[64];
-    while (::read(wake_[0], drain, sizeof drain) > 0) {
-    }
+    wake_.Drain();
     still.clear();
     for (size_t i = 0; i < streams_.size(); ++i) {
       const short events = polled[i + 1].revents;

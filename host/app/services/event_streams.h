@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "app/services/wake_pipe.h"
+
 #include "app/services/window_frames.h"
 
 namespace app {
@@ -60,7 +62,7 @@ class EventStreams {
   void Signal();
 
   const WindowFrames& frames_;
-  int wake_[2] = {-1, -1};
+  WakePipe wake_;  // interrupts the poll
   std::thread thread_;
   std::vector<Stream> streams_;  // the thread's
 
