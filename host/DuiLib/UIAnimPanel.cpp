@@ -70,21 +70,16 @@ void CAnimPanelUI::DoEvent(TEventUI& event) {
 }
 
 void CAnimPanelUI::SetAttribute(std::u16string_view name, std::u16string_view value) {
-  if (name == u"frameimage") {
-    SetFrameImage(value);
-  } else if (name == u"firstframe") {
-    SetFirstFrame(attr::ToInt(value));
-  } else if (name == u"lastframe") {
-    SetLastFrame(attr::ToInt(value));
-  } else if (name == u"loop") {
-    SetLoop(attr::ToBool(value));
-  } else if (name == u"elapse") {
-    SetElapse(static_cast<UINT>(attr::ToInt(value)));
-  } else if (name == u"autoplay") {
-    if (attr::ToBool(value)) Play();
-  } else {
-    COptionUI::SetAttribute(name, value);
-  }
+  using Value = std::u16string_view;
+  static constexpr attr::Setter<CAnimPanelUI> kAttributes[] = {
+      {u"frameimage", [](CAnimPanelUI& c, Value v) { c.SetFrameImage(v); }},
+      {u"firstframe", [](CAnimPanelUI& c, Value v) { c.SetFirstFrame(attr::ToInt(v)); }},
+      {u"lastframe", [](CAnimPanelUI& c, Value v) { c.SetLastFrame(attr::ToInt(v)); }},
+      {u"loop", [](CAnimPanelUI& c, Value v) { c.SetLoop(attr::ToBool(v)); }},
+      {u"elapse", [](CAnimPanelUI& c, Value v) { c.SetElapse(static_cast<UINT>(attr::ToInt(v))); }},
+      {u"autoplay", [](CAnimPanelUI& c, Value v) { if (attr::ToBool(v)) c.Play(); }},
+  };
+  if (!attr::Apply(kAttributes, *this, name, value)) COptionUI::SetAttribute(name, value);
 }
 
 }  // namespace DuiLib

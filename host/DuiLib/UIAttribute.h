@@ -16,4 +16,22 @@ RECT ToRect(std::u16string_view value);  // "l,t,r,b"
 SIZE ToSize(std::u16string_view value);  // "cx,cy"
 std::string ColorToCss(DWORD argb);      // rgba(r,g,b,a)
 
+// One attribute a control knows: its name in a layout file and what it sets.
+template <class Control>
+struct Setter {
+  std::u16string_view name;
+  void (*set)(Control& control, std::u16string_view value);
+};
+
+// Sets the attribute the table names; false when the table does not know it.
+template <class Control, size_t N>
+bool Apply(const Setter<Control> (&table)[N], Control& control, std::u16string_view name, std::u16string_view value) {
+  for (const Setter<Control>& setter : table) {
+    if (setter.name != name) continue;
+    setter.set(control, value);
+    return true;
+  }
+  return false;
+}
+
 }  // namespace DuiLib::attr

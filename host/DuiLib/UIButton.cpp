@@ -15,25 +15,18 @@ bool CButtonUI::Activate() {
 }
 
 void CButtonUI::SetAttribute(std::u16string_view name, std::u16string_view value) {
-  if (name == u"normalimage") {
-    SetNormalImage(value);
-  } else if (name == u"hotimage") {
-    SetHotImage(value);
-  } else if (name == u"pushedimage") {
-    SetPushedImage(value);
-  } else if (name == u"disabledimage") {
-    SetDisabledImage(value);
-  } else if (name == u"hotbkcolor") {
-    SetHotBkColor(attr::ToColor(value));
-  } else if (name == u"pushedbkcolor") {
-    SetPushedBkColor(attr::ToColor(value));
-  } else if (name == u"disabledbkcolor") {
-    SetDisabledBkColor(attr::ToColor(value));
-  } else if (name == u"hottextcolor") {
-    SetHotTextColor(attr::ToColor(value));
-  } else {
-    CLabelUI::SetAttribute(name, value);
-  }
+  using Value = std::u16string_view;
+  static constexpr attr::Setter<CButtonUI> kAttributes[] = {
+      {u"normalimage", [](CButtonUI& c, Value v) { c.SetNormalImage(v); }},
+      {u"hotimage", [](CButtonUI& c, Value v) { c.SetHotImage(v); }},
+      {u"pushedimage", [](CButtonUI& c, Value v) { c.SetPushedImage(v); }},
+      {u"disabledimage", [](CButtonUI& c, Value v) { c.SetDisabledImage(v); }},
+      {u"hotbkcolor", [](CButtonUI& c, Value v) { c.SetHotBkColor(attr::ToColor(v)); }},
+      {u"pushedbkcolor", [](CButtonUI& c, Value v) { c.SetPushedBkColor(attr::ToColor(v)); }},
+      {u"disabledbkcolor", [](CButtonUI& c, Value v) { c.SetDisabledBkColor(attr::ToColor(v)); }},
+      {u"hottextcolor", [](CButtonUI& c, Value v) { c.SetHotTextColor(attr::ToColor(v)); }},
+  };
+  if (!attr::Apply(kAttributes, *this, name, value)) CLabelUI::SetAttribute(name, value);
 }
 
 }  // namespace DuiLib

@@ -312,19 +312,15 @@ void CContainerUI::PlaceFloatChildren() {
 SIZE CContainerUI::EstimateSize(SIZE) { return SIZE{GetFixedWidth(), GetFixedHeight()}; }
 
 void CContainerUI::SetAttribute(std::u16string_view name, std::u16string_view value) {
-  if (name == u"inset") {
-    SetInset(attr::ToRect(value));
-  } else if (name == u"childpadding") {
-    SetChildPadding(attr::ToInt(value));
-  } else if (name == u"childalign") {
-    SetChildAlign(value == u"center" ? DT_CENTER : value == u"right" ? DT_RIGHT : DT_LEFT);
-  } else if (name == u"childvalign") {
-    SetChildVAlign(value == u"vcenter" || value == u"center" ? DT_VCENTER : value == u"bottom" ? DT_BOTTOM : DT_TOP);
-  } else if (name == u"vscrollbar") {
-    EnableScrollBar(attr::ToBool(value));
-  } else {
-    CControlUI::SetAttribute(name, value);
-  }
+  using Value = std::u16string_view;
+  static constexpr attr::Setter<CContainerUI> kAttributes[] = {
+      {u"inset", [](CContainerUI& c, Value v) { c.SetInset(attr::ToRect(v)); }},
+      {u"childpadding", [](CContainerUI& c, Value v) { c.SetChildPadding(attr::ToInt(v)); }},
+      {u"childalign", [](CContainerUI& c, Value v) { c.SetChildAlign(v == u"center" ? DT_CENTER : v == u"right" ? DT_RIGHT : DT_LEFT); }},
+      {u"childvalign", [](CContainerUI& c, Value v) { c.SetChildVAlign(v == u"vcenter" || v == u"center" ? DT_VCENTER : v == u"bottom" ? DT_BOTTOM : DT_TOP); }},
+      {u"vscrollbar", [](CContainerUI& c, Value v) { c.EnableScrollBar(attr::ToBool(v)); }},
+  };
+  if (!attr::Apply(kAttributes, *this, name, value)) CControlUI::SetAttribute(name, value);
 }
 
 }  // namespace DuiLib

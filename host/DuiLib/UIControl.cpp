@@ -242,87 +242,73 @@ std::u16string CControlUI::GetVirtualWnd() const {
 
 void CControlUI::SetAttribute(std::u16string_view name, std::u16string_view value) {
   using namespace attr;
-  if (name == u"name") {
-    SetName(value);
-  } else if (name == u"text") {
-    SetText(UICulture::GetInstance().ParseBind(value));
-  } else if (name == u"tooltip") {
-    SetToolTip(UICulture::GetInstance().ParseBind(value));
-  } else if (name == u"userdata") {
-    SetUserData(value);
-  } else if (name == u"width") {
-    SetFixedWidth(ToInt(value));
-  } else if (name == u"height") {
-    SetFixedHeight(ToInt(value));
-  } else if (name == u"minwidth") {
-    SetMinWidth(ToInt(value));
-  } else if (name == u"maxwidth") {
-    SetMaxWidth(ToInt(value));
-  } else if (name == u"minheight") {
-    SetMinHeight(ToInt(value));
-  } else if (name == u"maxheight") {
-    SetMaxHeight(ToInt(value));
-  } else if (name == u"padding") {
-    SetPadding(ToRect(value));
-  } else if (name == u"float") {
-    SetFloat(ToBool(value));
-  } else if (name == u"pos") {
-    const RECT rc = ToRect(value);
-    m_rcFloatPos = rc;
-    SetFixedWidth(rc.right - rc.left);
-    SetFixedHeight(rc.bottom - rc.top);
-  } else if (name == u"visible") {
-    SetVisible(ToBool(value));
-  } else if (name == u"enabled") {
-    SetEnabled(ToBool(value));
-  } else if (name == u"mouse") {
-    SetMouseEnabled(ToBool(value));
-  } else if (name == u"bkcolor") {
-    SetBkColor(ToColor(value));
-  } else if (name == u"bkcolor2") {
-    SetBkColor2(ToColor(value));
-  } else if (name == u"bkimage") {
-    SetBkImage(value);
-  } else if (name == u"bordercolor") {
-    SetBorderColor(ToColor(value));
-  } else if (name == u"bordersize") {
-    SetBorderSize(ToInt(value));
-  } else if (name == u"borderround") {
-    SetBorderRound(ToInt(value));
-  } else if (name == u"textcolor") {
-    SetTextColor(ToColor(value));
-  } else if (name == u"disabledtextcolor") {
-    SetDisabledTextColor(ToColor(value));
-  } else if (name == u"font") {
-    SetFont(ToInt(value));
-  } else if (name == u"textpadding") {
-    SetTextPadding(ToRect(value));
-  } else if (name == u"showhtml") {
-    SetShowHtml(ToBool(value));
-  } else if (name == u"autocalcwidth") {
-    SetAutoCalcWidth(ToBool(value));
-  } else if (name == u"align") {
-    UINT style = m_uTextStyle & ~(DT_CENTER | DT_RIGHT);
-    if (value == u"center") style |= DT_CENTER;
-    if (value == u"right") style |= DT_RIGHT;
-    SetTextStyle(style);
-  } else if (name == u"valign") {
-    UINT style = m_uTextStyle & ~(DT_VCENTER | DT_BOTTOM);
-    if (value == u"vcenter" || value == u"center") style |= DT_VCENTER;
-    if (value == u"bottom") style |= DT_BOTTOM;
-    SetTextStyle(style);
-  } else if (name == u"endellipsis") {
-    SetTextStyle(ToBool(value) ? (m_uTextStyle | DT_END_ELLIPSIS) : (m_uTextStyle & ~DT_END_ELLIPSIS));
-  } else if (name == u"multiline" || name == u"wordbreak") {
-    SetTextStyle(ToBool(value) ? ((m_uTextStyle | DT_WORDBREAK) & ~DT_SINGLELINE)
-                               : ((m_uTextStyle & ~DT_WORDBREAK) | DT_SINGLELINE));
-  } else if (name == u"virtualwnd") {
-    SetVirtualWnd(value);
-  } else {
-    // An attribute no control knows is most likely a typo in a layout file.
-    hostlog::Log(log4cplus::DEBUG_LOG_LEVEL, "unknown attribute " + platform::Utf16ToUtf8(name),
-                 "DuiLib::CControlUI::SetAttribute", "UIControl", __LINE__, __PRETTY_FUNCTION__);
-  }
+  using Value = std::u16string_view;
+  static constexpr Setter<CControlUI> kAttributes[] = {
+      {u"name", [](CControlUI& c, Value v) { c.SetName(v); }},
+      {u"text", [](CControlUI& c, Value v) { c.SetText(UICulture::GetInstance().ParseBind(v)); }},
+      {u"tooltip", [](CControlUI& c, Value v) { c.SetToolTip(UICulture::GetInstance().ParseBind(v)); }},
+      {u"userdata", [](CControlUI& c, Value v) { c.SetUserData(v); }},
+      {u"width", [](CControlUI& c, Value v) { c.SetFixedWidth(ToInt(v)); }},
+      {u"height", [](CControlUI& c, Value v) { c.SetFixedHeight(ToInt(v)); }},
+      {u"minwidth", [](CControlUI& c, Value v) { c.SetMinWidth(ToInt(v)); }},
+      {u"maxwidth", [](CControlUI& c, Value v) { c.SetMaxWidth(ToInt(v)); }},
+      {u"minheight", [](CControlUI& c, Value v) { c.SetMinHeight(ToInt(v)); }},
+      {u"maxheight", [](CControlUI& c, Value v) { c.SetMaxHeight(ToInt(v)); }},
+      {u"padding", [](CControlUI& c, Value v) { c.SetPadding(ToRect(v)); }},
+      {u"float", [](CControlUI& c, Value v) { c.SetFloat(ToBool(v)); }},
+      {u"pos", [](CControlUI& c, Value v) { c.SetFloatPos(ToRect(v)); }},
+      {u"visible", [](CControlUI& c, Value v) { c.SetVisible(ToBool(v)); }},
+      {u"enabled", [](CControlUI& c, Value v) { c.SetEnabled(ToBool(v)); }},
+      {u"mouse", [](CControlUI& c, Value v) { c.SetMouseEnabled(ToBool(v)); }},
+      {u"bkcolor", [](CControlUI& c, Value v) { c.SetBkColor(ToColor(v)); }},
+      {u"bkcolor2", [](CControlUI& c, Value v) { c.SetBkColor2(ToColor(v)); }},
+      {u"bkimage", [](CControlUI& c, Value v) { c.SetBkImage(v); }},
+      {u"bordercolor", [](CControlUI& c, Value v) { c.SetBorderColor(ToColor(v)); }},
+      {u"bordersize", [](CControlUI& c, Value v) { c.SetBorderSize(ToInt(v)); }},
+      {u"borderround", [](CControlUI& c, Value v) { c.SetBorderRound(ToInt(v)); }},
+      {u"textcolor", [](CControlUI& c, Value v) { c.SetTextColor(ToColor(v)); }},
+      {u"disabledtextcolor", [](CControlUI& c, Value v) { c.SetDisabledTextColor(ToColor(v)); }},
+      {u"font", [](CControlUI& c, Value v) { c.SetFont(ToInt(v)); }},
+      {u"textpadding", [](CControlUI& c, Value v) { c.SetTextPadding(ToRect(v)); }},
+      {u"showhtml", [](CControlUI& c, Value v) { c.SetShowHtml(ToBool(v)); }},
+      {u"autocalcwidth", [](CControlUI& c, Value v) { c.SetAutoCalcWidth(ToBool(v)); }},
+      {u"align", [](CControlUI& c, Value v) { c.SetTextAlign(v); }},
+      {u"valign", [](CControlUI& c, Value v) { c.SetTextVAlign(v); }},
+      {u"endellipsis", [](CControlUI& c, Value v) { c.SetTextStyleBits(DT_END_ELLIPSIS, 0, ToBool(v)); }},
+      {u"multiline", [](CControlUI& c, Value v) { c.SetTextStyleBits(DT_WORDBREAK, DT_SINGLELINE, ToBool(v)); }},
+      {u"wordbreak", [](CControlUI& c, Value v) { c.SetTextStyleBits(DT_WORDBREAK, DT_SINGLELINE, ToBool(v)); }},
+      {u"virtualwnd", [](CControlUI& c, Value v) { c.SetVirtualWnd(v); }},
+  };
+  if (Apply(kAttributes, *this, name, value)) return;
+  // An attribute no control knows is most likely a typo in a layout file.
+  hostlog::Log(log4cplus::DEBUG_LOG_LEVEL, "unknown attribute " + platform::Utf16ToUtf8(name),
+               "DuiLib::CControlUI::SetAttribute", "UIControl", __LINE__, __PRETTY_FUNCTION__);
+}
+
+// A floating control's place; its size follows from it.
+void CControlUI::SetFloatPos(RECT rc) {
+  m_rcFloatPos = rc;
+  SetFixedWidth(rc.right - rc.left);
+  SetFixedHeight(rc.bottom - rc.top);
+}
+
+void CControlUI::SetTextAlign(std::u16string_view align) {
+  UINT style = m_uTextStyle & ~(DT_CENTER | DT_RIGHT);
+  if (align == u"center") style |= DT_CENTER;
+  if (align == u"right") style |= DT_RIGHT;
+  SetTextStyle(style);
+}
+
+void CControlUI::SetTextVAlign(std::u16string_view align) {
+  UINT style = m_uTextStyle & ~(DT_VCENTER | DT_BOTTOM);
+  if (align == u"vcenter" || align == u"center") style |= DT_VCENTER;
+  if (align == u"bottom") style |= DT_BOTTOM;
+  SetTextStyle(style);
+}
+
+// Sets `on` and clears `off` when `set`; the other way round when not.
+void CControlUI::SetTextStyleBits(UINT on, UINT off, bool set) {
+  SetTextStyle(set ? ((m_uTextStyle | on) & ~off) : ((m_uTextStyle & ~on) | off));
 }
 
 void CControlUI::DoEvent(TEventUI& event) {

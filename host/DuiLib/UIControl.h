@@ -166,6 +166,12 @@ class CControlUI {
   bool m_bLayoutStale = true;  // it, or a control inside it, changed since its last layout
 
  private:
+  // What the layout attributes pos, align, valign and the text-style switches set.
+  void SetFloatPos(RECT rc);
+  void SetTextAlign(std::u16string_view align);
+  void SetTextVAlign(std::u16string_view align);
+  void SetTextStyleBits(UINT on, UINT off, bool set);
+
   uint64_t m_id;
   std::u16string m_sName;
   std::u16string m_sText;

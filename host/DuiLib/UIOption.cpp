@@ -40,21 +40,16 @@ bool COptionUI::Activate() {
 }
 
 void COptionUI::SetAttribute(std::u16string_view name, std::u16string_view value) {
-  if (name == u"group") {
-    SetGroup(value);
-  } else if (name == u"selected") {
-    Selected(attr::ToBool(value), false);
-  } else if (name == u"selectedimage") {
-    SetSelectedImage(value);
-  } else if (name == u"selectedbkcolor") {
-    SetSelectedBkColor(attr::ToColor(value));
-  } else if (name == u"selectedbkcolor2") {
-    SetSelectedBkColor2(attr::ToColor(value));
-  } else if (name == u"selectedtextcolor") {
-    SetSelectedTextColor(attr::ToColor(value));
-  } else {
-    CButtonUI::SetAttribute(name, value);
-  }
+  using Value = std::u16string_view;
+  static constexpr attr::Setter<COptionUI> kAttributes[] = {
+      {u"group", [](COptionUI& c, Value v) { c.SetGroup(v); }},
+      {u"selected", [](COptionUI& c, Value v) { c.Selected(attr::ToBool(v), false); }},
+      {u"selectedimage", [](COptionUI& c, Value v) { c.SetSelectedImage(v); }},
+      {u"selectedbkcolor", [](COptionUI& c, Value v) { c.SetSelectedBkColor(attr::ToColor(v)); }},
+      {u"selectedbkcolor2", [](COptionUI& c, Value v) { c.SetSelectedBkColor2(attr::ToColor(v)); }},
+      {u"selectedtextcolor", [](COptionUI& c, Value v) { c.SetSelectedTextColor(attr::ToColor(v)); }},
+  };
+  if (!attr::Apply(kAttributes, *this, name, value)) CButtonUI::SetAttribute(name, value);
 }
 
 }  // namespace DuiLib

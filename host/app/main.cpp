@@ -2,7 +2,7 @@
 // described one.
 #include <iostream>
 
-#include "app/command.h"
+#include "app/commands/command.h"
 
 namespace app {
 

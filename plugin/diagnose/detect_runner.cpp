@@ -1,16 +1,19 @@
 #include "diagnose/detect_runner.h"
 
+#include <chrono>
 #include <exception>
 #include <optional>
 #include <thread>
 
 #include "diagnose/category_routines.h"
+#include "diagnose/hardware_repair_helper.h"
 #include "diagnose/item_tests.h"
 #include "history/diagnose_history.h"
 #include "ipc/ipc_helper.h"
 #include "model/hardware_catalog.h"
 #include "model/hardware_state.h"
 #include "model/page_call.h"
+#include "platform/clock.h"
 #include "utility/Logger.h"
 
 namespace zel::sysdiagnose {
@@ -24,6 +27,15 @@ struct DetectRunner::Callables {
   CancelledCallback onCancelled;
 };
 
+struct DetectRunner::RepairCallables {
+  CategoryStartCallback onRepairCategoryStart;
+  EntryStartCallback onRepairEntryStart;
+  CancelledCallback onCancelled;
+  EntryDoneCallback onRepairEntryDone;
+  CategoryDoneCallback onRepairCategoryDone;
+  RepairFinishedCallback onRepairFinished;
+};
+
 namespace {
 
 tagDoctorItem PendingDoctorItem(const tagXmlUIInfo& ui) {
@@ -34,6 +46,19 @@ tagDoctorItem PendingDoctorItem(const tagXmlUIInfo& ui) {
   item.strHardware = DoctorHardwareText(ui.modelName);
   item.nState = kDoctorStateBusy;
   return item;
+}
+
+// Runs one pass of a worker. A throwing library call must not take the host down: the pass ends
+// as a cancel does (logged), and what it did so far is kept.
+template <class Pass>
+auto Guarded(Pass pass, const char* what, const char* function, const char* logger) -> decltype(pass()) {
+  try {
+    return pass();
+  } catch (const std::exception& e) {
+    hostlog::Error(std::string(what) + " ended by an exception: " + e.what(), function, logger, __LINE__,
+                   __PRETTY_FUNCTION__);
+    return std::nullopt;
+  }
 }
 
 }  // namespace
@@ -117,15 +142,9 @@ void DetectRunner::SetDoctorState(int32_t category, uint32_t state) {
 }
 
 void DetectRunner::RunWorker(const Callables& callables) {
-  std::optional<Outcome> outcome;
-  try {
-    outcome = RunCategories(callables);
-  } catch (const std::exception& e) {
-    // A throwing library call must not take the host down: the run ends as cancelled.
-    hostlog::Error(std::string("diagnosis ended by an exception: ") + e.what(),
-                   "zel::sysdiagnose::DetectRunner::RunWorker", "zel_diagnose_runner", __LINE__,
-                   __PRETTY_FUNCTION__);
-  }
+  const std::optional<Outcome> outcome =
+      Guarded([&] { return RunCategories(callables); }, "diagnosis", "zel::sysdiagnose::DetectRunner::RunWorker",
+              "zel_diagnose_runner");
   if (!outcome) return EndAsCancelled(callables.onCancelled);
   DiagnoseHistory::SaveDiagnoseRecord(record_);
   CallPage(callables.onFinished, "onFinished", outcome->abnormalLevel0, outcome->failed);
@@ -164,6 +183,75 @@ std::optional<DetectRunner::Outcome> DetectRunner::RunCategories(const Callables
   doctorReport_.bFinished = 1;
   IPCHelper::Instance().PostDoctorSummary(doctorReport_, 2);
   return outcome;
+}
+
+void DetectRunner::StartRepair(RepairPlan plan, CategoryStartCallback onRepairCategoryStart,
+                               EntryStartCallback onRepairEntryStart, CancelledCallback onCancelled,
+                               EntryDoneCallback onRepairEntryDone, CategoryDoneCallback onRepairCategoryDone,
+                               RepairFinishedCallback onRepairFinished) {
+  RepairCallables callables{std::move(onRepairCategoryStart), std::move(onRepairEntryStart),
+                            std::move(onCancelled),           std::move(onRepairEntryDone),
+                            std::move(onRepairCategoryDone),  std::move(onRepairFinished)};
+  cancelRequested_ = false;  // a late cancel of the diagnosis must not stop the repairs
+  StartWorker([this, plan = std::move(plan), callables = std::move(callables)] { RunRepairWorker(plan, callables); });
+}
+
+void DetectRunner::RunRepairWorker(const RepairPlan& plan, const RepairCallables& callables) {
+  const std::optional<RepairOutcome> outcome =
+      Guarded([&] { return RunRepairs(plan, callables); }, "repair run",
+              "zel::sysdiagnose::DetectRunner::RunRepairWorker", "zel_diagnose_repair");
+  if (!outcome) return EndAsCancelled(callables.onCancelled);
+  DiagnoseHistory::SaveDiagnoseRecord(record_);
+  CallPage(callables.onRepairFinished, "onRepairFinished", outcome->allOk, outcome->restart, outcome->firstFailed);
+}
+
+std::optional<DetectRunner::RepairOutcome> DetectRunner::RunRepairs(const RepairPlan& plan,
+                                                                    const RepairCallables& callables) {
+  RepairOutcome outcome;
+  uint32_t repaired = 0;
+
+  const std::vector<enmHardwareID> selection = categories_;
+  for (size_t i = 0; i < selection.size(); ++i) {
+    const auto position = static_cast<int32_t>(i);
+    const enmHardwareID category = selection[i];
+    const auto planned = plan.find(category);
+    if (planned == plan.end() || planned->second.empty()) continue;
+
+    CallPage(callables.onRepairCategoryStart, "onRepairCategoryStart", category);
+    bool categoryOk = true;
+    for (tagRepairItemInfo entry : planned->second) {
+      CallPage(callables.onRepairEntryStart, "onRepairEntryStart", position, category, entry);
+      platform::SleepFor(std::chrono::milliseconds(500));
+      if (cancelRequested_) return std::nullopt;
+      RepairResult result = HardwareRepairHelper::FreshResult();
+      HardwareRepairHelper::Instance().Repair(entry.repairName, entry.errorCode, result);
+      CallPage(callables.onRepairEntryDone, "onRepairEntryDone", position, category, entry, result);
+      if (!result.succeeded) categoryOk = outcome.allOk = false;
+      if (result.needRestart) outcome.restart = true;
+    }
+
+    MarkRepaired(category, categoryOk);
+    if (categoryOk) {
+      ++repaired;
+    } else if (outcome.firstFailed == -1) {
+      outcome.firstFailed = category;
+    }
+    GetHardwareCatalog().RefreshModelName(category);
+    CallPage(callables.onRepairCategoryDone, "onRepairCategoryDone", position, category, categoryOk);
+  }
+
+  HardwareRepairHelper::AddRepairCount(repaired);
+  doctorReport_.bFinished = 1;
+  IPCHelper::Instance().PostDoctorSummary(doctorReport_, 2);
+  return outcome;
+}
+
+void DetectRunner::MarkRepaired(enmHardwareID category, bool allRepaired) {
+  if (int64_t* state = StateOf(record_, category)) *state = allRepaired ? 0 : 1;
+  if (!allRepaired) return;
+  ++record_.normalCount;
+  --record_.abnormalCount;
+  SetDoctorState(category, kDoctorStateNormal);
 }
 
 }  // namespace zel::sysdiagnose

@@ -1,18 +1,10 @@
 #include "diagnose/hardware_repair_helper.h"
 
-#include <chrono>
 #include <exception>
-#include <optional>
 #include <string>
 #include <thread>
 
-#include "diagnose/detect_runner.h"
-#include "history/diagnose_history.h"
-#include "ipc/ipc_helper.h"
-#include "model/hardware_catalog.h"
-#include "model/hardware_state.h"
 #include "model/page_call.h"
-#include "platform/clock.h"
 #include "platform/encoding.h"
 #include "platform/numparse.h"
 #include "utility/Logger.h"
@@ -27,22 +19,9 @@ namespace {
 
 uint32_t CodeArgument(const std::u16string& text) { return static_cast<uint32_t>(platform::Wtoi(text)); }
 
-HardwareRepairHelper::RepairResult FreshRepairResult() { return {0, false, false, true, u""}; }
-
 std::u16string UnsignedText(uint32_t code) { return platform::Utf8ToUtf16(std::to_string(code)); }
 
 }  // namespace
-
-struct HardwareRepairHelper::RunTask {
-  DetectRunner* runner;
-  RepairPlan plan;
-  CategoryStartCallback onRepairCategoryStart;
-  EntryStartCallback onRepairEntryStart;
-  CancelledCallback onCancelled;
-  EntryDoneCallback onRepairEntryDone;
-  CategoryDoneCallback onRepairCategoryDone;
-  RepairFinishedCallback onRepairFinished;
-};
 
 HardwareRepairHelper& HardwareRepairHelper::Instance() {
   static HardwareRepairHelper instance;
@@ -101,7 +80,7 @@ void HardwareRepairHelper::Repair(std::u16string repairName, std::u16string erro
 void HardwareRepairHelper::RepairAsync(const std::u16string& repairName, uint32_t errorCode,
                                        RepairDoneCallback onRepairDone) {
   std::thread([this, repairName, errorCode, onRepairDone = std::move(onRepairDone)] {
-    RepairResult result = FreshRepairResult();
+    RepairResult result = FreshResult();
     try {
       Repair(repairName, UnsignedText(errorCode), result);
     } catch (const std::exception& e) {
@@ -113,82 +92,6 @@ void HardwareRepairHelper::RepairAsync(const std::u16string& repairName, uint32_
     }
     CallPage(onRepairDone, "onRepairDone", result);
   }).detach();
-}
-
-void HardwareRepairHelper::StartRepairRun(DetectRunner& runner, RepairPlan plan,
-                                          CategoryStartCallback onRepairCategoryStart,
-                                          EntryStartCallback onRepairEntryStart, CancelledCallback onCancelled,
-                                          EntryDoneCallback onRepairEntryDone,
-                                          CategoryDoneCallback onRepairCategoryDone,
-                                          RepairFinishedCallback onRepairFinished) {
-  RunTask task{&runner,
-               std::move(plan),
-               std::move(onRepairCategoryStart),
-               std::move(onRepairEntryStart),
-               std::move(onCancelled),
-               std::move(onRepairEntryDone),
-               std::move(onRepairCategoryDone),
-               std::move(onRepairFinished)};
-  runner.cancelRequested_ = false;  // a late cancel of the diagnosis must not stop the repairs
-  runner.StartWorker([task = std::move(task)] {
-    DetectRunner& runner = *task.runner;
-    std::optional<RunOutcome> outcome;
-    try {
-      outcome = RunRepairs(task);
-    } catch (const std::exception& e) {
-      // As with a cancel: keep what was repaired so far and tell the page the run is over.
-      hostlog::Error(std::string("repair run ended by an exception: ") + e.what(),
-                     "zel::sysdiagnose::HardwareRepairHelper::StartRepairRun", "zel_diagnose_repair", __LINE__,
-                     __PRETTY_FUNCTION__);
-    }
-    if (!outcome) return runner.EndAsCancelled(task.onCancelled);
-    DiagnoseHistory::SaveDiagnoseRecord(runner.record_);
-    CallPage(task.onRepairFinished, "onRepairFinished", outcome->allOk, outcome->restart, outcome->firstFailed);
-  });
-}
-
-std::optional<HardwareRepairHelper::RunOutcome> HardwareRepairHelper::RunRepairs(const RunTask& task) {
-  DetectRunner& runner = *task.runner;
-  RunOutcome outcome;
-  uint32_t repaired = 0;
-
-  const std::vector<enmHardwareID> selection = runner.categories_;
-  for (size_t i = 0; i < selection.size(); ++i) {
-    const auto position = static_cast<int32_t>(i);
-    const enmHardwareID category = selection[i];
-    const auto planned = task.plan.find(category);
-    if (planned == task.plan.end() || planned->second.empty()) continue;
-
-    CallPage(task.onRepairCategoryStart, "onRepairCategoryStart", category);
-    bool categoryOk = true;
-    for (tagRepairItemInfo entry : planned->second) {
-      CallPage(task.onRepairEntryStart, "onRepairEntryStart", position, category, entry);
-      platform::SleepFor(std::chrono::milliseconds(500));
-      if (runner.cancelRequested_) return std::nullopt;
-      RepairResult result = FreshRepairResult();
-      Instance().Repair(entry.repairName, entry.errorCode, result);
-      CallPage(task.onRepairEntryDone, "onRepairEntryDone", position, category, entry, result);
-      if (!result.succeeded) categoryOk = outcome.allOk = false;
-      if (result.needRestart) outcome.restart = true;
-    }
-
-    if (int64_t* state = StateOf(runner.record_, category)) *state = categoryOk ? 0 : 1;
-    if (categoryOk) {
-      ++runner.record_.normalCount;
-      --runner.record_.abnormalCount;
-      runner.SetDoctorState(category, kDoctorStateNormal);
-      ++repaired;
-    } else if (outcome.firstFailed == -1) {
-      outcome.firstFailed = category;
-    }
-    GetHardwareCatalog().RefreshModelName(category);
-    CallPage(task.onRepairCategoryDone, "onRepairCategoryDone", position, category, categoryOk);
-  }
-
-  AddRepairCount(repaired);
-  runner.doctorReport_.bFinished = 1;
-  IPCHelper::Instance().PostDoctorSummary(runner.doctorReport_, 2);
-  return outcome;
 }
 
 void HardwareRepairHelper::AddRepairCount(uint32_t n) {

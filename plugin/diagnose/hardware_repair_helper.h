@@ -1,11 +1,10 @@
 #pragma once
 // The repair dispatcher: turns a repair name and a failing line's code into one call of the
-// fault-detection library, one device family at a time; runs single repairs in the background and
-// whole repair runs for the detect page; counts fully repaired categories in the registry.
+// fault-detection library, one device family at a time; runs single repairs in the background;
+// counts fully repaired categories in the registry. The detect page's repair run is DetectRunner's.
 #include <functional>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,23 +13,15 @@
 
 namespace zel::sysdiagnose {
 
-class DetectRunner;
-
 class HardwareRepairHelper {
  public:
   using RepairResult = HardwareDetect::tagHARDWARE_REPAIR_RESULT;
-  using RepairPlan = std::map<enmHardwareID, std::vector<tagRepairItemInfo>>;
-
   using RepairDoneCallback = std::function<void(RepairResult& result)>;
-  using CategoryStartCallback = std::function<void(enmHardwareID category)>;
-  using EntryStartCallback = std::function<void(int32_t position, enmHardwareID category, tagRepairItemInfo& entry)>;
-  using CancelledCallback = std::function<void()>;
-  using EntryDoneCallback = std::function<void(int32_t position, enmHardwareID category, tagRepairItemInfo& entry,
-                                               RepairResult& result)>;
-  using CategoryDoneCallback = std::function<void(int32_t position, enmHardwareID category, bool allSucceeded)>;
-  using RepairFinishedCallback = std::function<void(bool allSucceeded, bool needRestart, int32_t firstFailed)>;
 
   static HardwareRepairHelper& Instance();
+  // A result before any repair ran: succeeded, nothing to restart, no message. An unknown repair
+  // name leaves it so.
+  static RepairResult FreshResult() { return {0, false, false, true, u""}; }
 
   HardwareRepairHelper(const HardwareRepairHelper&) = delete;
   HardwareRepairHelper& operator=(const HardwareRepairHelper&) = delete;
@@ -42,12 +33,6 @@ class HardwareRepairHelper {
   // One repair on its own detached thread; `onRepairDone` (when set) receives the result.
   void RepairAsync(const std::u16string& repairName, uint32_t errorCode, RepairDoneCallback onRepairDone);
 
-  // The detect page's repair-all pass over the runner's current selection, on a detached worker.
-  void StartRepairRun(DetectRunner& runner, RepairPlan plan, CategoryStartCallback onRepairCategoryStart,
-                      EntryStartCallback onRepairEntryStart, CancelledCallback onCancelled,
-                      EntryDoneCallback onRepairEntryDone, CategoryDoneCallback onRepairCategoryDone,
-                      RepairFinishedCallback onRepairFinished);
-
   // Adds `n` to the registry's count of fully repaired categories, saturating at 4294967295.
   static void AddRepairCount(uint32_t n);
 
@@ -56,18 +41,9 @@ class HardwareRepairHelper {
   static constexpr const char* kRepairCountValue = "Numbers";
 
  private:
-  struct RunTask;
-  // What a repair run that went through hands the page.
-  struct RunOutcome {
-    bool allOk = true;
-    bool restart = false;
-    int32_t firstFailed = -1;
-  };
   using Entry = std::function<void(RepairResult& result, const std::u16string& errorCodeText)>;
 
   HardwareRepairHelper();
-  // Nothing when a cancel request stopped the run.
-  static std::optional<RunOutcome> RunRepairs(const RunTask& task);
 
   HardwareDetect::CKeyBoardDetect keyboard_;
   HardwareDetect::CBluetoothDetect bluetooth_;

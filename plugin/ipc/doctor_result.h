@@ -1,29 +1,16 @@
 #pragma once
-// The result record the health-check module shows: a summary and one row per category.
-#include <cstdint>
-#include <string>
-#include <vector>
-
-#include "ipc/doctor_item.h"
+// The health-check records (a row, the result, the module information) on the plug-in's payload
+// codec. Their fields and wire order are the protocol's (IPCMessage/DoctorProtocol.h).
 #include "ipc/iipc_data_io.h"
+#include "ipc/ipc_messages.h"
 
 namespace zel::sysdiagnose {
 
-struct tagDoctorResult {
-  uint32_t nModuleId = 0;
-  std::u16string strSummaryKey;  // the string-table key of the summary, not its text
-  uint32_t nAbnormalCount = 0;
-  std::u16string strSummary;
-  std::u16string strDetail;
-  std::vector<tagDoctorItem> vecItems;  // catalogue order
-  uint32_t nTime = 5000;
-  uint8_t bFinished = 1;  // 0 while a detection or repair goes on
-  uint8_t bReserved = 0;
-
-  bool operator==(const tagDoctorResult&) const = default;
-};
-
+void Serialize(IIPCDataIO& io, const tagDoctorItem& item);
+void Unserialize(IIPCDataIO& io, tagDoctorItem& item);
 void Serialize(IIPCDataIO& io, const tagDoctorResult& result);
 void Unserialize(IIPCDataIO& io, tagDoctorResult& result);
+void Serialize(IIPCDataIO& io, const tagDoctorModuleInfo& info);
+void Unserialize(IIPCDataIO& io, tagDoctorModuleInfo& info);
 
 }  // namespace zel::sysdiagnose

@@ -7,12 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "IPCMessage/DoctorProtocol.h"
 #include "ipc/iipc_data_io.h"
 #include "model/records.h"
 
 namespace zel::sysdiagnose {
 
-inline constexpr uint32_t kSerializeVersion = 1;
+inline constexpr uint32_t kSerializeVersion = ::doctor::kPayloadVersion;
 
 void WriteVersion(IIPCDataIO& io);
 // Fails with "Invalid Serialize ver" on anything but 1.

@@ -1,10 +1,12 @@
 #include "model/hardware_catalog.h"
 
 #include <exception>
+#include <iterator>
 #include <string>
 #include <thread>
 
 #include "DuiLib/UICulture.h"
+#include "IPCMessage/HardwareCategories.h"
 #include "hardware/hardware_details.h"
 #include "model/xml_helper.h"
 #include "utility/Logger.h"
@@ -15,27 +17,7 @@ namespace {
 
 constexpr const char* kSourceTag = "zel_model_catalog";
 
-// One row per category, in the order the table is filled: icon base name and name key.
-struct Presentation {
-  enmHardwareID id;
-  const char16_t* iconBase;
-  const char16_t* nameKey;
-};
-
-constexpr Presentation kPresentationTable[] = {
-    {HARDWARE_CPU, u"cpu", u"IDS_HARDWARE_DETECT_CPU"},
-    {HARDWARE_MAINBOARD, u"motherboard", u"IDS_HARDWARE_DETECT_MOT"},
-    {HARDWARE_MEMORY, u"ram", u"IDS_HARDWARE_DETECT_MEM"},
-    {HARDWARE_DISK, u"harddisk", u"IDS_HARDWARE_DETECT_DISK"},
-    {HARDWARE_GPU, u"video", u"IDS_HARDWARE_DETECT_GPU"},
-    {HARDWARE_DISPLAY, u"monitor", u"IDS_HARDWARE_DETECT_DISPLAY"},
-    {HARDWARE_AUDIO, u"sound", u"IDS_HARDWARE_DETECT_AUDIO"},
-    {HARDWARE_NETCARD, u"network", u"IDS_HARDWARE_DETECT_NETCARD"},
-    {HARDWARE_BATTERY, u"battery", u"IDS_HARDWARE_DETECT_BATTERY"},
-    {HARDWARE_KEYBOARD, u"keyboard", u"IDS_HARDWARE_DETECT_KEYBOARD"},
-    {HARDWARE_BLUETOOTH, u"bt", u"IDS_HARDWARE_DETECT_BT"},
-    {HARDWARE_FINGERPRINT, u"fp", u"IDS_HARDWARE_DETECT_FP"},
-};
+static_assert(std::size(doctor::kHardwareCategories) == kHardwareCategoryCount);
 
 // The slow queries run in this order in the background, Bluetooth and fingerprint last.
 constexpr enmHardwareID kModelNameFillOrder[] = {
@@ -48,11 +30,14 @@ std::u16string Icon42(const std::u16string& base, const char16_t* dest) {
   return u"file='drawable/hardware/ic_" + base + u"42.png' source='0,0,42,42' dest='" + dest + u"'";
 }
 
-tagXmlUIInfo MakeUIInfo(const Presentation& row) {
-  const std::u16string base = row.iconBase;
-  const std::u16string name = UICulture::GetInstance().GetString(row.nameKey);
+// The table's names are ASCII.
+std::u16string Wide(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+tagXmlUIInfo MakeUIInfo(const doctor::HardwareCategory& category) {
+  const std::u16string base = Wide(category.iconBase);
+  const std::u16string name = UICulture::GetInstance().GetString(Wide(category.nameKey));
   tagXmlUIInfo info;
-  info.id = row.id;
+  info.id = category.id;
   info.iconSmall = Icon42(base, u"3,3,17,17");
   info.iconMiddle = Icon42(base, u"5,5,19,19");
   info.name = name;
@@ -77,7 +62,7 @@ std::u16string SummaryOf(int32_t id, const std::u16string& modelName) {
 
 HardwareCatalog::HardwareCatalog() {
   XmlHelper("config\\SysdiagnoseList.xml").GetDetectItems(items_);
-  for (const auto& row : kPresentationTable) uiInfos_[row.id] = MakeUIInfo(row);
+  for (const auto& category : doctor::kHardwareCategories) uiInfos_[category.id] = MakeUIInfo(category);
   StartModelNameFill();
 }
 

@@ -51,7 +51,7 @@ constexpr Attribute kSuggestionAsText[] = {
     {u"width", u""}, {u"autocalcwidth", u"true"}, {u"bkcolor", u""}, {u"textcolor", u"#FFFFAA2E"}};
 
 struct RepairLook {
-  int look;
+  CtlDetectDetail::Look look;
   int statusIcon;
   bool marksPassed;
   std::u16string_view resultKey;      // shown in "txtResult"; empty: "txtResult" hidden
@@ -59,18 +59,26 @@ struct RepairLook {
   bool detail, type, folder;          // the toggle row: "btnDetail", "txtType", "ctlFolder"
 };
 
+using Look = CtlDetectDetail::Look;
+
 constexpr RepairLook kRepairLooks[] = {
-    {CtlDetectDetail::kLookRepairing, kIconBusy, false, u"", u"", false, true, false},
-    {CtlDetectDetail::kLookRepaired, kIconPassed, true, u"", u"", false, true, false},
-    {CtlDetectDetail::kLookFixed, kIconPassed, true, u"", u"", false, true, false},
-    {CtlDetectDetail::kLookRepairedRestart, kIconRestart, true, u"IDS_HARDWARE_DETECT_ITEM_OPERAT_SUCCESS_NEED_RESTART",
+    {CtlDetectDetail::Look::kRepairing, kIconBusy, false, u"", u"", false, true, false},
+    {CtlDetectDetail::Look::kRepaired, kIconPassed, true, u"", u"", false, true, false},
+    {CtlDetectDetail::Look::kFixed, kIconPassed, true, u"", u"", false, true, false},
+    {CtlDetectDetail::Look::kRepairedRestart, kIconRestart, true, u"IDS_HARDWARE_DETECT_ITEM_OPERAT_SUCCESS_NEED_RESTART",
      u"IDS_HARDWARE_DETECT_ITEM_OPERAT_SUCCESS_NEED_RESTART_DESCRIPTION", true, false, true},
-    {CtlDetectDetail::kLookRepairedShutdown, kIconShutdown, true,
+    {CtlDetectDetail::Look::kRepairedShutdown, kIconShutdown, true,
      u"IDS_HARDWARE_DETECT_ITEM_OPERAT_SUCCESS_NEED_SHUTDOWN",
      u"IDS_HARDWARE_DETECT_ITEM_OPERAT_SUCCESS_NEED_SHUTDOWN_DESCRIPTION", true, false, true},
-    {CtlDetectDetail::kLookRepairFailed, kIconAbnormal, false, u"", u"IDS_HARDWARE_DETECT_ITEM_OPERAT_FAIL", true, true,
+    {CtlDetectDetail::Look::kRepairFailed, kIconAbnormal, false, u"", u"IDS_HARDWARE_DETECT_ITEM_OPERAT_FAIL", true, true,
      true},
 };
+
+const RepairLook* RepairLookOf(Look look) {
+  const auto it =
+      std::find_if(std::begin(kRepairLooks), std::end(kRepairLooks), [look](const RepairLook& l) { return l.look == look; });
+  return it == std::end(kRepairLooks) ? nullptr : it;
+}
 
 bool IsChineseUser() {
   std::u16string language = SystemInfo::getCurrentUserLanguage();
@@ -95,6 +103,14 @@ void Show(CControlUI* control, bool visible) {
 }
 
 std::u16string Localized(std::u16string_view key) { return UICulture::GetInstance().GetString(key); }
+
+// The text of `key` in the command's dress: a button or coloured text, by the user's language.
+void ShowAsCommand(CControlUI* control, std::u16string_view key) {
+  if (!control) return;
+  control->SetVisible(true);
+  SetTextAndTip(control, Localized(key));
+  Apply(control, IsChineseUser() ? std::span<const Attribute>(kCommandAsButton) : kCommandAsText);
+}
 
 }  // namespace
 
@@ -136,7 +152,7 @@ void CtlDetectDetail::SetTitle(const std::u16string& name) {
     const int room = txtTitle->GetWidth() - padding.left - padding.right;
     txtTitle->SetToolTip(measured.right - measured.left > room ? name : u"");
   }
-  ShowRunning();
+  ShowLook(Look::kRunning, u"");
 }
 
 void CtlDetectDetail::SetRepair(const std::u16string& repairName) {
@@ -145,38 +161,66 @@ void CtlDetectDetail::SetRepair(const std::u16string& repairName) {
 }
 
 void CtlDetectDetail::SetResult(const tagHardwareDetectInfo& line) {
-  bPassed = line.passed;
   nCode = static_cast<uint32_t>(line.code);
-  if (!line.passed && line.level == 1) {
-    // The check is over: its busy animation stops (status 4); the one-click fix speaks for it.
-    SetStatusIcon(optChoose, kIconStopped);
-    bSuggest = true;
-    Show(lytSuggest, true);
-    Show(lytError, false);
-    Show(btnDetail, false);
-    return;
+  bSuggest = !line.passed && line.level == 1;
+  ShowLook(line.passed ? Look::kPassed : bSuggest ? Look::kSuggestion : Look::kFailed, line.text);
+}
+
+void CtlDetectDetail::ShowRepairCommand() { ShowAsCommand(txtResult, kRepairCommandKey); }
+
+void CtlDetectDetail::SetLook(Look look, const RepairResult& result) {
+  if (RepairLookOf(look)) ShowLook(look, result.message);
+}
+
+bool CtlDetectDetail::IsPassed() const {
+  if (look_ == Look::kPassed) return true;
+  const RepairLook* repair = RepairLookOf(look_);
+  return repair && repair->marksPassed;
+}
+
+bool CtlDetectDetail::ShowsToggle() const {
+  if (look_ == Look::kFailed) return true;
+  const RepairLook* repair = RepairLookOf(look_);
+  return repair && repair->detail;
+}
+
+void CtlDetectDetail::ShowLook(Look look, const std::u16string& message) {
+  look_ = look;
+  switch (look) {
+    case Look::kRunning:
+      return ShowRunning();
+    case Look::kSuggestion:
+      return ShowSuggestion();
+    case Look::kPassed:
+    case Look::kFailed:
+      return ShowCheckResult(look == Look::kPassed, message);
+    default:
+      return ShowRepairLook(look, message);
   }
-  if (line.passed) {
+}
+
+void CtlDetectDetail::ShowSuggestion() {
+  // The check is over: its busy animation stops (status 4); the one-click fix speaks for it.
+  SetStatusIcon(optChoose, kIconStopped);
+  Show(lytSuggest, true);
+  Show(lytError, false);
+  Show(btnDetail, false);
+}
+
+void CtlDetectDetail::ShowCheckResult(bool passed, const std::u16string& text) {
+  if (passed) {
     SetStatusIcon(optChoose, kIconPassed);
   } else {
     SetStatusIcon(optChoose, kIconAbnormal);
-    SetDetailText(line.text);
+    SetDetailText(text);
   }
-  ShowToggleRow(!line.passed, true, !line.passed);
+  ShowToggleRow(!passed, true, !passed);
   SetFolderImage(bFolded);
 }
 
-void CtlDetectDetail::ShowRepairCommand() {
-  if (!txtResult) return;
-  txtResult->SetVisible(true);
-  SetTextAndTip(txtResult, Localized(kRepairCommandKey));
-  Apply(txtResult, IsChineseUser() ? std::span<const Attribute>(kCommandAsButton) : kCommandAsText);
-}
-
-void CtlDetectDetail::SetLook(int look, const RepairResult& result) {
-  const auto it = std::find_if(std::begin(kRepairLooks), std::end(kRepairLooks),
-                               [look](const RepairLook& l) { return l.look == look; });
-  if (it == std::end(kRepairLooks)) return;
+void CtlDetectDetail::ShowRepairLook(Look look, const std::u16string& message) {
+  const RepairLook* it = RepairLookOf(look);
+  if (!it) return;
   if (it->statusIcon == kIconBusy) {
     ShowRunning();
   } else {
@@ -184,16 +228,11 @@ void CtlDetectDetail::SetLook(int look, const RepairResult& result) {
   }
   if (it->resultKey.empty()) {
     Show(txtResult, false);
-  } else if (txtResult) {
-    txtResult->SetVisible(true);
-    SetTextAndTip(txtResult, Localized(it->resultKey));
-    Apply(txtResult, IsChineseUser() ? std::span<const Attribute>(kCommandAsButton) : kCommandAsText);
+  } else {
+    ShowAsCommand(txtResult, it->resultKey);
   }
-  if (!it->detailDefault.empty()) {
-    SetDetailText(result.message.empty() ? Localized(it->detailDefault) : Localized(result.message));
-  }
+  if (!it->detailDefault.empty()) SetDetailText(Localized(message.empty() ? it->detailDefault : message));
   ShowToggleRow(it->detail, it->type, it->folder);
-  if (it->marksPassed) bPassed = true;
 }
 
 void CtlDetectDetail::Fold() {
@@ -251,7 +290,6 @@ void CtlDetectDetail::ShowToggleRow(bool detail, bool type, bool folder) {
   Show(btnDetail, detail);
   Show(txtType, type);
   Show(ctlFolder, folder);
-  bShowToggle = detail;
 }
 
 void CtlDetectDetail::SetDetailText(const std::u16string& text) { SetTextAndTip(txtDetail, text); }
@@ -264,12 +302,9 @@ void CtlDetectDetail::RepairByOneClick() {
   Show(lytSuggest, false);
   Show(lytError, true);
   Show(btnDetail, true);
-  SetLook(kLookRepairing, RepairResult{});
-  std::weak_ptr<bool> alive = alive_;
-  HardwareRepairHelper::Instance().RepairAsync(strRepairName, nCode, [this, alive](RepairResult& result) {
-    UIMainQueue::getInstance().dispatch([this, alive, result] {
-      if (alive.lock()) SetLook(result.succeeded ? kLookFixed : kLookRepairFailed, result);
-    });
+  ShowLook(Look::kRepairing, u"");
+  HardwareRepairHelper::Instance().RepairAsync(strRepairName, nCode, [this, alive = alive_.GetWeak()](RepairResult& result) {
+    alive.Post([this, result] { SetLook(result.succeeded ? Look::kFixed : Look::kRepairFailed, result); });
   });
 }
 

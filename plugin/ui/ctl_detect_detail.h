@@ -1,9 +1,8 @@
 #pragma once
 // CtlDetectDetail: one check line of a detect item, a control tree built from
 // "layout\sysdiagnose_detect_detail.xml" that the item's "lytItems" owns once it is added. A line
-// goes through its looks: running (animated), passed, failed with its message, suggestion (a mild
-// finding with a one-click fix), the repair command, and the repair looks 2 to 7 (SetLook). A
-// failed line folds and unfolds its detail text. UI thread; the one-click fix repairs on its own
+// goes through its looks (Look), which change only in ShowLook; a failed line also offers the
+// repair command, and folds and unfolds its detail text. UI thread; the one-click fix repairs on its own
 // thread and comes back through the UI queue.
 #include <functional>
 #include <memory>
@@ -13,6 +12,7 @@
 #include "DuiLib/UIControl.h"
 #include "DuiLib/UIDefine.h"
 #include "model/records.h"
+#include "ui/alive_token.h"
 
 namespace DuiLib {
 class CAnimPanelUI;
@@ -24,14 +24,18 @@ class CtlDetectDetail {
  public:
   using RepairResult = HardwareDetect::tagHARDWARE_REPAIR_RESULT;
 
-  // The repair looks of SetLook.
-  enum Look : int {
-    kLookRepairing = 2,
-    kLookRepaired = 3,
-    kLookRepairedRestart = 4,
-    kLookRepairedShutdown = 5,
-    kLookFixed = 6,  // repaired by the line's one-click fix
-    kLookRepairFailed = 7,
+  // What the line shows: its check running, the check's result, then the looks of its repair.
+  enum class Look {
+    kRunning,
+    kPassed,
+    kFailed,      // the check's message under the fold
+    kSuggestion,  // a mild finding with a one-click fix
+    kRepairing,
+    kRepaired,
+    kRepairedRestart,
+    kRepairedShutdown,
+    kFixed,  // repaired by the line's one-click fix
+    kRepairFailed,
   };
 
   static constexpr int kTitleRowHeight = 32;
@@ -49,17 +53,19 @@ class CtlDetectDetail {
   void SetRepair(const std::u16string& repairName);
   void SetResult(const tagHardwareDetectInfo& line);
   void ShowRepairCommand();
-  void SetLook(int look, const RepairResult& result);
+  // One of the repair looks, with the repair's result (its message, if any, as the detail).
+  void SetLook(Look look, const RepairResult& result);
   void Fold();
   void Expand();
   bool OnNotify(DuiLib::TNotifyUI& msg);
 
-  bool IsPassed() const { return bPassed; }
+  Look GetLook() const { return look_; }
+  bool IsPassed() const;
   bool IsSuggestion() const { return bSuggest; }
   bool HasRepair() const { return bHasRepair; }
   // Not passed, not a mild finding, and with a repair: what the repair run takes on.
-  bool NeedsRepair() const { return !bPassed && !bSuggest && bHasRepair; }
-  bool ShowsToggle() const { return bShowToggle; }
+  bool NeedsRepair() const { return !IsPassed() && !bSuggest && bHasRepair; }
+  bool ShowsToggle() const;
   bool IsFolded() const { return bFolded; }
   const std::u16string& Title() const { return strTitle; }
   const std::u16string& RepairName() const { return strRepairName; }
@@ -69,7 +75,12 @@ class CtlDetectDetail {
   std::function<void(bool folded)> onFold;
 
  private:
+  // The only place the look changes. `message`: the failed check's text, or a repair's message key.
+  void ShowLook(Look look, const std::u16string& message);
   void ShowRunning();
+  void ShowSuggestion();
+  void ShowCheckResult(bool passed, const std::u16string& text);
+  void ShowRepairLook(Look look, const std::u16string& message);
   void ShowToggleRow(bool detail, bool type, bool folder);
   void SetDetailText(const std::u16string& text);
   void SetFolderImage(bool folded);
@@ -89,16 +100,15 @@ class CtlDetectDetail {
   DuiLib::CControlUI* txtType = nullptr;
   DuiLib::CControlUI* ctlFolder = nullptr;
   DuiLib::CControlUI* txtSuggest = nullptr;
-  bool bPassed = false;
+  Look look_ = Look::kRunning;
   bool bHasRepair = false;
-  bool bShowToggle = false;
   std::u16string strTitle;
   std::u16string strRepairName;
   uint32_t nCode = 0;
   bool bFolded = true;
-  bool bSuggest = false;
+  bool bSuggest = false;  // the finding was mild: the one-click fix's, not the repair run's
   // Lets a repair result that comes back after the line is gone find nothing.
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  AliveToken alive_;
 };
 
 }  // namespace zel::sysdiagnose

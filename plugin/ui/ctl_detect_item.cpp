@@ -63,11 +63,11 @@ void CtlDetectItem::SetRepairing() {
   for (auto& [index, line] : m_lines) {
     if (!line.NeedsRepair()) continue;
     line.Fold();
-    line.SetLook(CtlDetectDetail::kLookRepairing, RepairResult{});
+    line.SetLook(CtlDetectDetail::Look::kRepairing, RepairResult{});
   }
 }
 
-void CtlDetectItem::SetLineLook(int index, int look, const RepairResult& result) {
+void CtlDetectItem::SetLineLook(int index, CtlDetectDetail::Look look, const RepairResult& result) {
   const auto it = m_lines.find(index);
   if (it != m_lines.end()) it->second.SetLook(look, result);
 }

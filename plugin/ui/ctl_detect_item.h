@@ -31,7 +31,7 @@ class CtlDetectItem : public CtlScanItem {
   void PostRunUpdate();
   // A repair run begins: the lines it takes on fold and turn busy.
   void SetRepairing();
-  void SetLineLook(int index, int look, const RepairResult& result);
+  void SetLineLook(int index, CtlDetectDetail::Look look, const RepairResult& result);
 
   // The category's own message (its presence check failed) in place of the summary.
   void ShowMessage(const std::u16string& text);

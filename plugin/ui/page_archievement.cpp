@@ -95,11 +95,7 @@ CControlUI* PageArchievement::Find(std::u16string_view name) const {
 void PageArchievement::Init() {
   // The legend is measured once the window is laid out: handed over from a short thread, so
   // that it runs after everything queued before it.
-  auto handOver = [this, alive = std::weak_ptr<bool>(m_alive)] {
-    UIMainQueue::getInstance().dispatch([this, alive] {
-      if (alive.lock()) LayoutStateLegend();
-    });
-  };
+  auto handOver = [this, alive = m_alive.GetWeak()] { alive.Post([this] { LayoutStateLegend(); }); };
   try {
     std::thread(handOver).detach();
   } catch (const std::system_error&) {

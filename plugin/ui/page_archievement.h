@@ -14,6 +14,7 @@
 #include "DuiLib/UIList.h"
 #include "model/records.h"
 #include "shell/sysdiagnose_page.h"
+#include "ui/alive_token.h"
 #include "ui/archieve_date_item.h"
 #include "ui/archieve_detail_item.h"
 
@@ -53,7 +54,7 @@ class PageArchievement : public SysdiagnosePage {
   tagQueryDataItem m_shownRun;
   int m_summaryStep = 0;
   // Posted work checks it is still wanted: the page may be gone when it runs.
-  std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+  AliveToken m_alive;
 
   void ShowCategories(const std::vector<tagXmlUIInfo>& entries);
   void ShowDays(const std::vector<tagQueryDataItem>& runs);

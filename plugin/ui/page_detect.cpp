@@ -39,17 +39,17 @@ constexpr std::u16string_view kCancel = u"btnSysdiagnoseDetectCancel";
 
 // What each page state shows: which bar, and the first title.
 struct StateLook {
-  int32_t state;
+  PageDetect::State state;
   bool executeBar;
   std::u16string_view firstTitleKey;
 };
 
 constexpr StateLook kStateLooks[] = {
-    {PageDetect::kDetecting, false, u"IDS_HARDWARE_DIAGNOSE_DOING"},
-    {PageDetect::kResult, true, u"IDS_HARDWARE_DIAGNOSE_RESULT"},
-    {PageDetect::kRepairing, false, u"IDS_HARDWARE_DIAGNOSE_REPAIRING"},
-    {PageDetect::kRepairSucceeded, true, u"IDS_HARDWARE_DIAGNOSE_REPAIR_SUCCESS"},
-    {PageDetect::kRepairFailed, true, u"IDS_HARDWARE_DIAGNOSE_REPAIR_FAIL"},
+    {PageDetect::State::kDetecting, false, u"IDS_HARDWARE_DIAGNOSE_DOING"},
+    {PageDetect::State::kResult, true, u"IDS_HARDWARE_DIAGNOSE_RESULT"},
+    {PageDetect::State::kRepairing, false, u"IDS_HARDWARE_DIAGNOSE_REPAIRING"},
+    {PageDetect::State::kRepairSucceeded, true, u"IDS_HARDWARE_DIAGNOSE_REPAIR_SUCCESS"},
+    {PageDetect::State::kRepairFailed, true, u"IDS_HARDWARE_DIAGNOSE_REPAIR_FAIL"},
 };
 
 std::u16string Text(std::u16string_view key) { return UICulture::GetInstance().GetString(key); }
@@ -82,46 +82,40 @@ CControlUI* PageDetect::Find(std::u16string_view name) const {
   return m_pPaintManager && m_pRoot ? m_pPaintManager->FindSubControlByName(m_pRoot, name) : nullptr;
 }
 
-void PageDetect::Post(const Alive& alive, Task task) {
-  UIMainQueue::getInstance().dispatch([alive, task = std::move(task)] {
-    if (alive.lock()) task();
-  });
-}
-
 void PageDetect::Init() {
   m_pList = dynamic_cast<DuiLib::CListUI*>(Find(kList));
   // The answer comes on a bus thread; the flag is the UI thread's, so the answer is posted.
-  m_detectReply = IPCHelper::Instance().SetDetectReplyHandler([this, alive = Alive(m_alive)](uint8_t offer) {
-    Post(alive, [this, offer] { m_uploadOffered = offer != 0; });
+  m_detectReply = IPCHelper::Instance().SetDetectReplyHandler([this, alive = m_alive.GetWeak()](uint8_t offer) {
+    alive.Post([this, offer] { m_uploadOffered = offer != 0; });
   });
 }
 
 void PageDetect::StartDetect(std::vector<enmHardwareID> categories) {
-  SetPageState(kDetecting);
+  SetPageState(State::kDetecting);
   // Every callable copies what it got into a task for the UI thread; only the line's also waits
   // until the page has shown it.
-  const Alive alive = m_alive;
+  const AliveToken::Weak alive = m_alive.GetWeak();
   m_run.Start(
       std::move(categories),
-      [this, alive](int32_t c, const tagDetectItemDetail& d) { Post(alive, [this, c, d] { OnCheckStart(c, d); }); },
+      [this, alive](int32_t c, const tagDetectItemDetail& d) { alive.Post([this, c, d] { OnCheckStart(c, d); }); },
       [this, alive](int32_t c, const tagHardwareDetectInfo& line) {
         m_run.ClearRowConsumed();
-        Post(alive, [this, c, line] { OnLineResult(c, line); });
+        alive.Post([this, c, line] { OnLineResult(c, line); });
         m_run.WaitRowConsumed();
       },
       [this, alive](int32_t c, const std::u16string& text) {
-        Post(alive, [this, c, text] { OnCategoryMessage(c, text); });
+        alive.Post([this, c, text] { OnCategoryMessage(c, text); });
       },
-      [this, alive](int32_t c, const tagDetectResult& v) { Post(alive, [this, c, v] { OnVerdict(c, v); }); },
+      [this, alive](int32_t c, const tagDetectResult& v) { alive.Post([this, c, v] { OnVerdict(c, v); }); },
       [this, alive](int32_t n, std::vector<enmHardwareID> abnormal) {
-        Post(alive, [this, n, abnormal = std::move(abnormal)] { OnFinished(n, abnormal); });
+        alive.Post([this, n, abnormal = std::move(abnormal)] { OnFinished(n, abnormal); });
       },
-      [this, alive] { Post(alive, [this] { OnCancelled(); }); });
+      [this, alive] { alive.Post([this] { OnCancelled(); }); });
   tagIPC_MESSAGE_ITEM started = MakeIPCMessage(kLogServiceModule, kMsgDetectStarted, kMsgDetectReply);
   IPCHelper::Instance().Client().PostIPCMessage(started);
 }
 
-void PageDetect::SetPageState(int32_t state) {
+void PageDetect::SetPageState(State state) {
   m_pageState = state;
   CControlUI* execute = Find(kExecuteBar);
   CControlUI* cancel = Find(kCancelBar);
@@ -136,29 +130,29 @@ void PageDetect::SetPageState(int32_t state) {
   CControlUI* complete = Find(kComplete);
   CControlUI* back = Find(kBack);
   switch (state) {
-    case kDetecting:
+    case State::kDetecting:
       m_pPaintManager->KillTimer(m_pList, kLineGrowthTimer);
       m_currentCategory = -1;
       m_detectItems.clear();
       m_repairItems.clear();
       m_pList->RemoveAll();
       break;
-    case kResult:
+    case State::kResult:
       if (HasRepairEntries()) {
         SetButtons(complete, back, u"IDS_HARDWARE_DIAGNOSE_REPAIR", u"IDS_HARDWARE_DETECT_BACK_MAIN");
       } else {
         SetButtons(complete, back, u"IDS_HARDWARE_DIAGNOSE_OK", u"");
       }
       break;
-    case kRepairSucceeded:
+    case State::kRepairSucceeded:
       SetButtons(complete, back, u"IDS_HARDWARE_DIAGNOSE_OK", u"");
       break;
-    case kRepairFailed:
+    case State::kRepairFailed:
       SetButtons(complete, back, u"IDS_HARDWARE_DIAGNOSE_OK", u"IDS_HARDWARE_DIAGNOSE_REPAIR_CONTINUE");
       SetSecondTitle(UICulture::GetInstance().GetMultiVarStr(u"IDS_HARDWARE_DIAGNOSE_REPAIR_FAIL_DESCRIPTION",
                                                              {CategoriesWithRepairEntries()}));
       break;
-    default:
+    case State::kRepairing:
       break;
   }
 }
@@ -241,21 +235,21 @@ void PageDetect::OnCancelled() {
 }
 
 void PageDetect::StartRepair() {
-  SetPageState(kRepairing);
-  const Alive alive = m_alive;
-  HardwareRepairHelper::Instance().StartRepairRun(
-      m_run, m_repairItems, [this, alive](enmHardwareID c) { Post(alive, [this, c] { ScrollToItem(c); }); },
+  SetPageState(State::kRepairing);
+  const AliveToken::Weak alive = m_alive.GetWeak();
+  m_run.StartRepair(
+      m_repairItems, [this, alive](enmHardwareID c) { alive.Post([this, c] { ScrollToItem(c); }); },
       [this, alive](int32_t, enmHardwareID c, tagRepairItemInfo& e) {
-        Post(alive, [this, c, e] { OnRepairEntryStart(c, e); });
+        alive.Post([this, c, e] { OnRepairEntryStart(c, e); });
       },
-      [this, alive] { Post(alive, [this] { OnCancelled(); }); },
+      [this, alive] { alive.Post([this] { OnCancelled(); }); },
       [this, alive](int32_t, enmHardwareID c, tagRepairItemInfo& e, RepairResult& r) {
-        Post(alive, [this, c, e, r] { OnRepairEntryDone(c, e, r); });
+        alive.Post([this, c, e, r] { OnRepairEntryDone(c, e, r); });
       },
-      [this, alive](int32_t, enmHardwareID c, bool ok) { Post(alive, [this, c, ok] { OnRepairCategoryDone(c, ok); }); },
+      [this, alive](int32_t, enmHardwareID c, bool ok) { alive.Post([this, c, ok] { OnRepairCategoryDone(c, ok); }); },
       // The restart flag is the health check's; each line shows its own restart need.
       [this, alive](bool all, bool, int32_t failed) {
-        Post(alive, [this, all, failed] { OnRepairFinished(all, static_cast<enmHardwareID>(failed)); });
+        alive.Post([this, all, failed] { OnRepairFinished(all, static_cast<enmHardwareID>(failed)); });
       });
   for (const auto& [category, entries] : m_repairItems) {
     if (CtlDetectItem* item = ItemOf(category); item && !entries.empty()) item->SetRepairing();
@@ -270,12 +264,13 @@ void PageDetect::OnRepairEntryDone(enmHardwareID category, const tagRepairItemIn
   CtlDetectItem* item = ItemOf(category);
   if (!item) return;
   if (!result.succeeded) {
-    item->SetLineLook(entry.itemId, CtlDetectDetail::kLookRepairFailed, result);
+    item->SetLineLook(entry.itemId, CtlDetectDetail::Look::kRepairFailed, result);
     return;
   }
-  const int look = result.needShutdown  ? CtlDetectDetail::kLookRepairedShutdown
-                   : result.needRestart ? CtlDetectDetail::kLookRepairedRestart
-                                        : CtlDetectDetail::kLookRepaired;
+  using Look = CtlDetectDetail::Look;
+  const Look look = result.needShutdown ? Look::kRepairedShutdown
+                    : result.needRestart ? Look::kRepairedRestart
+                                         : Look::kRepaired;
   item->SetLineLook(entry.itemId, look, result);
   std::vector<tagRepairItemInfo>& entries = m_repairItems[category];
   const auto done = std::find_if(entries.begin(), entries.end(),
@@ -299,10 +294,10 @@ void PageDetect::OnRepairCategoryDone(enmHardwareID category, bool succeeded) {
 
 void PageDetect::OnRepairFinished(bool allSucceeded, enmHardwareID firstFailed) {
   if (allSucceeded) {
-    SetPageState(kRepairSucceeded);
+    SetPageState(State::kRepairSucceeded);
     return;
   }
-  SetPageState(kRepairFailed);
+  SetPageState(State::kRepairFailed);
   if (m_pList) ScrollToItem(firstFailed);
 }
 
@@ -310,24 +305,24 @@ void PageDetect::OnClick(TNotifyUI& msg) {
   if (!msg.pSender) return;
   const std::u16string& name = msg.pSender->GetName();
   if (name == kComplete) {
-    if (m_pageState == kResult && !HasRepairEntries()) {
+    if (m_pageState == State::kResult && !HasRepairEntries()) {
       SendEvent("620000005", "");
       SwitchTo(PAGE_ARCHIEVEMENT);
-    } else if (m_pageState == kResult) {
+    } else if (m_pageState == State::kResult) {
       StartRepair();
-    } else if (m_pageState == kRepairSucceeded || m_pageState == kRepairFailed) {
+    } else if (m_pageState == State::kRepairSucceeded || m_pageState == State::kRepairFailed) {
       SwitchTo(PAGE_ARCHIEVEMENT);
     }
   } else if (name == kCancel) {
-    if (m_pageState == kDetecting) SendEvent("620000004", "");
+    if (m_pageState == State::kDetecting) SendEvent("620000004", "");
     msg.pSender->SetEnabled(false);
     if (!m_run.IsRunning()) {
-      Post(m_alive, [this] { OnCancelled(); });
+      m_alive.Post([this] { OnCancelled(); });
     } else {
       m_run.RequestCancel();
     }
   } else if (name == kBack) {
-    if (m_pageState == kRepairFailed) {
+    if (m_pageState == State::kRepairFailed) {
       StartRepair();
     } else {
       SwitchTo(PAGE_ARCHIEVEMENT);
@@ -369,7 +364,7 @@ void PageDetect::OnBackToTopTick() {
     return;
   }
   m_pList->SetScrollPos(SIZE{0, m_scrollTarget});
-  SetPageState(kResult);
+  SetPageState(State::kResult);
   m_pPaintManager->KillTimer(m_pList, kBackToTopTimer);
 }
 

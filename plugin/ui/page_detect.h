@@ -7,7 +7,7 @@
 // host's log service allowed it, the upload of the diagnosis logs. The repair run reports line
 // by line, scrolling to each category it repairs (timer 4007).
 //
-// Page states: 0 detecting, 1 result, 2 repairing, 3 repair succeeded, 4 repair failed.
+// The page's state changes only in SetPageState, which also shows what the state shows.
 //
 // Lives on the UI thread. The run's workers and the bus only post to the UI queue (the line
 // callable also waits for the page); posts that arrive after the page is gone are dropped. The
@@ -21,10 +21,10 @@
 
 #include "DuiLib/UIList.h"
 #include "diagnose/detect_runner.h"
-#include "diagnose/hardware_repair_helper.h"
 #include "ipc/handler_registration.h"
 #include "model/records.h"
 #include "shell/sysdiagnose_page.h"
+#include "ui/alive_token.h"
 #include "ui/ctl_detect_item.h"
 
 namespace zel::sysdiagnose {
@@ -32,14 +32,14 @@ namespace zel::sysdiagnose {
 class PageDetect : public SysdiagnosePage {
  public:
   using SwitchPageCallback = std::function<void(enumPageType)>;
-  using RepairResult = HardwareRepairHelper::RepairResult;
+  using RepairResult = DetectRunner::RepairResult;
 
-  enum State : int32_t {
-    kDetecting = 0,
-    kResult = 1,
-    kRepairing = 2,
-    kRepairSucceeded = 3,
-    kRepairFailed = 4,
+  enum class State {
+    kDetecting,
+    kResult,
+    kRepairing,
+    kRepairSucceeded,
+    kRepairFailed,
   };
 
   static constexpr UINT kLineGrowthTimer = 4005;
@@ -61,7 +61,7 @@ class PageDetect : public SysdiagnosePage {
   void OnTimer(DuiLib::TNotifyUI& msg) override;
   void OnLink(DuiLib::TNotifyUI& msg) override;
 
-  int32_t GetPageState() const { return m_pageState; }
+  State GetPageState() const { return m_pageState; }
   // Whether a diagnosis or repair worker is at work.
   bool IsRunning() const { return m_run.IsRunning(); }
   // Whether the host's log service offered the upload of the diagnosis logs.
@@ -71,8 +71,7 @@ class PageDetect : public SysdiagnosePage {
  private:
   SwitchPageCallback m_switchPage;
 
-  using Task = std::function<void()>;
-  void SetPageState(int32_t state);
+  void SetPageState(State state);
 
   // The diagnosis run's callables, on the UI thread.
   void OnCheckStart(int32_t category, const tagDetectItemDetail& detail);
@@ -95,10 +94,6 @@ class PageDetect : public SysdiagnosePage {
   void ScrollToItem(int32_t category);
   void OpenUploadWindow();
 
-  // Posts a task to the UI queue that does nothing once the page is gone.
-  using Alive = std::weak_ptr<bool>;
-  static void Post(const Alive& alive, Task task);
-
   CtlDetectItem* ItemOf(int32_t category);
   CtlDetectItem* AddItem(int32_t category);
   static void ShowPresentation(CtlDetectItem& item, const tagXmlUIInfo& info);
@@ -113,10 +108,10 @@ class PageDetect : public SysdiagnosePage {
 
   DuiLib::CListUI* m_pList = nullptr;
   DetectRunner m_run;
-  int32_t m_pageState = kDetecting;
+  State m_pageState = State::kDetecting;
   int32_t m_currentCategory = -1;
   std::map<enmHardwareID, CtlDetectItem> m_detectItems;
-  HardwareRepairHelper::RepairPlan m_repairItems;
+  DetectRunner::RepairPlan m_repairItems;
   bool m_resultApplied = false;
   bool m_uploadOffered = false;
   int32_t m_abnormalCount = 0;
@@ -124,7 +119,7 @@ class PageDetect : public SysdiagnosePage {
   int32_t m_scrollStep = 0;
   int32_t m_scrollSteps = 5;
   int32_t m_scrollGoal = 0;
-  std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+  AliveToken m_alive;
   HandlerRegistration m_detectReply;  // last: leaves IPCHelper before the rest goes
 };
 

@@ -43,7 +43,7 @@ CControlUI* PageScan::Find(std::u16string_view name) const {
 }
 
 void PageScan::StartScan() {
-  ShowScanningLook();
+  SetState(State::kScanning);
   AbandonScan();
   m_scan = std::make_shared<ScanLink>();
   const std::shared_ptr<ScanLink> link = m_scan;
@@ -81,6 +81,27 @@ void PageScan::AbandonScan() {
   SignalRowConsumed(m_scan->control);
 }
 
+void PageScan::SetState(State state) {
+  m_state = state;
+  CControlUI* cancel = Find(u"btnSysdiagnoseScanCancel");
+  switch (state) {
+    case State::kScanning:
+      ShowScanningLook();
+      break;
+    case State::kCancelling:
+      if (cancel) cancel->SetEnabled(false);
+      break;
+    case State::kCancelled:
+      if (cancel) cancel->SetEnabled(true);
+      break;
+    case State::kReady:
+      ShowReadyLook();
+      break;
+    case State::kIdle:
+      break;
+  }
+}
+
 void PageScan::ShowScanningLook() {
   CControlUI* execute = Find(u"lytScanExecute");
   CControlUI* cancel = Find(u"lytScanCancel");
@@ -109,6 +130,7 @@ void PageScan::ShowReadyLook() {
   // Ticking the items enables the button again; a scan that found no category leaves nothing
   // to diagnose.
   if (CControlUI* detect = Find(u"btnSysdiagnoseDetect")) detect->SetEnabled(!m_scanItems.empty());
+  for (enmHardwareID category : m_scanOrder) ItemOf(category)->SetStatus(CtlScanItem::kStatusCheckBox);
 }
 
 CtlScanItem* PageScan::ItemOf(int32_t category) {
@@ -177,9 +199,8 @@ void PageScan::OnBackToTopTick() {
     m_pList->LineUp();
     return;
   }
-  ShowReadyLook();
-  for (enmHardwareID category : m_scanOrder) ItemOf(category)->SetStatus(CtlScanItem::kStatusCheckBox);
   m_pPaintManager->KillTimer(m_pList, kBackToTopTimer);
+  SetState(State::kReady);
 }
 
 int PageScan::ChosenCount() const {
@@ -206,7 +227,7 @@ void PageScan::OnClick(TNotifyUI& msg) {
     SwitchTo(PAGE_ARCHIEVEMENT);
   } else if (name == u"btnSysdiagnoseScanCancel") {
     SendEvent("620000006", "");
-    msg.pSender->SetEnabled(false);
+    SetState(State::kCancelling);
     if (m_scan->control.running) {
       m_scan->control.cancelRequested = true;
     } else {
@@ -226,7 +247,7 @@ void PageScan::OnClick(TNotifyUI& msg) {
 }
 
 void PageScan::OnCancelled() {
-  if (CControlUI* cancel = Find(u"btnSysdiagnoseScanCancel")) cancel->SetEnabled(true);
+  SetState(State::kCancelled);
   SwitchTo(PAGE_ARCHIEVEMENT);
 }
 

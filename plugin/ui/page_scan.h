@@ -5,6 +5,8 @@
 // list goes back to the top (timer 4004) and every item turns into a ticked check box; the
 // detect button hands the ticked categories, in list order, to the page host.
 //
+// The page's state changes only in SetState, which also shows what the state shows.
+//
 // Lives on the UI thread. The scan thread only posts rows and waits; what it shares with the
 // page (the hand-off block) outlives the page, so a page that goes away mid-scan releases it.
 #include <atomic>
@@ -25,6 +27,14 @@ class PageScan : public SysdiagnosePage {
  public:
   using SwitchPageCallback = std::function<void(enumPageType)>;
   using SelectionCallback = std::function<void(const std::vector<enmHardwareID>&)>;
+
+  enum class State {
+    kIdle,        // not entered yet
+    kScanning,    // rows grow into view, then the list goes back to the top
+    kCancelling,  // the cancel was pressed; the page leaves once the scan has stopped
+    kCancelled,   // left for the history page
+    kReady,       // the categories can be ticked and diagnosed
+  };
 
   static constexpr UINT kRowGrowthTimer = 4003;
   static constexpr UINT kBackToTopTimer = 4004;
@@ -47,6 +57,7 @@ class PageScan : public SysdiagnosePage {
 
   // Whether a scan thread is at work for the page.
   bool IsScanRunning() const { return m_scan->control.running; }
+  State GetState() const { return m_state; }
   const std::vector<enmHardwareID>& ScanOrder() const { return m_scanOrder; }
 
  private:
@@ -61,6 +72,7 @@ class PageScan : public SysdiagnosePage {
   SwitchPageCallback m_switchPage;
   SelectionCallback m_selectHardware;
 
+  void SetState(State state);
   void ShowScanningLook();
   void ShowReadyLook();
   void AbandonScan();
@@ -78,6 +90,7 @@ class PageScan : public SysdiagnosePage {
   DuiLib::CControlUI* Find(std::u16string_view name) const;
 
   DuiLib::CListUI* m_pList = nullptr;
+  State m_state = State::kIdle;
   std::map<enmHardwareID, CtlScanItem> m_scanItems;
   std::vector<enmHardwareID> m_scanOrder;
   int32_t m_currentCategory = -1;

@@ -52,14 +52,12 @@ void UploadWnd::OnRecvSample(const std::vector<SYSTEM_DETECT_LOG_ITEM>& items) {
   constexpr std::string_view kName = "zel::sysdiagnose::UploadWnd::OnRecvSample";
   Log("OnRecvSample enter", kName, __LINE__, __PRETTY_FUNCTION__);
   Log("OnRecvSample items.size():" + std::to_string(items.size()), kName, __LINE__, __PRETTY_FUNCTION__);
-  std::weak_ptr<bool> alive = alive_;
+  const AliveToken::Weak alive = alive_.GetWeak();
   for (const SYSTEM_DETECT_LOG_ITEM& item : items) {
     const std::u16string name = platform::Utf8ToUtf16(item.strLogName);
     Log("OnRecvSample l.iModule:" + std::to_string(item.iModule) + " l.strLogName:" + Utf8(name), kName, __LINE__,
         __PRETTY_FUNCTION__);
-    UIMainQueue::getInstance().dispatch([this, alive, type = item.iModule, name] {
-      if (alive.lock()) ShowReceivedFile(type, name);
-    });
+    alive.Post([this, type = item.iModule, name] { ShowReceivedFile(type, name); });
   }
 }
 

@@ -16,6 +16,7 @@
 #include "DuiLib/WindowImplBase.h"
 #include "ipc/handler_registration.h"
 #include "model/records.h"
+#include "ui/alive_token.h"
 #include "ui/upload_item.h"
 
 namespace zel::sysdiagnose {
@@ -54,7 +55,7 @@ class UploadWnd : public DuiLib::WindowImplBase {
   void OpenFolderOf(const DuiLib::CControlUI* row);
 
   std::map<emDataType, UploadItem> m_items;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  AliveToken alive_;
   HandlerRegistration logItemsRegistration_;  // last: leaves IPCHelper before the rest goes
 };
 

@@ -125,9 +125,10 @@ function placement(page, name) {
 
 async function fitsAt(page, width, height) {
   await page.setViewport({ width, height });
+  // Growing, the old window fits at once: wait until it has been scaled to the new size too.
   await page.waitForFunction(() => {
     const b = document.querySelector('#screen > .dui-window').getBoundingClientRect();
-    return b.right <= innerWidth && b.bottom <= innerHeight;
+    return b.right <= innerWidth && b.bottom <= innerHeight && Math.max(b.width / innerWidth, b.height / innerHeight) > 0.9;
   }, { timeout: 5000 }).catch(() => {});
   const at = await placement(page, 'btnSysdiagnoseScan');
   const inside = (b) => b.x >= 0 && b.y >= 0 && b.x + b.w <= at.width + 0.5 && b.y + b.h <= at.height + 0.5;

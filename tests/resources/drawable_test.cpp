@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <regex>
 #include <string>
@@ -57,8 +56,7 @@ uint32_t BigEndian32(const std::string& bytes, size_t at) {
 // chunks walked end to end, image data among them and IEND last. Gives back the file's bytes.
 std::string ExpectSquarePng(const std::string& relative, uint32_t side) {
   SCOPED_TRACE(relative);
-  std::ifstream in(fs::path(platform::AppDirectory()) / "drawable" / "hardware" / relative, std::ios::binary);
-  const std::string bytes(std::istreambuf_iterator<char>(in), {});
+  const std::string bytes = testenv::ReadFile(fs::path(platform::AppDirectory()) / "drawable" / "hardware" / relative);
   EXPECT_EQ(bytes.substr(0, 16), std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16)) << "a PNG signature, then IHDR";
   std::vector<std::string> chunks;
   size_t at = 8;
@@ -79,7 +77,7 @@ TEST(DrawableTest, EveryNamedImageIsAWholePngOfItsSize) {
   for (const auto& [relative, side] : kImages) ExpectSquarePng(relative, side);
 }
 
-TEST(DrawableTest, BusyAnimationHasThirtyDifferentFramesAndShowsTheFirstAsItsImage) {
+TEST(DrawableTest, BusyAnimationHasThirtyDifferentFramesTheFirstAsItsImage) {
   std::map<std::string, int> frameOfPicture;
   for (int n = 1; n <= kLoadingFrames; ++n) {
     const auto [seen, isNew] = frameOfPicture.emplace(ExpectSquarePng("Loading/loading_" + std::to_string(n) + ".png", 20), n);
@@ -118,7 +116,7 @@ TEST(DrawableTest, ImagesThePlugInDescribesAreDrawnAtTheSizeItCuts) {
 // The build copies the resources beside the binaries while programs may be running from there:
 // a file that did not change is left as it is, one that did is replaced whole (a new file renamed
 // over it, never rewritten in place where a reader could find it half written).
-TEST(ResourceCopy, LeavesUnchangedFilesAloneAndReplacesAChangedOneWhole) {
+TEST(ResourceCopy, ReplacesOnlyAChangedFileAndWhole) {
   const fs::path root = fs::path(testing::TempDir()) / ("resource-copy-" + std::to_string(getpid()));
   fs::remove_all(root);
   const fs::path source = root / "resources", destination = root / "bin";
@@ -143,8 +141,7 @@ TEST(ResourceCopy, LeavesUnchangedFilesAloneAndReplacesAChangedOneWhole) {
 
   std::ofstream(source / "drawable/ic.png") << "second picture";
   ASSERT_EQ(copy(), 0);
-  std::ifstream copied(destination / "drawable/ic.png");
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copied), {}), "second picture");
+  EXPECT_EQ(testenv::ReadFile(destination / "drawable/ic.png"), "second picture");
   EXPECT_NE(inode(destination / "drawable/ic.png"), picture) << "changed: a whole new file put in its place";
   EXPECT_EQ(inode(destination / "strings.json"), strings);
   EXPECT_FALSE(fs::exists(destination / "drawable/ic.png.copying"));

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "ipc/ipc_data_io.h"
 #include "ipc/ipc_messages.h"
 #include "ipc/ipc_serialize.h"
@@ -48,36 +50,15 @@ void DoctorListener::OnReport(const tagIPC_MESSAGE_ITEM& message) {
     ADD_FAILURE() << "undecodable report: " << e.what();
     return;
   }
-  {
-    std::lock_guard lock(lock_);
-    reports_.push_back(std::move(report));
-  }
-  arrived_.notify_all();
+  reports_.Add(std::move(report));
 }
 
-std::vector<DoctorReport> DoctorListener::Reports() const {
-  std::lock_guard lock(lock_);
-  return reports_;
-}
-
-bool DoctorListener::WaitForReports(size_t count, std::chrono::milliseconds timeout) const {
-  std::unique_lock lock(lock_);
-  return arrived_.wait_for(lock, timeout, [&] { return reports_.size() >= count; });
-}
-
-bool DoctorListener::WaitForFinished(std::chrono::milliseconds timeout) const {
-  std::unique_lock lock(lock_);
-  return arrived_.wait_for(lock, timeout, [&] {
-    for (const auto& r : reports_) {
-      if (r.result.bFinished) return true;
-    }
-    return false;
-  });
-}
-
-void DoctorListener::Clear() {
-  std::lock_guard lock(lock_);
-  reports_.clear();
+bool DoctorListener::WaitForFinished(std::chrono::milliseconds timeout) {
+  return reports_.WaitUntil(
+      [](const std::vector<DoctorReport>& reports) {
+        return std::ranges::any_of(reports, [](const DoctorReport& r) { return r.result.bFinished != 0; });
+      },
+      timeout);
 }
 
 }  // namespace testenv

@@ -2,12 +2,11 @@
 // Plays the host's health-check module (0x200000) on the bus and keeps every result record the
 // plug-in posts to it, decoded, in arrival order.
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <vector>
 
 #include "IPCMessage/IPCMessageClient.h"
+#include "host/ipc/inbox.h"
 #include "ipc/doctor_result.h"
 
 namespace testenv {
@@ -26,19 +25,17 @@ class DoctorListener {
   void RequestDetection(bool start);
   void RequestRepair();
 
-  std::vector<DoctorReport> Reports() const;
+  std::vector<DoctorReport> Reports() const { return reports_.Values(); }
   // Waits until `count` reports have arrived; false after the timeout.
-  bool WaitForReports(size_t count, std::chrono::milliseconds timeout) const;
+  bool WaitForReports(size_t count, std::chrono::milliseconds timeout) { return reports_.WaitFor(count, timeout); }
   // Waits for a report with bFinished set; false after the timeout.
-  bool WaitForFinished(std::chrono::milliseconds timeout) const;
-  void Clear();
+  bool WaitForFinished(std::chrono::milliseconds timeout);
+  void Clear() { reports_.Clear(); }
 
  private:
   void OnReport(const tagIPC_MESSAGE_ITEM& message);
 
-  mutable std::mutex lock_;
-  mutable std::condition_variable arrived_;
-  std::vector<DoctorReport> reports_;
+  testipc::RecordedCalls<DoctorReport> reports_;  // before the client: its callbacks fill it
   CIPCMessageClient client_;
 };
 

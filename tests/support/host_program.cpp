@@ -1,6 +1,7 @@
 #include "support/host_program.h"
 
 #include "support/recorded_tree.h"
+#include "support/test_env.h"
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -15,36 +16,34 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 namespace testenv {
 namespace {
 
-std::string Slurp(const std::string& path) {
-  std::ifstream file(path);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
+// $SYSDIAGNOSE_APP_DIR/sysdiagnose-host.
+std::string Program() {
+  const char* appDir = std::getenv("SYSDIAGNOSE_APP_DIR");
+  EXPECT_NE(appDir, nullptr) << "SYSDIAGNOSE_APP_DIR names the build's bin directory";
+  return std::string(appDir ? appDir : ".") + "/sysdiagnose-host";
 }
 
-std::string Quote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
+// The program and the arguments as execv takes them; both must outlive the result.
+std::vector<char*> Argv(const std::string& program, const std::vector<std::string>& args) {
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  return argv;
 }
 
 HostRun RunHost(const std::string& prefix, const std::vector<std::string>& args) {
   static std::atomic<int> runs{0};
-  const char* appDir = std::getenv("SYSDIAGNOSE_APP_DIR");
-  EXPECT_NE(appDir, nullptr) << "SYSDIAGNOSE_APP_DIR names the build's bin directory";
-  std::string command = prefix + Quote(std::string(appDir ? appDir : ".") + "/sysdiagnose-host");
-  for (const std::string& arg : args) command += " " + Quote(arg);
+  std::string command = prefix + ShellQuote(Program());
+  for (const std::string& arg : args) command += " " + ShellQuote(arg);
   const std::string stem = testing::TempDir() + "host-" + std::to_string(getpid()) + "-" + std::to_string(runs++);
   const std::string out = stem + ".out";
   const std::string err = stem + ".err";
-  const int raw = std::system((command + " </dev/null >" + Quote(out) + " 2>" + Quote(err)).c_str());
-  HostRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
+  const int raw = std::system((command + " </dev/null >" + ShellQuote(out) + " 2>" + ShellQuote(err)).c_str());
+  HostRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
   std::remove(out.c_str());
   std::remove(err.c_str());
   return run;
@@ -59,11 +58,8 @@ HostRun RunHostProgramWithoutModuleLoading(const std::vector<std::string>& args)
 }
 
 HostRun RunHostProgramOnTerminal(const std::vector<std::string>& args, unsigned short columns) {
-  const char* appDir = std::getenv("SYSDIAGNOSE_APP_DIR");
-  const std::string program = std::string(appDir ? appDir : ".") + "/sysdiagnose-host";
-  std::vector<char*> argv{const_cast<char*>(program.c_str())};
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
+  const std::string program = Program();
+  std::vector<char*> argv = Argv(program, args);
   winsize size{};
   size.ws_row = 50;
   size.ws_col = columns;
@@ -96,14 +92,11 @@ HostRun RunHostProgramOnTerminal(const std::vector<std::string>& args, unsigned 
 
 HostProcess::HostProcess(const std::vector<std::string>& args) {
   static std::atomic<int> started{0};
-  const char* appDir = std::getenv("SYSDIAGNOSE_APP_DIR");
-  const std::string program = std::string(appDir ? appDir : ".") + "/sysdiagnose-host";
+  const std::string program = Program();
   const std::string stem = testing::TempDir() + "bg-" + std::to_string(getpid()) + "-" + std::to_string(started++);
   out_ = stem + ".out";
   err_ = stem + ".err";
-  std::vector<char*> argv{const_cast<char*>(program.c_str())};
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
+  std::vector<char*> argv = Argv(program, args);
   posix_spawn_file_actions_t files;
   posix_spawn_file_actions_init(&files);
   posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
@@ -141,6 +134,6 @@ std::optional<int> HostProcess::Wait(std::chrono::milliseconds limit) {
   return status_;
 }
 
-std::string HostProcess::Out() const { return Slurp(out_); }
+std::string HostProcess::Out() const { return ReadFile(out_); }
 
 }  // namespace testenv

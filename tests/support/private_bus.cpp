@@ -12,8 +12,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
+
+#include "support/test_env.h"
 
 extern char** environ;
 
@@ -57,13 +58,6 @@ void Stop(pid_t pid) {
   if (pid <= 0) return;
   kill(pid, SIGTERM);
   waitpid(pid, nullptr, 0);
-}
-
-std::string Slurp(const std::string& path) {
-  std::ifstream file(path);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
 }
 
 // This process's environment with the bus variables replaced.
@@ -155,7 +149,7 @@ PrivateBus::PrivateBus(std::string socketPath, std::string policy) {
   const std::string address = ReadLine(printed[0], Clock::now() + kStartLimit);
   close(printed[0]);
   if (address.empty()) {
-    error_ = "dbus-daemon did not start: " + Slurp(directory_ + "/bus.log");
+    error_ = "dbus-daemon did not start: " + ReadFile(directory_ + "/bus.log");
     return;
   }
   // The printed address carries a guid; the plain path is what a client is given.
@@ -189,7 +183,7 @@ MockService::MockService(const PrivateBus& bus, std::string name, const std::vec
     g_dbus_connection_close_sync(connection, nullptr, nullptr);
     g_object_unref(connection);
   }
-  if (!ok_) error_ = "dbusmock did not take " + name + ": " + Slurp(log);
+  if (!ok_) error_ = "dbusmock did not take " + name + ": " + ReadFile(log);
   std::remove(log.c_str());
 }
 

@@ -83,12 +83,6 @@ void CopiedMachine::AddPciDevice(const std::string& address, uint32_t classCode,
 
 namespace {
 
-std::string Quote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
 bool Run(const std::string& command) {
   const int status = std::system((command + " >/dev/null 2>&1").c_str());
   EXPECT_EQ(status, 0) << command;
@@ -110,11 +104,11 @@ std::string WriteModulesTree(const std::string& base, const std::string& version
       out << "name=" << module.name << '\0' << "license=GPL" << '\0';
     }
     // The module information section is all depmod and libkmod read of a module.
-    Run("objcopy -I binary -O elf64-little --rename-section .data=.modinfo " + Quote(info) + " " +
-        Quote(tree + "/kernel/" + module.name + ".ko"));
+    Run("objcopy -I binary -O elf64-little --rename-section .data=.modinfo " + ShellQuote(info) + " " +
+        ShellQuote(tree + "/kernel/" + module.name + ".ko"));
     fs::remove(info);
   }
-  Run("PATH=\"$PATH:/usr/sbin:/sbin\" depmod -b " + Quote(base) + " " + Quote(version));
+  Run("PATH=\"$PATH:/usr/sbin:/sbin\" depmod -b " + ShellQuote(base) + " " + ShellQuote(version));
   return tree;
 }
 

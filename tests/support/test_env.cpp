@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <iterator>
 #include <random>
 
 #include "machine/linux/linux_machine.h"
@@ -98,6 +99,17 @@ ScopedClock::~ScopedClock() {
     unsetenv("TZ");
     tzset();
   }
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string ShellQuote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
 }
 
 std::string ResourcePath(std::string_view relative) {

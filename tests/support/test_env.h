@@ -61,6 +61,11 @@ class ScopedClock {
   bool hadTz_ = false;
 };
 
+// The whole content of a file, bytes as they are; empty when it cannot be read.
+std::string ReadFile(const std::filesystem::path& path);
+// `text` quoted for /bin/sh.
+std::string ShellQuote(const std::string& text);
+
 // Path of a file shipped under resources/ (e.g. "machines/faulty-notebook.json").
 std::string ResourcePath(std::string_view relative);
 

@@ -19,9 +19,8 @@
 #include "DuiLib/UIText.h"
 #include "DuiLib/UIWindowWnd.h"
 #include "DuiLib/UIDriver.h"
-#include "app/log_service.h"
+#include "app/services/log_service.h"
 #include "DuiLib/UIMessageLoop.h"
-#include "DuiLib/UINotifyPump.h"
 #include "DuiLib/UITabLayout.h"
 #include "DuiLib/UITreeHtml.h"
 #include "history/diagnose_history.h"
@@ -29,6 +28,7 @@
 #include "model/hardware_catalog.h"
 #include "model/hardware_state.h"
 #include "platform/clock.h"
+#include "support/page_window.h"
 #include "support/ui_pump.h"
 #include "ui/page_archievement.h"
 #include "ui/page_detect.h"
@@ -38,11 +38,6 @@ namespace {
 
 using namespace zel::sysdiagnose;
 namespace fs = std::filesystem;
-
-class HostPump : public DuiLib::CNotifyPump, public DuiLib::INotifyUI {
- public:
-  void Notify(DuiLib::TNotifyUI& msg) override { NotifyPump(msg); }
-};
 
 // One page in the index layout's tab layout, as the page host shows it.
 template <class Page>
@@ -64,7 +59,7 @@ struct ShownPage {
   }
 
   DuiLib::CPaintManagerUI manager;
-  HostPump host;
+  testenv::HostPump host;
   Page page;
 };
 
@@ -148,7 +143,7 @@ bool SnapshotDetect(const fs::path& out) {
            shown.manager.HasTimer(list, PageDetect::kBackToTopTimer) ||
            shown.manager.HasTimer(list, PageDetect::kScrollToItemTimer);
   };
-  const auto settledIn = [&](int32_t state) {
+  const auto settledIn = [&](PageDetect::State state) {
     return testenv::PumpUntil([&] { return shown.page.GetPageState() == state && !shown.page.IsRunning() && !animating(); },
                               animating);
   };
@@ -161,7 +156,7 @@ bool SnapshotDetect(const fs::path& out) {
       [&] { return shown.page.GetItem(HARDWARE_AUDIO) && shown.page.GetItem(HARDWARE_AUDIO)->GetLineCount() == 2; },
       animating);
   if (!midway || !shown.Write(out / "detect-running.html", "Detect page, running")) return false;
-  if (!settledIn(PageDetect::kResult) || !shown.Write(out / "detect-result.html", "Detect page, result")) return false;
+  if (!settledIn(PageDetect::State::kResult) || !shown.Write(out / "detect-result.html", "Detect page, result")) return false;
 
   // The upload window over the result, once both log files are listed.
   bool uploadWritten = false;
@@ -182,7 +177,7 @@ bool SnapshotDetect(const fs::path& out) {
   }
 
   driver.Click(u"btnSysdiagnoseDetectComplete");
-  const bool repaired = settledIn(PageDetect::kRepairFailed) &&
+  const bool repaired = settledIn(PageDetect::State::kRepairFailed) &&
                         shown.Write(out / "detect-repaired.html", "Detect page, after the repair");
   platform::SetSleepForTesting(nullptr);
   return repaired;

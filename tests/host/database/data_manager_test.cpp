@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "support/log_capture.h"
 #include "support/test_env.h"
@@ -47,7 +46,7 @@ TEST(DataManager, StoredRowReadsBackInColumnOrderWithItsTypes) {
   EXPECT_FALSE(other[0][1].has_value());
 }
 
-TEST(DataManager, BadSqlAndRowsThatDoNotFitTheStrictTableReturnFalseAndAreLogged) {
+TEST(DataManager, AFailedReadOrStoreReturnsFalseWithItsReasonLogged) {
   testenv::ScopedDataDir dir;
   testenv::LogCapture log;
   Rows rows;
@@ -81,8 +80,7 @@ std::string DamagedDatabase(const fs::path& path, int rows) {
   file.seekp(4096);
   file << std::string(4096, '\xFF');
   file.close();
-  std::ifstream damaged(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(damaged), {});
+  return testenv::ReadFile(path);
 }
 
 // A link planted beside the database is neither followed nor changed; the file it names keeps its
@@ -97,14 +95,13 @@ TEST(DataManager, LinksPlantedBesideTheDatabaseAreNotFollowed) {
   DataManager::Instance().Put(kTable, HistoryRow(0));
 
   EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, fs::perms(0644));
-  std::ifstream kept(target);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep");
+  EXPECT_EQ(testenv::ReadFile(target), "keep");
 }
 
 // A file that is no database, or one whose header is sound but whose pages are not: both are
 // kept aside and the history starts again, found before a save adds to them (every page is
 // checked) or when a read meets them.
-TEST(DataManager, GarbageOrADamagedDatabaseIsMovedAsideAndTheNextSaveSucceeds) {
+TEST(DataManager, AnUnreadableDatabaseIsMovedAsideForAFreshHistory) {
   const struct {
     bool save;
     const char* why;
@@ -134,8 +131,7 @@ TEST(DataManager, GarbageOrADamagedDatabaseIsMovedAsideAndTheNextSaveSucceeds) {
       }
     }
     ASSERT_EQ(aside.size(), 1u) << why;
-    std::ifstream kept(aside[0], std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), content);
+    EXPECT_EQ(testenv::ReadFile(aside[0]), content);
     EXPECT_EQ(log.LinesAtLeast(log4cplus::ERROR_LOG_LEVEL).size(), 1u);
   }
 }

@@ -42,7 +42,7 @@ class EventDataReportTest : public ::testing::Test {
   EventDataReport& report = EventDataReport::Instance();
 };
 
-TEST_F(EventDataReportTest, EachEventIsOneJsonLineAndIsKeptInMemory) {
+TEST_F(EventDataReportTest, EachEventIsOneJsonLineInTheFileAndInMemory) {
   ASSERT_TRUE(Send("620000020", "0,0,0,0,0,0"));
   ASSERT_TRUE(Send("620000001", "line\nbreak"));
 

@@ -117,7 +117,7 @@ TEST(TreeHtml, DrawsTheTreeAtItsPositionsWithItsIdsNamesTextsAndImages) {
 // One node per control: the page replaces what changed. Keys reach what the pointer acts on,
 // a list item only when nothing in it takes the focus; a list whose content overflows draws its
 // scroll bar; a button's hot colours are its hover and focus look.
-TEST(TreeHtml, GivesEveryControlANodeMarksWhatTheKeysReachAndDrawsAScrollBar) {
+TEST(TreeHtml, EachControlsNodeCarriesItsFocusHoverAndScrollLook) {
   UiWindow w(uR"(<Window size="200,140"><VerticalLayout name="root">
     <Button name="go" height="20" text="Go" hotbkcolor="#FF00FF00" hottextcolor="#FF0000FF"/>
     <Label name="plain" height="20" text="plain"/>

@@ -23,8 +23,17 @@ class RecordedCalls {
   }
   // True when at least `count` values have arrived within the time.
   bool WaitFor(size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
+    return WaitUntil([count](const std::vector<T>& values) { return values.size() >= count; }, timeout);
+  }
+  // True when `holds` (given the values so far) holds within the time.
+  template <class Predicate>
+  bool WaitUntil(Predicate holds, std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
-    return arrived_.wait_for(lock, timeout, [&] { return values_.size() >= count; });
+    return arrived_.wait_for(lock, timeout, [&] { return holds(values_); });
+  }
+  void Clear() {
+    std::lock_guard lock(mutex_);
+    values_.clear();
   }
   std::vector<T> Values() const {
     std::lock_guard lock(mutex_);

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "IPCMessage/IPCMessageClient.h"
-#include "app/log_service.h"
+#include "app/services/log_service.h"
 #include "host/ipc/inbox.h"
 #include "support/test_env.h"
 

@@ -116,20 +116,5 @@ TEST(DeviceDrivers, TheDriverlessDevicesModulesAreFoundButARecordedMachineLoadsN
   EXPECT_EQ(LoadDriversFor(empty, SourcePlaces::For(empty), DeviceFamily::Network).result, Result::Unavailable);
 }
 
-// As the running machine, by a process that may not load modules: refused before any lookup.
-TEST(DeviceDrivers, WithoutTheCapabilityToLoadModulesNoDriverIsTried) {
-  testenv::CopiedMachine tree("notebook");
-  tree.AddPciDevice("0000:05:00.0", 0x020000, 0x10ec, 0x8168, "");
-  SourcePlaces running = SourcePlaces::For(SysfsRoot(tree.root()));
-  running.running = true;
-  running.modulesDirectory = WriteNotebookModules(tree);
-
-  const int status = testenv::InChildWithoutModuleLoading([&] {
-    const ModuleLoad load = LoadDriversFor(SysfsRoot(tree.root()), running, DeviceFamily::Network);
-    return load.result == Result::NotPermitted && load.said.find("0000:05:00.0") != std::string::npos ? 0 : 1;
-  });
-  EXPECT_EQ(status, 0);
-}
-
 }  // namespace
 }  // namespace host::machine::linuxhost

@@ -8,6 +8,7 @@
 
 #include "machine/machine.h"
 #include "machine/machine_backend.h"
+#include "machine/profile_fields.h"
 #include "support/test_env.h"
 
 namespace host::machine {
@@ -72,6 +73,7 @@ TEST(Profile, RefusalsNameTheOffendingKeyPathOrTheLineAndColumnOfMalformedJson) 
        "test.json: 'hardware.diskCount' must be an integer from -2147483648 to 64"},
       {manyDisks, "test.json: 'hardware.disks' holds more than 64 entries"},
       {manyIds, "test.json: 'hardware.network.wired.hardIds' holds more than 64 entries"},
+      {R"({"checks": {"disks": [{"smart": )" + Many("0", 25) + "}]}}", "test.json: 'checks.disks[0].smart' holds more than 24 bytes"},
       {longName, "test.json: 'hardware.cpu.name' is longer than 4096 bytes"},
       {R"({"checks": {"wifi": {"switch": {"delayMs": 600001}}}})",
        "test.json: 'checks.wifi.switch.delayMs' must be an integer from 0 to 600000"},
@@ -83,11 +85,11 @@ TEST(Profile, RefusalsNameTheOffendingKeyPathOrTheLineAndColumnOfMalformedJson) 
   for (const auto& c : cases) EXPECT_EQ(ErrorOf(c.json).rfind(c.error, 0), 0u) << c.json << "\n" << ErrorOf(c.json);
 }
 
-TEST(Profile, CodesAreTakenModulo2To32AndAPlainNumberIsShortForCodeAndPassed) {
+TEST(Profile, CodesAreTakenModulo2To32AndDecidePassedUnlessItIsGiven) {
   const auto profile = Parse(R"({"checks": {
       "memory": {"random": -5, "board": 4294967295},
       "wifi": {"device": 0, "switch": 7, "signal": {"code": -3, "passed": true}},
-      "disks": [-2]}})");
+      "battery": {"loss": {"code": 3}}, "disks": [-2]}})");
 
   EXPECT_EQ(profile->checks.at("memory.random").code, 4294967291u);
   EXPECT_EQ(profile->checks.at("memory.board").code, 4294967295u);
@@ -97,13 +99,52 @@ TEST(Profile, CodesAreTakenModulo2To32AndAPlainNumberIsShortForCodeAndPassed) {
   EXPECT_FALSE(profile->checks.at("wifi.switch").passed);
   EXPECT_EQ(profile->checks.at("wifi.signal").code, 4294967293u);
   EXPECT_TRUE(profile->checks.at("wifi.signal").passed);
+  EXPECT_FALSE(profile->checks.at("battery.loss").passed) << "without \"passed\" the code decides";
 }
 
-TEST(SampleMachines, AllThreeLoad) {
-  for (const char* name : {"healthy-notebook.json", "faulty-notebook.json", "desktop.json"}) {
-    const LoadResult result = ReadProfileFile(testenv::ResourcePath(std::string("machines/") + name));
-    ASSERT_TRUE(result) << result.error;
-    EXPECT_FALSE(result.profile->hardware.cpu.name.empty()) << name;
+// Every key given, each value its own, so that a key read into or printed from the wrong member
+// shows; what is printed reads back as the same profile.
+constexpr std::string_view kEveryKey = R"({
+  "host": {"userLanguage": "zh-CN", "dpi": 144, "rightToLeft": true, "features": {"a": false},
+           "fingerprint": {"status": 3, "present": false}},
+  "hardware": {
+    "cpu": {"name": "c", "manufacturer": "m", "cores": 1, "threads": 2, "extClockMHz": 3, "l1KB": 4, "l2KB": 5, "l3KB": 6},
+    "baseboard": {"product": "p", "manufacturer": "m2", "version": "v", "serialNumber": "s"},
+    "memory": {"totalMB": 7, "modules": [{"capacityMB": 8, "speedMHz": 9, "locator": "l", "partNumber": "pn",
+                                          "manufacturer": "m3"}]},
+    "disks": [{"caption": "d", "firmware": "f", "capacityGB": 10, "ssd": true}],
+    "diskCount": 11,
+    "video": {"independent": {"name": "i", "driverVersion": "dv", "driverDate": "dd", "memoryMB": 12},
+              "internal": {"name": "i2", "driverVersion": "dv2", "driverDate": "dd2", "memoryMB": 13},
+              "monitor": {"caption": "mc", "resolution": "1*2", "refreshRate": 14}},
+    "audio": {"name": "a", "devices": [{"name": "ad", "manufacturer": "am"}]},
+    "network": {"internalHardIds": ["h"], "wireless": {"hardIds": ["w"], "caption": "wc", "manufacturer": "wm"},
+                "wired": {"hardIds": [], "caption": "ec", "manufacturer": "em"},
+                "mobile": {"hardIds": ["m"], "caption": "mc2", "manufacturer": "mm"}, "notSupportWireless": true},
+    "battery": {"name": "b", "designCapacityMWh": 15},
+    "keyboard": {"name": "k"},
+    "bluetooth": {"name": "bt"},
+    "biometric": {"name": "fp", "manufacturer": "fm"}},
+  "checks": {"wifi": {"switch": {"code": 16, "messageKey": "K", "passed": true, "level": 17, "delayMs": 18,
+                                 "throws": "t"}},
+             "disks": [{"code": 19, "smart": [20], "delayMs": 21}]},
+  "repairs": {"RepairHotkey": {"code": 22, "needRestart": true, "needShutdown": true, "succeeded": true,
+                               "message": "M", "delayMs": 23, "fixes": ["wifi.switch"]}},
+  "logService": {"offerUpload": 24, "items": [{"module": 25, "name": "n"}]}})";
+
+TEST(Profile, WhatIsPrintedIsWhatWasReadAndReadsBackTheSame) {
+  const nlohmann::json given = nlohmann::json::parse(kEveryKey);
+  const nlohmann::json printed = nlohmann::json::parse(ProfileJson(*Parse(kEveryKey)).dump());
+  for (const char* section : {"host", "hardware", "logService"}) EXPECT_EQ(printed[section], given[section]) << section;
+  EXPECT_EQ(printed["checks"]["wifi"]["switch"], given["checks"]["wifi"]["switch"]);
+  EXPECT_EQ(printed["checks"]["disks"], given["checks"]["disks"]);
+  EXPECT_EQ(printed["repairs"]["RepairHotkey"], given["repairs"]["RepairHotkey"]);
+
+  for (const std::string name : {"healthy-notebook", "faulty-notebook", "desktop", "empty"}) {
+    const LoadResult sample = ReadProfileFile(testenv::ResourcePath("machines/" + name + ".json"));
+    ASSERT_TRUE(sample) << sample.error;
+    const auto again = Parse(ProfileJson(*sample.profile).dump());
+    EXPECT_EQ(ProfileJson(*again), ProfileJson(*sample.profile)) << name;
   }
 }
 

@@ -26,7 +26,7 @@ TEST(ModuleLoader, WindowsModuleNamesMapToTheFilesOfThisSystem) {
   for (const auto& c : cases) EXPECT_EQ(platform::LinuxModuleFile(c.name), c.file) << c.name;
 }
 
-TEST(ModuleLoader, ALoadedModuleIsFoundByItsHostNameAndAnswersForItsFunctions) {
+TEST(ModuleLoader, ALoadedModuleIsFoundByItsHostName) {
   // given the manager, which this test program links
   HMODULE manager = GetModuleHandleA("PluginsManager.dll");
   ASSERT_NE(manager, nullptr);
@@ -49,12 +49,14 @@ TEST(ModuleLoader, ALoadedModuleIsFoundByItsHostNameAndAnswersForItsFunctions) {
   EXPECT_EQ(GetModuleHandleA("PluginsManager.dll"), manager);
 }
 
-TEST(ModuleLoader, AModuleThatIsNotThereIsNeitherFoundNorLoadedAndNoModuleMeansTheExecutable) {
+TEST(ModuleLoader, AModuleThatIsNotThereIsNeitherFoundNorLoaded) {
   EXPECT_EQ(GetModuleHandleA("NoSuchModule.dll"), nullptr);
   EXPECT_EQ(LoadLibraryExA("NoSuchModule.dll", nullptr, 0), nullptr);
   EXPECT_EQ(GetProcAddress(nullptr, "x3RegisterPlugin"), nullptr);
   EXPECT_FALSE(FreeLibrary(nullptr));
+}
 
+TEST(ModuleLoader, NoModuleMeansTheExecutable) {
   char path[512];
   const uint32_t length = GetModuleFileNameA(nullptr, path, sizeof path);
   EXPECT_EQ(std::string(path, length), platform::ExecutablePath());

@@ -88,9 +88,7 @@ TEST(OpenContainingFolder, HandsTheParentFolderToXdgOpen) {
   while (!fs::exists(noted) && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  std::ifstream in(noted);
-  std::string argument((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(argument, "/var/log/sysdiagnose");
+  EXPECT_EQ(testenv::ReadFile(noted), "/var/log/sysdiagnose");
 }
 
 TEST(OpenContainingFolder, TheTestHookGetsTheFolderOfEveryKindOfName) {

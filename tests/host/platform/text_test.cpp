@@ -12,7 +12,7 @@ namespace {
 using platform::Utf16ToUtf8;
 using platform::Utf8ToUtf16;
 
-TEST(Encoding, RoundTripsNonAsciiTextAndSurrogatePairs) {
+TEST(Encoding, RoundTripsNonAsciiTextWithSurrogatePairs) {
   const std::string utf8 = "Gr\u00fc\u00dfe \u5904\u7406\u5668 \U0001F600";
   const std::u16string utf16 = Utf8ToUtf16(utf8);
 

@@ -26,7 +26,7 @@ TEST(Clock, LocalTimeFollowsTheTimeZoneAndItsSummerTime) {
   platform::SetClockForTesting(nullptr);
 }
 
-TEST(SystemTimes, ProcStatTimesAdvanceAndKernelIncludesIdle) {
+TEST(SystemTimes, ProcStatTimesAdvanceWithKernelIncludingIdle) {
   const auto before = platform::GetSystemTimes();
   ASSERT_TRUE(before.has_value());
   // 150 ms of work is some 15 ticks of the kernel's 100 Hz accounting clock.

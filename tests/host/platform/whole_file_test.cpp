@@ -18,11 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 std::vector<std::string> Names(const fs::path& dir) {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
@@ -30,7 +25,7 @@ std::vector<std::string> Names(const fs::path& dir) {
   return names;
 }
 
-TEST(WholeFile, HasTheModeAskedForWhateverTheUmaskAndLeavesNoTemporaryFile) {
+TEST(WholeFile, HasTheModeAskedForWhateverTheUmask) {
   testenv::ScopedDataDir scratch;
   const fs::path file = scratch.path() / "health.prom";
   const struct { mode_t umask, mode; } cases[] = {{077, 0644}, {0, 0600}, {022, 0644}};
@@ -40,7 +35,7 @@ TEST(WholeFile, HasTheModeAskedForWhateverTheUmaskAndLeavesNoTemporaryFile) {
     ::umask(previous);
     ASSERT_EQ(error, "");
     EXPECT_EQ(static_cast<mode_t>(fs::status(file).permissions()), c.mode) << "umask " << c.umask;
-    EXPECT_EQ(ReadAll(file), "mode " + std::to_string(c.mode) + "\n");
+    EXPECT_EQ(testenv::ReadFile(file), "mode " + std::to_string(c.mode) + "\n");
   }
   EXPECT_EQ(Names(scratch.path()), std::vector<std::string>{"health.prom"});
 }
@@ -54,11 +49,11 @@ TEST(WholeFile, ReplacesALinkAtThePathInsteadOfWritingThroughIt) {
   ASSERT_EQ(platform::WriteWholeFile((scratch.path() / "health.prom").string(), "new\n", 0644), "");
 
   EXPECT_FALSE(fs::is_symlink(scratch.path() / "health.prom"));
-  EXPECT_EQ(ReadAll(scratch.path() / "health.prom"), "new\n");
-  EXPECT_EQ(ReadAll(elsewhere), "not to be touched");
+  EXPECT_EQ(testenv::ReadFile(scratch.path() / "health.prom"), "new\n");
+  EXPECT_EQ(testenv::ReadFile(elsewhere), "not to be touched");
 }
 
-TEST(WholeFile, APlaceThatCannotTakeTheFileIsRefusedWithTheReasonAndKeepsWhatWasThere) {
+TEST(WholeFile, APlaceThatCannotTakeTheFileIsRefusedWithTheReason) {
   testenv::ScopedDataDir scratch;
   std::ofstream(scratch.path() / "plain") << "a file";
   fs::create_directory(scratch.path() / "dir.prom");
@@ -90,7 +85,7 @@ TEST(WholeFile, AReaderSeesTheOldFileOrTheNewOneNeverHalfOfOne) {
   std::atomic<int> reads{0}, torn{0};
   std::thread reader([&] {
     while (!done.load()) {
-      const std::string text = ReadAll(file);
+      const std::string text = testenv::ReadFile(file);
       ++reads;
       if (text != version(text.empty() ? '?' : text[0])) ++torn;
     }

@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <thread>
@@ -20,12 +19,7 @@ namespace fs = std::filesystem;
 
 const std::string kKey = "\\SOFTWARE\\Nexwarden\\HardareDetectRepair";
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-TEST(Registry, ValuesSurviveAndNoTemporaryFileIsLeft) {
+TEST(Registry, ValuesSurviveInOneWholeFile) {
   testenv::ScopedDataDir dir;
   DE::Registry writer;
   ASSERT_TRUE(writer.CreateKey(kKey));
@@ -42,7 +36,7 @@ TEST(Registry, ValuesSurviveAndNoTemporaryFileIsLeft) {
   EXPECT_EQ(files, (std::set<std::string>{"registry.json", "registry.json.lock"}));
 }
 
-TEST(Registry, CorruptFileIsKeptAsideAndTheRegistryStartsEmpty) {
+TEST(Registry, ACorruptFileIsKeptAsideForAnEmptyRegistry) {
   testenv::ScopedDataDir dir;
   const std::string corrupt = "{\"HKEY_CURRENT_USER\": {\"K\"";
   std::ofstream(dir.path() / "registry.json", std::ios::binary) << corrupt;
@@ -56,7 +50,7 @@ TEST(Registry, CorruptFileIsKeptAsideAndTheRegistryStartsEmpty) {
     if (entry.path().filename().string().starts_with("registry.json.corrupt-")) aside.push_back(entry.path());
   }
   ASSERT_EQ(aside.size(), 1u);
-  EXPECT_EQ(ReadFile(aside[0]), corrupt);
+  EXPECT_EQ(testenv::ReadFile(aside[0]), corrupt);
   EXPECT_EQ(log.LinesAtLeast(log4cplus::ERROR_LOG_LEVEL).size(), 1u);
 }
 
@@ -92,7 +86,7 @@ TEST(Registry, ConcurrentWritersLoseNothing) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
 
-  const auto doc = nlohmann::json::parse(ReadFile(dir.path() / "registry.json"));
+  const auto doc = nlohmann::json::parse(testenv::ReadFile(dir.path() / "registry.json"));
   EXPECT_EQ(doc["HKEY_CURRENT_USER"][kKey].size(), static_cast<size_t>(kProcesses * kThreads * kValuesEach));
 }
 

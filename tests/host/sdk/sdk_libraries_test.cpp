@@ -20,7 +20,7 @@ constexpr std::string_view kNotebook = R"({"hardware": {
                                            {"capacityMB": 8192, "locator": "B", "manufacturer": "Crucial"}]},
   "disks": [{"caption": "WDC SN520", "firmware": "2012", "ssd": true}, {"caption": "ST1000LM035", "firmware": "LCM2"}]}})";
 
-TEST(HardwareSdk, GettersAnswerFromTheProfileJournalTheirIndexAndAnswerEmptyOrZeroBeyondTheMachine) {
+TEST(HardwareSdk, GettersAnswerFromTheProfileJournallingTheirIndex) {
   testenv::UseMachine(kNotebook);
 
   EXPECT_EQ(CCpu().GetCpuName(), u"Intel(R) Core(TM) i5-8250U");
@@ -46,9 +46,13 @@ TEST(HardwareSdk, GettersAnswerFromTheProfileJournalTheirIndexAndAnswerEmptyOrZe
   EXPECT_EQ(disk.GetCaption(1), u"ST1000LM035");
   EXPECT_NE(first, 0);
   EXPECT_EQ(second, 0);
+}
 
-  capacity = 77;  // beyond the machine: nothing, not what the last call left
-  maker = u"stale";
+TEST(HardwareSdk, BeyondTheMachineGettersAnswerNothingRatherThanWhatTheLastCallLeft) {
+  testenv::UseMachine(kNotebook);
+  CMemory memory;
+  uint64_t capacity = 77;
+  std::u16string maker = u"stale";
   EXPECT_NE(memory.GetCapacitybyIndex(capacity, 2), 0);
   memory.GetLocatorbyIndex(maker, 2);
   EXPECT_EQ(capacity, 0u);
@@ -57,7 +61,7 @@ TEST(HardwareSdk, GettersAnswerFromTheProfileJournalTheirIndexAndAnswerEmptyOrZe
   EXPECT_EQ(CNetworkCard().GetCaption(static_cast<enmNETWORK_CARD_TYPE>(3)), u"");
 }
 
-TEST(FaultDetect, CodeAndRecordChecksAnswerFromTheirOwnCheck) {
+TEST(FaultDetect, EachCheckAnswersFromItsOwnEntry) {
   testenv::UseMachine(R"({"checks": {
       "memory": {"stuckAddr": {"code": 5, "messageKey": "IDS_MEM"}, "random": 6},
       "wifi": {"switch": {"code": 7, "messageKey": "IDS_WIFI", "passed": false, "level": 1}},

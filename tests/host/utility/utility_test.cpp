@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "platform/paths.h"
@@ -46,12 +45,10 @@ TEST(Logger, WarnWritesTheQualifiedNameWithTheSourcePlaceToTheLogFile) {
   EXPECT_EQ(lines[0].message, "OnRecvSample enter 5f3a(zel::sysdiagnose::UploadWnd::OnRecvSample)");
   EXPECT_EQ(lines[0].function, "void zel::sysdiagnose::UploadWnd::OnRecvSample()");
 
-  std::ifstream in(LoggerFirst::logDirectory + "/sysdiagnose.log");
-  std::ostringstream file;
-  file << in.rdbuf();
-  EXPECT_NE(file.str().find("zel_wnd_upload:42 OnRecvSample enter 5f3a(zel::sysdiagnose::UploadWnd::OnRecvSample)"),
+  const std::string file = testenv::ReadFile(LoggerFirst::logDirectory + "/sysdiagnose.log");
+  EXPECT_NE(file.find("zel_wnd_upload:42 OnRecvSample enter 5f3a(zel::sysdiagnose::UploadWnd::OnRecvSample)"),
             std::string::npos)
-      << file.str();
+      << file;
 }
 
 // However long a process logs, the log is at most 1 MiB and one older file, both private
@@ -76,7 +73,7 @@ TEST(DE, TrimSPRemovesBlanksAtBothEndsOnly) {
   EXPECT_EQ(DE::TrimSP(u" \t\r\n "), u"");
 }
 
-TEST(DE, FileExistsTakesAWindowsStylePathAndIgnoresDirectories) {
+TEST(DE, FileExistsTakesAWindowsStylePathToAFile) {
   testenv::ScopedDataDir dir;
   fs::create_directories(dir.path() / "config");
   const std::string windowsPath = dir.path().string() + "\\config\\SysdiagnoseList.xml";
@@ -87,41 +84,40 @@ TEST(DE, FileExistsTakesAWindowsStylePathAndIgnoresDirectories) {
   EXPECT_TRUE(DE::FileExists(windowsPath));
 }
 
-TEST(JsonSdk, VectorToJsonKeepsThePairsInTheirOrderAndEscapes) {
+TEST(JsonSdk, VectorToJsonKeepsThePairsInTheirOrderEscaped) {
   std::string out;
   ASSERT_TRUE(JsonSdk::VectorToJson(out, {{"zeta", "1"}, {"alpha", "say \"hi\""}, {"mid", "3"}}));
   EXPECT_EQ(out, R"({"zeta":"1","alpha":"say \"hi\"","mid":"3"})");
 }
 
-class HostFactsTest : public ::testing::Test {
- protected:
-  ~HostFactsTest() override { testenv::UseEmptyMachine(); }
-};
-
-TEST_F(HostFactsTest, LanguageFeaturesAndFingerprintComeFromTheProfile) {
-  testenv::UseMachine(R"({"host": {"userLanguage": "zh-CN", "features": {"AppLogUpload": false},
-                                   "fingerprint": {"status": 3, "present": false}},
-                          "hardware": {"biometric": {"name": "Goodix"}}})");
-  EXPECT_EQ(SystemInfo::getCurrentUserLanguage(), u"zh-CN");
-  auto& shelf = CPKTSoftShelf::GetInstance();
-  EXPECT_FALSE(shelf.IsSupportPlugin("AppLogUpload"));
-  EXPECT_TRUE(shelf.IsSupportPlugin("never_listed"));
-  bool present = true;
-  EXPECT_EQ(ProductAdapt::ProductFeature::GetInstance().GetFingerprintStatus(present), 3);
-  EXPECT_FALSE(present);
-}
-
-TEST_F(HostFactsTest, WithoutAHostSectionEnglishAllFeaturesAndTheHardwaresFingerprint) {
-  testenv::UseMachine(R"({"hardware": {"biometric": {"name": "Goodix", "manufacturer": "Goodix"}}})");
-  EXPECT_EQ(SystemInfo::getCurrentUserLanguage(), u"en-US");
-  EXPECT_TRUE(CPKTSoftShelf::GetInstance().IsSupportPlugin("AppLogUpload"));
-  bool present = false;
-  EXPECT_EQ(ProductAdapt::ProductFeature::GetInstance().GetFingerprintStatus(present), 0);
-  EXPECT_TRUE(present);
-
-  testenv::UseMachine(R"({"hardware": {"cpu": {"name": "x"}}})");
-  ProductAdapt::ProductFeature::GetInstance().GetFingerprintStatus(present);
-  EXPECT_FALSE(present);
+// Without a host section: English, every feature on, and the fingerprint sensor present when the
+// hardware names one.
+TEST(HostFacts, ComeFromTheProfilesHostSectionElseTheDefaults) {
+  const struct {
+    const char* profile;
+    std::u16string language;
+    bool logUpload;
+    int fingerprintStatus;
+    bool fingerprintPresent;
+  } cases[] = {
+      {R"({"host": {"userLanguage": "zh-CN", "features": {"AppLogUpload": false},
+                    "fingerprint": {"status": 3, "present": false}},
+           "hardware": {"biometric": {"name": "Goodix"}}})",
+       u"zh-CN", false, 3, false},
+      {R"({"hardware": {"biometric": {"name": "Goodix", "manufacturer": "Goodix"}}})", u"en-US", true, 0, true},
+      {R"({"hardware": {"cpu": {"name": "x"}}})", u"en-US", true, 0, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.profile);
+    testenv::UseMachine(c.profile);
+    EXPECT_EQ(SystemInfo::getCurrentUserLanguage(), c.language);
+    EXPECT_EQ(CPKTSoftShelf::GetInstance().IsSupportPlugin("AppLogUpload"), c.logUpload);
+    EXPECT_TRUE(CPKTSoftShelf::GetInstance().IsSupportPlugin("never_listed"));
+    bool present = !c.fingerprintPresent;
+    EXPECT_EQ(ProductAdapt::ProductFeature::GetInstance().GetFingerprintStatus(present), c.fingerprintStatus);
+    EXPECT_EQ(present, c.fingerprintPresent);
+  }
+  testenv::UseEmptyMachine();
 }
 
 }  // namespace

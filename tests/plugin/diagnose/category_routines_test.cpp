@@ -95,15 +95,32 @@ TEST(DiagnoseKeyboard, LevelOneFailureDoesNotLowerTheLevel) {
   EXPECT_EQ(rec.lines.size(), 2u);
 }
 
-TEST(DiagnoseGpu, MissingDeviceStopsTheRoutineWithItsMessage) {
-  RoutineRecorder rec(R"({"checks": {"video": {"device": 5, "status": 9}}})");
+// A missing device stops the routine with its message; the tests it skips are never called and
+// are reported with the skipped value of the category's event.
+TEST(CategoryRoutine, AMissingDeviceStopsTheRoutineWithItsMessage) {
+  const struct {
+    DiagnoseRoutine routine;
+    const char* profile;
+    const char16_t* message;
+    const char* skippedCall;
+    Events events;
+  } cases[] = {
+      {DiagnoseGpu, R"({"checks": {"video": {"device": 5, "status": 9}}})", u"IDS_HARDWARE_DIAGNOSE_GPU_UNKNOWN",
+       "CVideoCardDetect::CheckDeviceStatus", {{"620000025", "5,0"}}},
+      {DiagnoseBattery, R"({"checks": {"battery": {"device": 1}}})", u"IDS_HARDWARE_DIAGNOSE_BATTERY_UNKNOWN",
+       "CBatteryDetect::TestVoltage", {{"620000029", "1,1,1"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.skippedCall);
+    RoutineRecorder rec(c.profile);
 
-  EXPECT_FALSE(rec.Run(DiagnoseGpu).passed);
+    EXPECT_FALSE(rec.Run(c.routine).passed);
 
-  EXPECT_EQ(rec.messages, std::vector<std::u16string>{Text(u"IDS_HARDWARE_DIAGNOSE_GPU_UNKNOWN")});
-  EXPECT_EQ(rec.order, (std::vector<std::string>{"start", "line", "message", "result"}));
-  EXPECT_EQ(rec.CallsTo("CVideoCardDetect::CheckDeviceStatus"), 0);
-  EXPECT_EQ(rec.SentEvents(), (Events{{"620000025", "5,0"}}));
+    EXPECT_EQ(rec.messages, std::vector<std::u16string>{Text(c.message)});
+    EXPECT_EQ(rec.order, (std::vector<std::string>{"start", "line", "message", "result"}));
+    EXPECT_EQ(rec.CallsTo(c.skippedCall), 0);
+    EXPECT_EQ(rec.SentEvents(), c.events);
+  }
 }
 
 TEST(DiagnoseNetcard, WirelessCardsAreCheckedInFullWiredOnesWithoutSwitchAndSignal) {
@@ -139,16 +156,6 @@ TEST(DiagnoseNetcard, WirelessCardsAreCheckedInFullWiredOnesWithoutSwitchAndSign
     EXPECT_EQ(rec.SentEvents(), (Events{{"620000028", c.payload}}));
     EXPECT_EQ(verdict.passed, c.passed);
   }
-}
-
-TEST(DiagnoseBattery, MissingBatteryWritesOnesForSkippedTests) {
-  RoutineRecorder rec(R"({"checks": {"battery": {"device": 1}}})");
-
-  EXPECT_FALSE(rec.Run(DiagnoseBattery).passed);
-
-  EXPECT_EQ(rec.SentEvents(), (Events{{"620000029", "1,1,1"}}));
-  EXPECT_EQ(rec.messages, std::vector<std::u16string>{Text(u"IDS_HARDWARE_DIAGNOSE_BATTERY_UNKNOWN")});
-  EXPECT_EQ(rec.CallsTo("CBatteryDetect::TestVoltage"), 0);
 }
 
 TEST(DiagnoseBattery, FailingLossTestIsFoldedButNeverAnnounced) {

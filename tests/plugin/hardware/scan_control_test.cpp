@@ -93,7 +93,7 @@ class ScanControlTest : public ::testing::Test {
 
 // A cancel during the last category is too late for its scan and must not stop the next one; a
 // cancel during the third lets that category finish, then stops without an event.
-TEST_F(ScanControlTest, CancelLetsTheCurrentCategoryFinishAndNeverLeaksIntoTheNextScan) {
+TEST_F(ScanControlTest, ACancelEndsTheScanAfterTheCurrentCategoryOnly) {
   const auto late = Scan(control_, [this](int32_t category) {
     if (category == ids_.back()) control_.cancelRequested = true;
   });

@@ -83,14 +83,11 @@ std::vector<int64_t> RecentDays(int count) {
   return seconds;
 }
 
-TEST_F(HistoryTest, SavingStampsTheMomentOfStoringAndValuesReadBackAsTheirLow32BitsSigned) {
+TEST_F(HistoryTest, SavingStampsTheMomentOfStoring) {
   tagDiagnoseRecord record = AllNormal();
   record.date = "1999.01.01";
   record.time = "1999.01.01.00.00.00";
   record.secondTime = 12345;
-  record.cpuState = 4294967295;
-  record.diskState = 4294967296 + 5;
-  record.abnormalCount = 3;
 
   record = SaveAt(China(2026, 3, 9, 7, 5, 9), record);
 
@@ -99,10 +96,21 @@ TEST_F(HistoryTest, SavingStampsTheMomentOfStoringAndValuesReadBackAsTheirLow32B
   EXPECT_EQ(record.secondTime, China(2026, 3, 9, 7, 5, 9));
   tagQueryDataItem item;
   ASSERT_TRUE(DiagnoseHistory::QueryBySecondTime(item, static_cast<int32_t>(record.secondTime)));
+  EXPECT_EQ(std::make_pair(item.date, item.time), std::make_pair(record.date, record.time));
+}
+
+TEST_F(HistoryTest, StoredValuesReadBackAsTheirLow32BitsSigned) {
+  tagDiagnoseRecord record = AllNormal();
+  record.cpuState = 4294967295;
+  record.diskState = 4294967296 + 5;
+  record.abnormalCount = 3;
+  record = SaveAt(China(2026, 3, 9, 7, 5, 9), record);
+
+  tagQueryDataItem item;
+  ASSERT_TRUE(DiagnoseHistory::QueryBySecondTime(item, static_cast<int32_t>(record.secondTime)));
   EXPECT_EQ(item.cpuState, -1);
   EXPECT_EQ(item.diskState, 5);
   EXPECT_EQ(item.abnormalCount, 3);
-  EXPECT_EQ(std::make_pair(item.date, item.time), std::make_pair(record.date, record.time));
 }
 
 TEST_F(HistoryTest, ARowWithAValueOfAnUnexpectedTypeIsNotFound) {
@@ -124,7 +132,7 @@ TEST_F(HistoryTest, ARowWithAValueOfAnUnexpectedTypeIsNotFound) {
   EXPECT_EQ(item.date, "untouched");
 }
 
-TEST_F(HistoryTest, RecountCountsCatalogueStatesFromZeroUpAndSkipsNegativeOnes) {
+TEST_F(HistoryTest, RecountCountsOnlyDiagnosedCatalogueStates) {
   tagQueryDataItem item;  // every state 0
   item.cpuState = 2;          // abnormal
   item.audioState = -1;       // not diagnosed

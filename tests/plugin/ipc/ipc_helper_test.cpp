@@ -60,7 +60,7 @@ class IPCHelperTest : public ::testing::Test {
 }  // namespace
 
 // A start needs exactly one byte, and byte zero means stop only; a reply passes its first byte.
-TEST_F(IPCHelperTest, DoctorStartAndDetectReplyReachTheirHandlersAsOneByte) {
+TEST_F(IPCHelperTest, OneByteMessagesReachTheirHandlersAsTheirFirstByte) {
   RecordedCalls<bool> starts;
   RecordedCalls<uint8_t> replies;
   auto startRegistration = helper.SetDoctorStartHandler([&](bool stopOnly) { starts.Add(stopOnly); });
@@ -209,7 +209,7 @@ class DoctorSummaryTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(DoctorSummaryTest, TheModuleReceivesTheRecordWithModuleIdAndTimeForced) {
+TEST_F(DoctorSummaryTest, TheModuleReceivesTheRecordUnderThePluginsModuleIdAndTime) {
   tagDoctorResult result;
   result.nModuleId = 0x1234;  // whatever the sender had
   result.nTime = 77;
@@ -225,7 +225,7 @@ TEST_F(DoctorSummaryTest, TheModuleReceivesTheRecordWithModuleIdAndTimeForced) {
   EXPECT_EQ(Decode<tagDoctorResult>(report), result);
 }
 
-TEST_F(DoctorSummaryTest, ModeTwoPosts0x20000EModesZeroAndOne0x20000BModeFiveNothing) {
+TEST_F(DoctorSummaryTest, EachModePostsToItsOwnMessageOrNowhere) {
   tagDoctorResult result;
 
   for (int32_t mode : {5, 0, 1, 2}) helper.PostDoctorSummary(result, mode);
@@ -237,7 +237,7 @@ TEST_F(DoctorSummaryTest, ModeTwoPosts0x20000EModesZeroAndOne0x20000BModeFiveNot
 }
 
 // An all-normal summary keeps the abnormal count of the one before.
-TEST_F(DoctorSummaryTest, TheSummaryCountsAbnormalItemsSpeaksOfRepairInModeOneAndKeepsItsCountWhenAllIsNormal) {
+TEST_F(DoctorSummaryTest, TheSummaryCountsTheAbnormalRowsInTheWordsOfItsMode) {
   auto text = [](const char16_t* key) { return UICulture::GetInstance().GetMultiVarStr(key, {int64_t{2}}); };
   tagDoctorResult result;
   result.vecItems = {ItemInState(kDoctorStateAbnormal), ItemInState(kDoctorStateNormal), ItemInState(kDoctorStateAbnormal)};

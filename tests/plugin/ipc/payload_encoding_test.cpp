@@ -1,4 +1,4 @@
-// The payload codec: CIPCDataIO and the encoding of strings, vectors and records.
+// The payload codec: CIPCDataIO and the encoding of strings and vectors (the records: doctor_protocol_test).
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -7,11 +7,9 @@
 #include <vector>
 
 #include "host/ipc/inbox.h"
-#include "ipc/doctor_module_info.h"
 #include "ipc/doctor_result.h"
 #include "ipc/ipc_data_io.h"
 #include "ipc/ipc_serialize.h"
-#include "support/golden_wire.h"
 
 using namespace zel::sysdiagnose;
 using testipc::Le32;
@@ -31,14 +29,6 @@ void Read(std::vector<uint8_t> bytes, const std::function<void(IIPCDataIO&)>& re
   message.pData = bytes.data();
   CIPCDataIO reader(&message, CIPCDataIO::kReader);
   read(reader);
-}
-
-// Written and read back, the record and the bytes are one another.
-template <typename Record>
-void ExpectWireBytes(const Record& record, Record decoded, const std::vector<uint8_t>& bytes) {
-  EXPECT_EQ(Encode([&](IIPCDataIO& io) { Serialize(io, record); }), bytes);
-  Read(bytes, [&](IIPCDataIO& io) { Unserialize(io, decoded); });
-  EXPECT_EQ(decoded, record);
 }
 
 }  // namespace
@@ -87,28 +77,5 @@ TEST(PayloadEncoding, EachMisuseFailsWithItsOwnText) {
     } catch (const std::runtime_error& error) {
       EXPECT_STREQ(error.what(), c.expected);
     }
-  }
-}
-
-// The records of the hand-written wire bytes (support/golden_wire.h), which the host's reader of
-// them is held to as well.
-TEST(PayloadEncoding, EachHealthCheckRecordIsItsWireBytes) {
-  const tagDoctorItem item{u"I", 0xFF68D568, u"N\u00e4", u"H", u"", 3, 0x11223344,
-                           u"A", 0xFFFA2A2D, 0x01020304, u"R", 7,     1,          5};
-  {
-    SCOPED_TRACE("tagDoctorItem");
-    ExpectWireBytes(item, tagDoctorItem{}, golden::kRowBytes);
-  }
-  {
-    SCOPED_TRACE("tagDoctorResult");
-    tagDoctorResult decoded;
-    decoded.vecItems.resize(3);  // replaced, not appended to
-    ExpectWireBytes(tagDoctorResult{0x390000, u"K", 2, u"S", u"D", {item}, 1860000, 0, 9}, decoded,
-                    golden::ReportBytes());
-  }
-  {
-    SCOPED_TRACE("tagDoctorModuleInfo");
-    ExpectWireBytes(tagDoctorModuleInfo{u"i", u"m", u"k", 0x390000, 0x390020, 0x390021, 60000}, tagDoctorModuleInfo{},
-                    golden::kModuleInfoBytes);
   }
 }

@@ -13,6 +13,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using ::testing::Pair;
 
 class DetectRunnerTest : public RunTest {
  protected:
@@ -59,7 +60,7 @@ TEST_F(DetectRunnerTest, EachVerdictIsCountedStoredAndReportedToTheHealthCheck) 
   }
 }
 
-TEST_F(DetectRunnerTest, UnknownCategoryCallsNothingCountsAsNormalAndTheRunIsStillStored) {
+TEST_F(DetectRunnerTest, AnUnknownCategoryCallsNothingAndCountsAsNormal) {
   RunObserver run;
   Run(run, R"({})", {static_cast<enmHardwareID>(12)});
 
@@ -77,7 +78,7 @@ TEST_F(DetectRunnerTest, UnknownCategoryCallsNothingCountsAsNormalAndTheRunIsSti
 
 // A cancel too late for its run (during the last category) must not stop the next run before it
 // begins; a cancel during a category lets that category end, stores the run and reports nothing.
-TEST_F(DetectRunnerTest, ACancelIsTakenAfterTheCategoryInProgressAndNeverLeaksIntoTheNextRun) {
+TEST_F(DetectRunnerTest, ACancelIsTakenAfterTheCategoryInProgressOfItsOwnRunOnly) {
   testenv::DoctorListener doctor;
   RunObserver tooLate, cancelled;
   tooLate.onCheckStart = [&](int32_t category, const tagDetectItemDetail&) {
@@ -102,116 +103,39 @@ TEST_F(DetectRunnerTest, ACancelIsTakenAfterTheCategoryInProgressAndNeverLeaksIn
   EXPECT_THAT(doctor.Reports(), IsEmpty());
 }
 
-// The page shows each line, then releases the worker; until then the worker must neither go
-// on from the line nor announce the next check. The first line is held for a while to show it.
-TEST_F(DetectRunnerTest, TheWorkerWaitsForEachLineToBeShownBeforeItGoesOn) {
-  testenv::UseMachine(R"({})");
-  std::mutex lock;
-  std::condition_variable changed;
-  int announced = 0, linesPosted = 0, linesShown = 0, aheadOfThePage = 0;
-  bool finished = false;
-  const auto note = [&](int* count) {
-    std::lock_guard guard(lock);
-    if (linesShown != linesPosted) ++aheadOfThePage;
-    if (count) ++*count;
-    changed.notify_all();
-  };
-  runner_.Start(
-      {HARDWARE_MEMORY, HARDWARE_DISPLAY}, [&](int32_t, const tagDetectItemDetail&) { note(&announced); },
-      [&](int32_t, const tagHardwareDetectInfo&) {
-        runner_.ClearRowConsumed();
-        note(&linesPosted);
-        runner_.WaitRowConsumed();
-        note(nullptr);
-      },
-      [](int32_t, const std::u16string&) {}, [](int32_t, const tagDetectResult&) {},
-      [&](int32_t, std::vector<enmHardwareID>) {
-        std::lock_guard guard(lock);
-        finished = true;
-        changed.notify_all();
-      },
-      [] {});
-
-  for (;;) {
-    std::unique_lock guard(lock);
-    ASSERT_TRUE(changed.wait_for(guard, 10s, [&] { return linesPosted > linesShown || finished; }));
-    if (linesPosted == linesShown) break;
-    if (linesShown == 0) {
-      EXPECT_FALSE(changed.wait_for(guard, 200ms, [&] { return announced > 1 || linesPosted > 1; }))
-          << "the worker went on before its line was shown";
-    }
-    ++linesShown;  // the line is on the page
-    guard.unlock();
-    runner_.SignalRowConsumed();
-  }
-  while (runner_.IsRunning()) std::this_thread::yield();
-
-  EXPECT_EQ(linesShown, 9 + 1);
-  EXPECT_EQ(aheadOfThePage, 0);
-}
-
-// A keyboard repair run on the runner's selection that waits in its first callable until
-// `held` is ready; `repaired` is set when it has finished.
-void StartHeldRepair(DetectRunner& runner, std::shared_future<void> held, std::promise<void>& repaired) {
-  HardwareRepairHelper::Instance().StartRepairRun(
-      runner, {{HARDWARE_KEYBOARD, {{1, u"Hotkeys", u"RepairHotkey", u"0"}}}}, [held](enmHardwareID) { held.wait(); },
-      [](int32_t, enmHardwareID, tagRepairItemInfo&) {}, [] {},
-      [](int32_t, enmHardwareID, tagRepairItemInfo&, HardwareRepairHelper::RepairResult&) {},
-      [](int32_t, enmHardwareID, bool) {}, [&repaired](bool, bool, int32_t) { repaired.set_value(); });
-}
-
-// The page tells a cancel of a run from a press after its end by IsRunning: a run is running
-// from the moment it is started, not from when its worker gets going. Each run is held at its
-// first callable until it has been looked at.
-TEST_F(DetectRunnerTest, RunsFromTheMomentItIsStarted) {
+// The page tells a cancel of a run from a press after its end by IsRunning: a run is running from
+// the moment it is started, not from when its worker gets going; and the page may start the
+// repairs as it hears the diagnosis finish, so that worker's end must not end the new run. Each
+// run is held at its first callable until it has been looked at.
+TEST_F(DetectRunnerTest, IsRunningFromItsStartUntilItsOwnWorkerEnds) {
   testenv::UseMachine(R"({})");
   for (int i = 0; i < 10; ++i) {
-    std::promise<void> looked;
-    const std::shared_future<void> held = looked.get_future().share();
+    std::promise<void> looked, repairStarted, release;
     RunObserver diagnosis;
-    diagnosis.onCheckStart = [held](int32_t, const tagDetectItemDetail&) { held.wait(); };
+    RepairObserver repair;
+    diagnosis.onCheckStart = [held = looked.get_future().share()](int32_t, const tagDetectItemDetail&) { held.wait(); };
+    repair.onCategoryStart = [held = release.get_future().share()] { held.wait(); };
+    diagnosis.atEnd = [&] {
+      repair.Start(runner_, {{HARDWARE_KEYBOARD, {{1, u"Hotkeys", u"RepairHotkey", u"0"}}}});
+      repairStarted.set_value();
+    };
     diagnosis.Start(runner_, {HARDWARE_KEYBOARD});
     EXPECT_TRUE(runner_.IsRunning()) << "diagnosis " << i;
     looked.set_value();
-    ASSERT_TRUE(diagnosis.Wait(runner_));
+    ASSERT_EQ(repairStarted.get_future().wait_for(10s), std::future_status::ready);
 
-    std::promise<void> lookedAgain, repaired;
-    StartHeldRepair(runner_, lookedAgain.get_future().share(), repaired);
-    EXPECT_TRUE(runner_.IsRunning()) << "repair " << i;
-    lookedAgain.set_value();
-    ASSERT_EQ(repaired.get_future().wait_for(10s), std::future_status::ready);
-    while (runner_.IsRunning()) std::this_thread::yield();
+    // The diagnosis worker ends meanwhile; the repair, held, is running all along.
+    bool runningThroughout = true;
+    for (const auto until = std::chrono::steady_clock::now() + 20ms; std::chrono::steady_clock::now() < until;) {
+      runningThroughout = runningThroughout && runner_.IsRunning();
+    }
+    EXPECT_TRUE(runningThroughout) << "repair " << i;
+    release.set_value();
+    ASSERT_TRUE(repair.Wait(runner_));
   }
 }
 
-// A page may start the repairs as soon as it hears the diagnosis finished, while that worker
-// has not quite ended: the old worker's end must not end the new run.
-TEST_F(DetectRunnerTest, ARunStartedAsThePageHearsTheLastOneEndKeepsRunning) {
-  testenv::UseMachine(R"({})");
-  std::promise<void> repairStarted, release, repaired;
-  RunObserver diagnosis;
-  diagnosis.atEnd = [&] {
-    StartHeldRepair(runner_, release.get_future().share(), repaired);
-    repairStarted.set_value();
-  };
-  diagnosis.Start(runner_, {HARDWARE_KEYBOARD});
-  ASSERT_EQ(repairStarted.get_future().wait_for(10s), std::future_status::ready);
-
-  // The diagnosis worker ends meanwhile; the repair, held, is still running all along.
-  const auto until = std::chrono::steady_clock::now() + 200ms;
-  bool runningThroughout = true;
-  while (std::chrono::steady_clock::now() < until) {
-    runningThroughout = runningThroughout && runner_.IsRunning();
-    std::this_thread::yield();
-  }
-  EXPECT_TRUE(runningThroughout);
-
-  release.set_value();
-  ASSERT_EQ(repaired.get_future().wait_for(10s), std::future_status::ready);
-  while (runner_.IsRunning()) std::this_thread::yield();
-}
-
-TEST_F(DetectRunnerTest, ThrowingCallablesOfThePageNeitherCancelTheRunNorStoreItTwice) {
+TEST_F(DetectRunnerTest, ThrowingCallablesOfThePageDoNotEndTheRun) {
   RunObserver run;
   run.onCheckStart = [](int32_t, const tagDetectItemDetail&) { throw std::runtime_error("item control gone"); };
   run.atEnd = [] { throw std::runtime_error("page gone"); };
@@ -233,6 +157,79 @@ TEST_F(DetectRunnerTest, ALibraryCallThatThrowsEndsTheRunAsCancelled) {
   EXPECT_EQ(StoredRuns(), 1u);
   EXPECT_EQ(StatesOf(LatestStoredRun(), {HARDWARE_MAINBOARD, HARDWARE_MEMORY, HARDWARE_DISPLAY}),
             (std::vector<int64_t>{0, -1, -1}));
+}
+
+// Given: this notebook, diagnosed in these categories; its Bluetooth is abnormal.
+void DiagnoseFaults(DetectRunner& runner, std::vector<enmHardwareID> categories) {
+  testenv::UseMachine(R"({
+    "hardware": {"bluetooth": {"name": "BT"}, "audio": {"name": "Speakers"}},
+    "checks": {"bluetooth": {"state": {"code": 12, "passed": false}},
+               "audio": {"loopBack": {"code": 3, "passed": false}},
+               "keyboard": {"filterKey": {"code": 6, "passed": false}, "hotKey": {"code": 7, "passed": false}}},
+    "repairs": {"RepairAudioProblem": {"succeeded": false, "code": 3}, "CloseFilterKey": {"succeeded": false}}})");
+  RunObserver diagnosis;
+  diagnosis.Start(runner, std::move(categories));
+  ASSERT_TRUE(diagnosis.Wait(runner));
+  ASSERT_EQ(runner.Record().bluetoothState, 1);
+}
+
+// The keyboard's Filter Keys repair fails and its hotkey repair, the last, succeeds: the keyboard
+// is still abnormal. A page whose every callable throws sees the same run, ended and stored once.
+TEST_F(DetectRunnerTest, TheRepairRunAmendsTheRecordAndCountsTheFullyRepairedCategories) {
+  for (const bool throwing : {false, true}) {
+    SCOPED_TRACE(throwing ? "throwing page" : "quiet page");
+    DetectRunner runner;
+    DiagnoseFaults(runner, {HARDWARE_BLUETOOTH, HARDWARE_KEYBOARD});
+    const size_t storedBefore = StoredRuns();
+    const uint32_t countBefore = RepairCount().value_or(0);
+
+    RepairObserver repair;
+    repair.throwing = throwing;
+    repair.Start(runner, {{HARDWARE_BLUETOOTH, {{1, u"Device", u"RepairBluetooth", u"12"},
+                                                {2, u"State", u"RepairBluetooth", u"12"}}},
+                          {HARDWARE_KEYBOARD, {{3, u"Filter Keys", u"RepairFilterKey", u"6"},
+                                               {4, u"Hotkeys", u"RepairHotkey", u"7"}}}});
+    ASSERT_TRUE(repair.Wait(runner));
+
+    EXPECT_THAT(repair.categoriesDone, ElementsAre(Pair(HARDWARE_BLUETOOTH, true), Pair(HARDWARE_KEYBOARD, false)));
+    EXPECT_EQ(repair.entriesDone.size(), 4u);
+    EXPECT_TRUE(repair.finished);
+    EXPECT_EQ(repair.endings, 1);
+    EXPECT_FALSE(repair.allOk);
+    EXPECT_FALSE(repair.restart);
+    EXPECT_EQ(repair.firstFailed, HARDWARE_KEYBOARD);
+    EXPECT_EQ(RepairCount(), countBefore + 1);
+    EXPECT_EQ(StatesOf(runner.Record(), {HARDWARE_BLUETOOTH, HARDWARE_KEYBOARD}), (std::vector<int64_t>{0, 1}));
+    EXPECT_EQ(std::make_pair(runner.Record().normalCount, runner.Record().abnormalCount),
+              std::make_pair(int64_t{1}, int64_t{1}));
+    EXPECT_EQ(StoredRuns(), storedBefore + 1);
+    EXPECT_EQ(StatesOf(LatestStoredRun(), {HARDWARE_BLUETOOTH, HARDWARE_KEYBOARD}), (std::vector<int64_t>{0, 1}));
+  }
+}
+
+// Bluetooth is repaired, then the cancel comes in the pause before the audio entry: only the
+// cancel stores the run at that point, with Bluetooth repaired and audio still abnormal.
+TEST_F(DetectRunnerTest, ACancelInTheRepairPauseStoresTheRunSoFar) {
+  DetectRunner runner;
+  DiagnoseFaults(runner, {HARDWARE_BLUETOOTH, HARDWARE_AUDIO});
+  ASSERT_EQ(LatestStoredRun().bluetoothState, 1);
+  host::machine::Machine::Instance().ClearJournal();
+
+  std::atomic<int> pauses{0};
+  OnSleep([&](std::chrono::milliseconds pause) {
+    if (pause == 500ms && ++pauses == 2) runner.RequestCancel();
+  });
+  RepairObserver repair;
+  repair.Start(runner, {{HARDWARE_BLUETOOTH, {{1, u"State", u"RepairBluetooth", u"12"}}},
+                        {HARDWARE_AUDIO, {{2, u"Loop-back", u"RepairAudio", u"3"}}}});
+  ASSERT_TRUE(repair.Wait(runner));
+
+  EXPECT_TRUE(repair.cancelled);
+  EXPECT_FALSE(repair.finished);
+  EXPECT_EQ(CallsOf("CBluetoothDetect::RepairBTProblems").size(), 1u);
+  EXPECT_TRUE(CallsOf("CAudioDetect::RepairAudioProblem").empty());
+  EXPECT_FALSE(RepairCount());
+  EXPECT_EQ(StatesOf(LatestStoredRun(), {HARDWARE_BLUETOOTH, HARDWARE_AUDIO}), (std::vector<int64_t>{0, 1}));
 }
 
 }  // namespace

@@ -9,18 +9,8 @@
 namespace runtest {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::Pair;
 using Result = HardwareRepairHelper::RepairResult;
 using host::machine::JournalEntry;
-
-std::vector<JournalEntry> CallsOf(const std::string& call) {
-  std::vector<JournalEntry> out;
-  for (auto& entry : host::machine::Machine::Instance().Journal()) {
-    if (entry.call == call) out.push_back(entry);
-  }
-  return out;
-}
 
 bool Overlap(const JournalEntry& a, const JournalEntry& b) { return a.begin < b.end && b.begin < a.end; }
 
@@ -44,7 +34,7 @@ TEST_F(RepairTest, RepairPassesTheCodeTextAsANumber) {
   EXPECT_EQ(video[0].args, "4294967295");
 }
 
-TEST_F(RepairTest, RepairTakesEveryFieldOfTheLibraryResultAndAnUnknownNameLeavesItAsItWas) {
+TEST_F(RepairTest, RepairCopiesTheLibrarysResultOnlyForANameItKnows) {
   testenv::UseMachine(R"({"repairs": {"RepairHotkey": {"code": 7, "needRestart": true, "needShutdown": true,
                           "succeeded": false, "message": "IDS_HARDWARE_DIAGNOSE_ERROR_HOTKEY"}}})");
   const Result before{42, false, false, true, u"kept"};
@@ -58,7 +48,7 @@ TEST_F(RepairTest, RepairTakesEveryFieldOfTheLibraryResultAndAnUnknownNameLeaves
   EXPECT_EQ(Fields(known), Fields(Result{7, true, true, false, u"IDS_HARDWARE_DIAGNOSE_ERROR_HOTKEY"}));
 }
 
-TEST_F(RepairTest, KeyboardRepairsNeverOverlapWhileAudioRunsBesideThem) {
+TEST_F(RepairTest, OnlyRepairsOfOneDeviceFamilyWaitForEachOther) {
   testenv::UseMachine(R"({"repairs": {"RepairHotkey": {"delayMs": 150}, "CloseFilterKey": {"delayMs": 150},
                                       "RepairAudioProblem": {"delayMs": 250}}})");
   std::vector<std::promise<void>> done(3);
@@ -75,7 +65,7 @@ TEST_F(RepairTest, KeyboardRepairsNeverOverlapWhileAudioRunsBesideThem) {
   EXPECT_TRUE(Overlap(audio[0], hotkey[0]) || Overlap(audio[0], filter[0]));
 }
 
-TEST_F(RepairTest, RepairCountIsCreatedAtZeroAddsUpAndSaturatesAtTheLargestNumber) {
+TEST_F(RepairTest, RepairCountAddsUpFromZeroToTheLargestNumber) {
   ASSERT_FALSE(RepairCount());
   HardwareRepairHelper::AddRepairCount(0);
   EXPECT_EQ(RepairCount(), 0u);
@@ -87,118 +77,6 @@ TEST_F(RepairTest, RepairCountIsCreatedAtZeroAddsUpAndSaturatesAtTheLargestNumbe
                                      KEY_ALL_ACCESS));
   HardwareRepairHelper::AddRepairCount(9);
   EXPECT_EQ(RepairCount(), 4294967295u);
-}
-
-// The page's side of a repair run.
-struct RepairObserver : Ending {
-  std::vector<std::pair<enmHardwareID, bool>> categoriesDone;
-  std::vector<std::u16string> entriesDone;
-  bool allOk = false, restart = false;
-  int32_t firstFailed = -2;
-  bool throwing = false;  // every callable throws after it has recorded, as a page gone wrong would
-
-  void Start(DetectRunner& runner, HardwareRepairHelper::RepairPlan plan) {
-    HardwareRepairHelper::Instance().StartRepairRun(
-        runner, std::move(plan), [this](enmHardwareID) { Note([] {}); },
-        [this](int32_t, enmHardwareID, tagRepairItemInfo&) { Note([] {}); }, [this] { End([&] { cancelled = true; }); },
-        [this](int32_t, enmHardwareID, tagRepairItemInfo& e, Result&) {
-          Note([&] { entriesDone.push_back(e.repairName); });
-        },
-        [this](int32_t, enmHardwareID c, bool ok) { Note([&] { categoriesDone.emplace_back(c, ok); }); },
-        [this](bool ok, bool needRestart, int32_t first) {
-          End([&] {
-            finished = true;
-            allOk = ok;
-            restart = needRestart;
-            firstFailed = first;
-          });
-        });
-  }
-
-  // Records the change, then throws when the page is to go wrong.
-  void Note(const std::function<void()>& change) {
-    Record(change);
-    if (throwing) throw std::runtime_error("page gone");
-  }
-  void End(const std::function<void()>& change) {
-    Note([&] {
-      change();
-      ++endings;
-    });
-  }
-};
-
-// Given: this notebook, diagnosed in these categories; its Bluetooth is abnormal.
-void DiagnoseFaults(DetectRunner& runner, std::vector<enmHardwareID> categories) {
-  testenv::UseMachine(R"({
-    "hardware": {"bluetooth": {"name": "BT"}, "audio": {"name": "Speakers"}},
-    "checks": {"bluetooth": {"state": {"code": 12, "passed": false}},
-               "audio": {"loopBack": {"code": 3, "passed": false}},
-               "keyboard": {"filterKey": {"code": 6, "passed": false}, "hotKey": {"code": 7, "passed": false}}},
-    "repairs": {"RepairAudioProblem": {"succeeded": false, "code": 3}, "CloseFilterKey": {"succeeded": false}}})");
-  RunObserver diagnosis;
-  diagnosis.Start(runner, std::move(categories));
-  ASSERT_TRUE(diagnosis.Wait(runner));
-  ASSERT_EQ(runner.Record().bluetoothState, 1);
-}
-
-// The keyboard's Filter Keys repair fails and its hotkey repair, the last, succeeds: the keyboard
-// is still abnormal. A page whose every callable throws sees the same run, ended and stored once.
-TEST_F(RepairTest, RunRepairsCategoryByCategoryAndCountsTheFullyRepairedOnesWhateverThePageThrows) {
-  for (const bool throwing : {false, true}) {
-    SCOPED_TRACE(throwing ? "throwing page" : "quiet page");
-    DetectRunner runner;
-    DiagnoseFaults(runner, {HARDWARE_BLUETOOTH, HARDWARE_KEYBOARD});
-    const size_t storedBefore = StoredRuns();
-    const uint32_t countBefore = RepairCount().value_or(0);
-
-    RepairObserver repair;
-    repair.throwing = throwing;
-    repair.Start(runner, {{HARDWARE_BLUETOOTH, {{1, u"Device", u"RepairBluetooth", u"12"},
-                                                {2, u"State", u"RepairBluetooth", u"12"}}},
-                          {HARDWARE_KEYBOARD, {{3, u"Filter Keys", u"RepairFilterKey", u"6"},
-                                               {4, u"Hotkeys", u"RepairHotkey", u"7"}}}});
-    ASSERT_TRUE(repair.Wait(runner));
-
-    EXPECT_THAT(repair.categoriesDone, ElementsAre(Pair(HARDWARE_BLUETOOTH, true), Pair(HARDWARE_KEYBOARD, false)));
-    EXPECT_EQ(repair.entriesDone.size(), 4u);
-    EXPECT_TRUE(repair.finished);
-    EXPECT_EQ(repair.endings, 1);
-    EXPECT_FALSE(repair.allOk);
-    EXPECT_FALSE(repair.restart);
-    EXPECT_EQ(repair.firstFailed, HARDWARE_KEYBOARD);
-    EXPECT_EQ(RepairCount(), countBefore + 1);
-    EXPECT_EQ(StatesOf(runner.Record(), {HARDWARE_BLUETOOTH, HARDWARE_KEYBOARD}), (std::vector<int64_t>{0, 1}));
-    EXPECT_EQ(std::make_pair(runner.Record().normalCount, runner.Record().abnormalCount),
-              std::make_pair(int64_t{1}, int64_t{1}));
-    EXPECT_EQ(StoredRuns(), storedBefore + 1);
-    EXPECT_EQ(StatesOf(LatestStoredRun(), {HARDWARE_BLUETOOTH, HARDWARE_KEYBOARD}), (std::vector<int64_t>{0, 1}));
-  }
-}
-
-// Bluetooth is repaired, then the cancel comes in the pause before the audio entry: only the
-// cancel stores the run at that point, with Bluetooth repaired and audio still abnormal.
-TEST_F(RepairTest, CancelDuringThePauseSkipsTheEntryStoresTheRunSoFarAndLeavesTheCounter) {
-  DetectRunner runner;
-  DiagnoseFaults(runner, {HARDWARE_BLUETOOTH, HARDWARE_AUDIO});
-  ASSERT_EQ(LatestStoredRun().bluetoothState, 1);
-  host::machine::Machine::Instance().ClearJournal();
-
-  std::atomic<int> pauses{0};
-  OnSleep([&](std::chrono::milliseconds pause) {
-    if (pause == 500ms && ++pauses == 2) runner.RequestCancel();
-  });
-  RepairObserver repair;
-  repair.Start(runner, {{HARDWARE_BLUETOOTH, {{1, u"State", u"RepairBluetooth", u"12"}}},
-                        {HARDWARE_AUDIO, {{2, u"Loop-back", u"RepairAudio", u"3"}}}});
-  ASSERT_TRUE(repair.Wait(runner));
-
-  EXPECT_TRUE(repair.cancelled);
-  EXPECT_FALSE(repair.finished);
-  EXPECT_EQ(CallsOf("CBluetoothDetect::RepairBTProblems").size(), 1u);
-  EXPECT_TRUE(CallsOf("CAudioDetect::RepairAudioProblem").empty());
-  EXPECT_FALSE(RepairCount());
-  EXPECT_EQ(StatesOf(LatestStoredRun(), {HARDWARE_BLUETOOTH, HARDWARE_AUDIO}), (std::vector<int64_t>{0, 1}));
 }
 
 }  // namespace

@@ -10,12 +10,14 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 #include "DataReport/EventDataReport.h"
 #include "diagnose/detect_runner.h"
 #include "diagnose/hardware_repair_helper.h"
 #include "history/diagnose_history.h"
+#include "machine/machine.h"
 #include "model/hardware_state.h"
 #include "platform/clock.h"
 #include "support/test_env.h"
@@ -80,6 +82,15 @@ std::vector<int64_t> StatesOf(const Record& record, std::initializer_list<enmHar
   std::vector<int64_t> states;
   for (const enmHardwareID category : categories) states.push_back(StateAt(record, *StateIndexOf(category)));
   return states;
+}
+
+// The calls of the machine's journal to `call`, in order.
+inline std::vector<host::machine::JournalEntry> CallsOf(const std::string& call) {
+  std::vector<host::machine::JournalEntry> out;
+  for (auto& entry : host::machine::Machine::Instance().Journal()) {
+    if (entry.call == call) out.push_back(entry);
+  }
+  return out;
 }
 
 // The registry's count of fully repaired categories; nothing before the first count.
@@ -157,5 +168,50 @@ class RunObserver : public Ending {
   int32_t abnormalLevel0 = -1;
   std::vector<enmHardwareID> failed;
 };
+
+// The page's side of a repair run.
+struct RepairObserver : Ending {
+  std::vector<std::pair<enmHardwareID, bool>> categoriesDone;
+  std::vector<std::u16string> entriesDone;
+  bool allOk = false, restart = false;
+  int32_t firstFailed = -2;
+  bool throwing = false;  // every callable throws after it has recorded, as a page gone wrong would
+  std::function<void()> onCategoryStart;  // optional extra hook
+
+  void Start(DetectRunner& runner, DetectRunner::RepairPlan plan) {
+    runner.StartRepair(
+        std::move(plan),
+        [this](enmHardwareID) {
+          Note([] {});
+          if (onCategoryStart) onCategoryStart();
+        },
+        [this](int32_t, enmHardwareID, tagRepairItemInfo&) { Note([] {}); }, [this] { End([&] { cancelled = true; }); },
+        [this](int32_t, enmHardwareID, tagRepairItemInfo& e, DetectRunner::RepairResult&) {
+          Note([&] { entriesDone.push_back(e.repairName); });
+        },
+        [this](int32_t, enmHardwareID c, bool ok) { Note([&] { categoriesDone.emplace_back(c, ok); }); },
+        [this](bool ok, bool needRestart, int32_t first) {
+          End([&] {
+            finished = true;
+            allOk = ok;
+            restart = needRestart;
+            firstFailed = first;
+          });
+        });
+  }
+
+  // Records the change, then throws when the page is to go wrong.
+  void Note(const std::function<void()>& change) {
+    Record(change);
+    if (throwing) throw std::runtime_error("page gone");
+  }
+  void End(const std::function<void()>& change) {
+    Note([&] {
+      change();
+      ++endings;
+    });
+  }
+};
+
 
 }  // namespace runtest

@@ -58,7 +58,7 @@ HostWindow& TheHostWindow() {
 
 
 // The feature switch is asked first, so these run before any test builds the page host.
-TEST(CPluginSysdiagnose, WithTheFeatureSwitchedOffNothingIsBuiltAndTheAnswerIsYes) {
+TEST(CPluginSysdiagnose, WithTheFeatureSwitchedOffNothingIsBuilt) {
   testenv::UseMachine(R"({"host": {"features": {"zel_plugin_hardware": false}}})");
   x3::NormalObject<CPluginSysdiagnose> plugin;
   HostWindow& host = TheHostWindow();
@@ -69,7 +69,7 @@ TEST(CPluginSysdiagnose, WithTheFeatureSwitchedOffNothingIsBuiltAndTheAnswerIsYe
   EXPECT_EQ(PageIndex::Instance().GetRoot(), nullptr);
 }
 
-TEST(CPluginSysdiagnose, WithTheFeatureOnTheRootIsAddedWithItsTitleAndThePagesSitAtTheTabsOfTheirTypes) {
+TEST(CPluginSysdiagnose, WithTheFeatureOnThePageHostIsAddedWithItsPages) {
   testenv::UseMachine(R"({"host": {"features": {"zel_plugin_hardware": true}}})");
   testenv::ScopedDataDir data;
   x3::NormalObject<CPluginSysdiagnose> plugin;
@@ -172,7 +172,7 @@ TEST_F(PageIndexTest, TheDetectPageStartsWithTheLatestSelectionInItsOrder) {
   EXPECT_EQ(index.SelectedHardware(), std::vector<enmHardwareID>{HARDWARE_MEMORY});
 }
 
-TEST_F(PageIndexTest, OnlyTheHostsMainControlComingInReportsAndRefreshes) {
+TEST_F(PageIndexTest, OnlyTheHostsMainControlComingInReports) {
   // when the host shows its own tab, then the plug-in's: "SysdiagnoseUIMain" comes in
   hostTabs->SelectItem(0);
   hostTabs->SelectItem(1);

@@ -35,7 +35,7 @@ class StatusIconTest : public ::testing::Test {
   CAnimPanelUI* icon = w.Find<CAnimPanelUI>(u"optChoose");
 };
 
-TEST_F(StatusIconTest, EachStatusStopsTheAnimationAndSetsItsLookAndOthersChangeNothing) {
+TEST_F(StatusIconTest, EachKnownStatusSetsItsLook) {
   const struct {
     int status;
     bool mouse;

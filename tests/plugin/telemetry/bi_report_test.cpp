@@ -35,7 +35,8 @@ std::vector<std::string> Split(const std::string& list) {
   return items;
 }
 
-TEST(CpuLoadPercent, IsTheTruncatedBusyShareLimitedToOneHundredAndZeroWithoutProgress) {
+// Capped at 100; 0 when no time passed or the counters went back.
+TEST(CpuLoadPercent, IsTheTruncatedBusyShareOfTheTimePassed) {
   const struct {
     platform::SystemTimes before, after;  // idle, kernel (idle included), user
     uint32_t load;

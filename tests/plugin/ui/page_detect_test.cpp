@@ -1,9 +1,8 @@
 // PageDetect: a diagnosis run shown live, its result, the repair run and the log upload, driven
-// through the UI library alone; and the whole road through the three pages that ends on it.
+// through the UI library alone. The road through all three pages is the diagnose command's test.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -14,22 +13,18 @@
 #include "DuiLib/UIAnimPanel.h"
 #include "DuiLib/UICulture.h"
 #include "DuiLib/UIList.h"
-#include "DuiLib/UITabLayout.h"
 #include "DuiLib/UIText.h"
-#include "app/log_service.h"
+#include "app/services/log_service.h"
 #include "diagnose/fault_detectors.h"
 #include "machine/machine.h"
 #include "platform/clock.h"
 #include "platform/encoding.h"
-#include "shell/page_index.h"
 #include "plugin/ui/when_modal.h"
 #include "support/full_catalogue.h"
 #include "support/page_window.h"
 #include "support/test_env.h"
 #include "support/ui_pump.h"
-#include "ui/page_archievement.h"
 #include "ui/page_detect.h"
-#include "ui/page_scan.h"
 
 namespace zel::sysdiagnose {
 namespace {
@@ -66,7 +61,7 @@ class DetectPageTest : public ::testing::Test {
     return w.manager.HasTimer(list, PageDetect::kLineGrowthTimer) || w.manager.HasTimer(list, PageDetect::kBackToTopTimer) ||
            w.manager.HasTimer(list, PageDetect::kScrollToItemTimer);
   }
-  bool DriveToState(int32_t state) {
+  bool DriveToState(PageDetect::State state) {
     return Drive([&] { return page.GetPageState() == state && !page.IsRunning() && !Animating(); });
   }
 
@@ -74,7 +69,7 @@ class DetectPageTest : public ::testing::Test {
   void RunToResult(const std::string& machine, std::vector<enmHardwareID> categories) {
     testenv::UseMachine(machine);
     page.StartDetect(std::move(categories));
-    ASSERT_TRUE(DriveToState(PageDetect::kResult));
+    ASSERT_TRUE(DriveToState(PageDetect::State::kResult));
   }
 
   CListUI& List() { return *w.Find<CListUI>(u"lstSysdiagnoseDetectItems"); }
@@ -143,7 +138,7 @@ std::string Notebook(const std::string& checks, const std::string& repairs = "{}
          std::to_string(offer) + R"(, "items": [{"module": 4, "name": "/var/log/app.log"}]}})";
 }
 
-TEST_F(DetectPageTest, AbnormalCategoriesStandOnTopInRunOrderUnderTheirCountAndWithoutRepairsTheButtonEndsTheRun) {
+TEST_F(DetectPageTest, TheResultPutsAbnormalCategoriesOnTopInRunOrderUnderTheirCount) {
   struct Case {
     const char* what;
     std::string checks;
@@ -222,7 +217,7 @@ TEST_F(DetectPageTest, EachLineGrowsFromItsAnnouncementAndTheWorkerWaitsUntilItI
   EXPECT_EQ(LinePart(HARDWARE_MEMORY, 4, u"optChoose")->GetBkImage(), kUnusual);
   EXPECT_FALSE(UIMessageLoop::Instance().RunUntil([&] { return lines() > 5; }, 200ms));
 
-  ASSERT_TRUE(DriveToState(PageDetect::kResult));
+  ASSERT_TRUE(DriveToState(PageDetect::State::kResult));
   const char16_t* names[] = {u"IDS_HARDWARE_DIAGNOSE_MEM_FAST",        u"IDS_HARDWARE_DIAGNOSE_MEM_CONTINUE_INC_RW",
                              u"IDS_HARDWARE_DIAGNOSE_MEM_BLOCK_INC_WRITE", u"IDS_HARDWARE_DIAGNOSE_MEM_BIT_RW",
                              u"IDS_HARDWARE_DIAGNOSE_MEM_FAKE_RANDOM",  u"IDS_HARDWARE_DIAGNOSE_MEM_BOARD",
@@ -236,7 +231,7 @@ TEST_F(DetectPageTest, EachLineGrowsFromItsAnnouncementAndTheWorkerWaitsUntilItI
   EXPECT_LE(last.bottom, item.bottom);
 }
 
-TEST_F(DetectPageTest, AMildKeyboardFindingShowsTheSuggestionAndItsOneClickFix) {
+TEST_F(DetectPageTest, AMildFindingIsFixedByItsLinesOneClickFix) {
   RunToResult(Notebook(R"({"keyboard": {"filterKey": {"code": -6, "messageKey": "IDS_HARDWARE_DIAGNOSE_FILTER_OPEN",
                                                        "passed": false, "level": 1}}})",
                        R"({"CloseFilterKey": {"succeeded": true}})"),
@@ -258,7 +253,7 @@ TEST_F(DetectPageTest, AMildKeyboardFindingShowsTheSuggestionAndItsOneClickFix) 
   EXPECT_EQ(RepairCalls(), (std::vector<std::string>{"CKeyBoardDetect::CloseFilterKey"}));
 }
 
-TEST_F(DetectPageTest, CancelEndsTheRunAfterTheCategoryInProgressAndWithNoRunAtWorkAtOnce) {
+TEST_F(DetectPageTest, CancelEndsTheRunAfterTheCategoryInProgress) {
   testenv::UseMachine(Notebook(R"({"memory": {"bit0Walk": {"code": 0, "delayMs": 300}}})"));
   page.StartDetect({HARDWARE_MEMORY, HARDWARE_AUDIO, HARDWARE_CPU});
   ASSERT_TRUE(Drive([&] { return page.GetItem(HARDWARE_MEMORY) && page.GetItem(HARDWARE_MEMORY)->GetLineCount() == 4; }));
@@ -274,7 +269,7 @@ TEST_F(DetectPageTest, CancelEndsTheRunAfterTheCategoryInProgressAndWithNoRunAtW
   EXPECT_EQ(page.GetItem(HARDWARE_AUDIO), nullptr);
   EXPECT_EQ(page.GetItem(HARDWARE_CPU), nullptr);
   EXPECT_TRUE(Control(u"btnSysdiagnoseDetectCancel")->IsEnabled());
-  EXPECT_EQ(page.GetPageState(), PageDetect::kDetecting);
+  EXPECT_EQ(page.GetPageState(), PageDetect::State::kDetecting);
 
   // With no run at work, cancel still goes back to the history.
   ASSERT_TRUE(UIMessageLoop::Instance().RunUntil([this] { return !page.IsRunning(); }, 10s));
@@ -284,7 +279,7 @@ TEST_F(DetectPageTest, CancelEndsTheRunAfterTheCategoryInProgressAndWithNoRunAtW
   EXPECT_TRUE(Control(u"btnSysdiagnoseDetectCancel")->IsEnabled());
 }
 
-TEST_F(DetectPageTest, TheRepairRunShowsEveryLinesResultAndRepairsAgainOnlyWhatFailed) {
+TEST_F(DetectPageTest, RepairingAgainRepairsOnlyWhatFailed) {
   // Given a Wi-Fi switched off, repaired with a restart, a graphics fault repaired with a shutdown,
   // and a Bluetooth fault whose repair fails
   const std::string checks = R"({"wifi": {"switch": {"code": -3, "messageKey": "IDS_HARDWARE_DIAGNOSE_WIFI_WARN",
@@ -308,12 +303,12 @@ TEST_F(DetectPageTest, TheRepairRunShowsEveryLinesResultAndRepairsAgainOnlyWhatF
   // When the user repairs
   host::machine::Machine::Instance().ClearJournal();
   ASSERT_TRUE(w.driver.Click(u"btnSysdiagnoseDetectComplete"));
-  EXPECT_EQ(page.GetPageState(), PageDetect::kRepairing);
+  EXPECT_EQ(page.GetPageState(), PageDetect::State::kRepairing);
   EXPECT_EQ(TextOf(u"txtSysdiagnosedDetectFirstTitle"), L(u"IDS_HARDWARE_DIAGNOSE_REPAIRING"));
   EXPECT_TRUE(IsBusy(LinePart(HARDWARE_NETCARD, wifiSwitch, u"optChoose")));
   EXPECT_TRUE(IsBusy(LinePart(HARDWARE_BLUETOOTH, btState, u"optChoose")));
   EXPECT_FALSE(IsBusy(LinePart(HARDWARE_BLUETOOTH, 0, u"optChoose")));
-  ASSERT_TRUE(DriveToState(PageDetect::kRepairFailed));
+  ASSERT_TRUE(DriveToState(PageDetect::State::kRepairFailed));
 
   // Then the Wi-Fi line asks for a restart, the graphics line for a shutdown with the repair's
   // message (the looks' texts are the line tests'), the Bluetooth line shows the failure, unfolded
@@ -337,7 +332,7 @@ TEST_F(DetectPageTest, TheRepairRunShowsEveryLinesResultAndRepairsAgainOnlyWhatF
   // When the user tries again and the Bluetooth repair now succeeds
   testenv::UseMachine(Notebook(checks, R"({"RepairBTProblems": {"succeeded": true}})"));  // clears the journal
   ASSERT_TRUE(w.driver.Click(u"btnSysdiagnoseDetectBack"));
-  ASSERT_TRUE(DriveToState(PageDetect::kRepairSucceeded));
+  ASSERT_TRUE(DriveToState(PageDetect::State::kRepairSucceeded));
 
   // Then only the Bluetooth line was repaired again, and nothing abnormal is left
   EXPECT_EQ(RepairCalls(), (std::vector<std::string>{"CBluetoothDetect::RepairBTProblems"}));
@@ -365,111 +360,13 @@ TEST_F(DetectPageTest, TheOfferedLogUploadIsALinkWhoseWindowsAnswerTheTitleTells
     page.StartDetect({HARDWARE_MAINBOARD});
     // The answer arrives while the first line still waits for the clock.
     ASSERT_TRUE(UIMessageLoop::Instance().RunUntil([&] { return page.IsUploadOffered(); }, 10s));
-    ASSERT_TRUE(DriveToState(PageDetect::kResult));
+    ASSERT_TRUE(DriveToState(PageDetect::State::kResult));
     EXPECT_EQ(secondTitle()->GetText(), none + L(u"IDS_HARDWARE_DIAGNOSE_RESULT_SEND_LOG"));
     testenv::WhenModal([](CPaintManagerUI& pm) { return pm.FindControl(u"btnUpload")->IsEnabled(); },
                        [&](UIDriver& d) { EXPECT_TRUE(d.Click(button)); });
     ASSERT_TRUE(w.driver.FollowLink(secondTitle(), 0));
     EXPECT_EQ(secondTitle()->GetText(), none + L(resultKey));
   }
-}
-
-// The whole interactive road through the page host's three pages, as a user walks it.
-// The notebook: memory fails at level 0 (nothing repairs it), the Wi-Fi switch is off and its
-// repair turns it on.
-constexpr const char* kNotebook = R"({
-  "hardware": {"memory": {"totalMB": 8192, "modules": [{"capacityMB": 8192, "partNumber": "CT8G4"}]},
-               "network": {"wireless": {"hardIds": ["PCI\\VEN_168C"], "caption": "Wi-Fi"}}},
-  "checks": {"memory": {"random": 3},
-             "wifi": {"switch": {"code": -3, "messageKey": "IDS_HARDWARE_DIAGNOSE_WIFI_WARN", "passed": false}}},
-  "repairs": {"RepairWifiProblem": {"succeeded": true, "fixes": ["wifi.switch"]}}})";
-
-class PageRoad : public DetectPageTest {
- protected:
-  PageRoad() {
-    testenv::UseMachine(kNotebook);
-    // Every reading of the clock is a second later: the run and its repair, stored at once with
-    // the pauses cut short, are still told apart in the history.
-    platform::SetClockForTesting([next = std::make_shared<std::atomic<int64_t>>(platform::SecondsSince1970())] {
-      return next->fetch_add(1);
-    });
-    road.manager.AddNotifier(&pump);
-    index.Create(&road.manager, &pump);
-    road.Find<CTabLayoutUI>(u"hostTabs")->Add(index.GetRoot());
-    index.Init();
-  }
-  ~PageRoad() override {
-    EXPECT_TRUE(UIMessageLoop::Instance().RunUntil([this] { return !Detect().IsRunning() && !Scan().IsScanRunning(); }, 30s));
-    platform::SetClockForTesting(nullptr);
-  }
-
-  template <class Page>
-  Page& Hosted(const char16_t* name) { return *dynamic_cast<Page*>(pump.GetVirtualWnd(name)); }
-  PageScan& Scan() { return Hosted<PageScan>(u"SysdiagnosePageScan"); }
-  PageDetect& Detect() { return Hosted<PageDetect>(u"SysdiagnosePageDetect"); }
-  PageArchievement& Archive() { return Hosted<PageArchievement>(u"SysdiagnosePageArchievement"); }
-
-  // Runs the loop until `done`, moving the clock while any page animates.
-  bool Walk(const std::function<bool()>& done) {
-    const auto animating = [this] {
-      for (const auto& [name, ids] : {std::pair{u"lstSysdiagnoseScanItems", std::vector<UINT>{4003, 4004}},
-                                      std::pair{u"lstSysdiagnoseDetectItems", std::vector<UINT>{4005, 4006, 4007}},
-                                      std::pair{u"lstSysdiagnoseArchieve", std::vector<UINT>{4001, 4002}}}) {
-        CControlUI* list = road.manager.FindControl(name);
-        for (UINT id : ids) {
-          if (list && road.manager.HasTimer(list, id)) return true;
-        }
-      }
-      return false;
-    };
-    return testenv::PumpUntil([&] { return done() && !animating(); }, animating);
-  }
-
-  CControlUI* ScanChoice(enmHardwareID category) {
-    auto* list = road.Find<CListUI>(u"lstSysdiagnoseScanItems");
-    const auto& order = Scan().ScanOrder();
-    const auto at = std::find(order.begin(), order.end(), category) - order.begin();
-    return road.manager.FindSubControlByName(list->GetItemAt(static_cast<int>(at)), u"optChoose");
-  }
-
-  testenv::UiWindow road{uR"(<Window size="720,560"><TabLayout name="hostTabs"/></Window>)"};
-  testenv::HostPump pump;
-  PageIndex index;
-};
-
-TEST_F(PageRoad, ScanTickTwoDiagnoseRepairAndTheHistoryShowsTheNewRun) {
-  // The user starts from the history page.
-  ASSERT_TRUE(road.driver.Click(u"btnSysdiagnoseScan"));
-  ASSERT_TRUE(Walk([&] { return road.Find(u"lytScanExecute")->IsVisible() && !Scan().IsScanRunning(); }));
-
-  // Only the network card and the memory stay ticked.
-  for (enmHardwareID category : Scan().ScanOrder()) {
-    const bool wanted = category == HARDWARE_MEMORY || category == HARDWARE_NETCARD;
-    ASSERT_TRUE(road.driver.Tick(ScanChoice(category), wanted)) << category;
-  }
-  ASSERT_TRUE(road.driver.Click(u"btnSysdiagnoseDetect"));
-  EXPECT_EQ(index.SelectedHardware(), (std::vector<enmHardwareID>{HARDWARE_MEMORY, HARDWARE_NETCARD}));
-  EXPECT_EQ(road.Find<CTabLayoutUI>(u"tblSysdiagnoseContent")->GetCurSel(), PAGE_DETECT);
-
-  ASSERT_TRUE(Walk([&] { return Detect().GetPageState() == PageDetect::kResult && !Detect().IsRunning(); }));
-  EXPECT_EQ(road.Find(u"txtSysdiagnoseDetectSecondTitle")->GetText(),
-            UICulture::GetInstance().GetMultiVarStr(u"IDS_HARDWARE_DIAGNOSE_ABNORM_RESULT_NUM", {2}));
-
-  // The user repairs: the Wi-Fi comes back, the memory fault stays.
-  ASSERT_TRUE(road.driver.Click(u"btnSysdiagnoseDetectComplete"));
-  ASSERT_TRUE(Walk([&] { return Detect().GetPageState() == PageDetect::kRepairSucceeded && !Detect().IsRunning(); }));
-  ASSERT_TRUE(road.driver.Click(u"btnSysdiagnoseDetectComplete"));
-  ASSERT_TRUE(Walk([] { return true; }));
-
-  // The history page shows the run after its repair.
-  EXPECT_EQ(road.Find<CTabLayoutUI>(u"tblSysdiagnoseContent")->GetCurSel(), PAGE_ARCHIEVEMENT);
-  const tagQueryDataItem& shown = Archive().ShownRun();
-  EXPECT_EQ(shown.memoryState, 1);
-  EXPECT_EQ(shown.netcardState, 0);
-  EXPECT_EQ(shown.cpuState, -1);
-  EXPECT_EQ(shown.normalCount, 1);
-  EXPECT_EQ(shown.abnormalCount, 1);
-  EXPECT_EQ(Archive().DayItems().size(), 1u);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 
 #include "DuiLib/UIAnimPanel.h"
 #include "DuiLib/UIList.h"
-#include "app/log_service.h"
+#include "app/services/log_service.h"
 #include "platform/encoding.h"
 #include "platform/shell_folder.h"
 #include "plugin/ui/when_modal.h"
@@ -108,7 +108,7 @@ TEST_F(UploadWndTest, WithTheAppLogInTheUploadTheButtonWaitsForThatLog) {
   EXPECT_TRUE(Decided(LogService::UploadDecision::Upload));
 }
 
-TEST_F(UploadWndTest, WithoutTheAppLogItIsNotOfferedAndEveryButtonTellsTheServiceTheAnswer) {
+TEST_F(UploadWndTest, EveryButtonTellsTheServiceTheAnswer) {
   const struct {
     const char16_t* button;
     UINT result;
@@ -147,7 +147,7 @@ TEST_F(UploadWndTest, AnEmptyListAddsNoRowAndLeavesTheUploadOff) {
   EXPECT_EQ(result, 0u);
 }
 
-TEST_F(UploadWndTest, ActivatingAFinishedRowOpensItsFolderAndSaysWhenThatFails) {
+TEST_F(UploadWndTest, ActivatingAFinishedRowOpensItsFolder) {
   std::vector<std::string> opened;
   std::string answer;  // what the "file manager" answers
   platform::SetOpenFolderForTesting([&](const std::string& folder) {

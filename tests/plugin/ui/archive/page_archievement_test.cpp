@@ -127,7 +127,7 @@ class PageArchievementTest : public ::testing::Test {
   std::unique_ptr<testenv::PageWindow<PageArchievement>> w_;
 };
 
-TEST_F(PageArchievementTest, WithoutRunsOneTodayBarInvitesTheFirstDiagnosisThatTheStartButtonBeginsUnderTheLegend) {
+TEST_F(PageArchievementTest, WithoutRunsOneTodayBarInvitesTheFirstDiagnosis) {
   Open();
 
   EXPECT_TRUE(Page().DayItems().empty());
@@ -255,7 +255,7 @@ TEST_P(PageArchievementLabels, TwelveDayLabelsFitTheirBoxesUnderTheirBarsInsideT
 INSTANTIATE_TEST_SUITE_P(LanguagesAndDensities, PageArchievementLabels,
                          ::testing::Combine(::testing::Values("en-US", "zh-CN"), ::testing::Values(96, 120)));
 
-TEST_F(PageArchievementTest, PickingADayShowsItsLinesItsSummaryBarAndItsTipMirroredRightToLeft) {
+TEST_F(PageArchievementTest, PickingADayShowsThatDaysRun) {
   // Given an older run with a fault on the processor and the disks and the graphics not
   // diagnosed, and a later run with every category normal
   Seed({{kToday - kDay + 10 * 3600, "0000102-0000"}, {kToday + 10 * 3600, kAllNormal}});

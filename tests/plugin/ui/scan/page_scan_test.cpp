@@ -105,7 +105,7 @@ class PageScanTest : public ::testing::Test {
   std::vector<std::vector<enmHardwareID>> selections;
 };
 
-TEST_F(PageScanTest, EachRowGrowsInBeforeTheNextArrivesAndTheTickedItemsShowBackAtTheTopReadyToBeHandedOver) {
+TEST_F(PageScanTest, EachRowGrowsInBeforeTheNextArrivesUntilTheTickedItemsAreReadyAtTheTop) {
   // Given the rows the collectors give for each category
   std::vector<std::u16string> expectedTitles;
   std::string foundFlags;
@@ -189,6 +189,7 @@ TEST_F(PageScanTest, EachRowGrowsInBeforeTheNextArrivesAndTheTickedItemsShowBack
   EXPECT_FALSE(w.Find(u"lytScanCancel")->IsVisible());
   EXPECT_EQ(w.Find(u"lytScanCancel")->GetFixedWidth(), 0);
   EXPECT_TRUE(DetectButton()->IsEnabled());
+  EXPECT_EQ(w.page.GetState(), PageScan::State::kReady);
   EXPECT_EQ(ScanEvents(), (std::vector<std::string>{"620000010=" + foundFlags}));
 
   // When items are unticked and ticked, the count follows them and none disables the detect
@@ -226,12 +227,14 @@ TEST_F(PageScanTest, CancelDuringTheScanLetsTheCurrentCategoryFinishThenGoesToTh
 
   ASSERT_TRUE(w.window.driver.Click(cancel));
   EXPECT_FALSE(cancel->IsEnabled());
+  EXPECT_EQ(w.page.GetState(), PageScan::State::kCancelling);
   ASSERT_TRUE(Pump([this] { return !switches.empty(); }));
 
   EXPECT_EQ(switches, (std::vector<enumPageType>{PAGE_ARCHIEVEMENT}));
   EXPECT_EQ(w.page.ScanOrder(), (std::vector<enmHardwareID>{catalogue[0]}));
   EXPECT_EQ(RowsOfItem(0)->GetCount(), static_cast<int>(RowsOf(catalogue[0]).size()));
   EXPECT_TRUE(cancel->IsEnabled());
+  EXPECT_EQ(w.page.GetState(), PageScan::State::kCancelled);
   EXPECT_FALSE(ReadyLookShown());
   EXPECT_EQ(ScanEvents(), (std::vector<std::string>{"620000006="}));
 }
@@ -254,7 +257,7 @@ size_t ThreadCount() {
   return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"), {}));
 }
 
-TEST_F(PageScanTest, BackGoesToTheHistoryAtOnceAndEnteringAgainStartsOverWithoutRowsOfTheScanBefore) {
+TEST_F(PageScanTest, EnteringAgainStartsOverWithoutRowsOfTheScanBefore) {
   const size_t threadsBefore = ThreadCount();
   w.page.StartScan();
   ASSERT_TRUE(Pump([this] { return list->GetCount() == 2; }));
@@ -309,7 +312,7 @@ class CtlScanItemTest : public ::testing::Test {
   CtlScanItem item;
 };
 
-TEST_F(CtlScanItemTest, RowsShowTheirTitleAndContentInArrivalOrderAndSeparatorsAreAThinRule) {
+TEST_F(CtlScanItemTest, RowsShowInArrivalOrder) {
   ASSERT_TRUE(item.Create(list));
 
   item.AddDetailRow({0, u"Model", u"Core i7"});
@@ -329,7 +332,7 @@ TEST_F(CtlScanItemTest, RowsShowTheirTitleAndContentInArrivalOrderAndSeparatorsA
   EXPECT_EQ(rule->GetPadding(), (RECT{0, 16, 0, 15}));
 }
 
-TEST_F(CtlScanItemTest, ContentFollowsTheRowsAndTheRootGrowsByStepsToExactlyItsFullHeight) {
+TEST_F(CtlScanItemTest, TheRootGrowsByStepsToExactlyTheHeightOfItsRows) {
   // Pixels: a content of n rows is 32 per row but never under 64, and the whole item is the
   // title (40) over the content, plus the 17 of its divider once it has grown.
   const struct {
@@ -354,7 +357,7 @@ TEST_F(CtlScanItemTest, ContentFollowsTheRowsAndTheRootGrowsByStepsToExactlyItsF
   }
 }
 
-TEST_F(CtlScanItemTest, TheTitleRowShowsTheFoldArrowUnderTheMouseAndFoldsAndUnfoldsTheItem) {
+TEST_F(CtlScanItemTest, TheTitleRowFoldsTheItem) {
   ASSERT_TRUE(item.Create(list));
   Grow(item, 3);
   CControlUI* folder = Sub(u"btnFolder");
