@@ -58,6 +58,7 @@ async function language(browser, code, suffix) {
     await shown(page, 'btnSysdiagnoseScan');
     await page.setViewport({ width: 700, height: 500 });
     await tabTo(page, 'btnSysdiagnoseScan');
+    await shown(page, 'txtSysdiagnoseDateItemsTips');  // the day bars' animation has ended
     await settle(page);
     await page.screenshot({ path: join(output, `window-700x500-${suffix}.png`) });
     await page.close();

@@ -310,6 +310,19 @@ TEST_F(PageArchievementTest, PickingADayShowsThatDaysRun) {
   EXPECT_EQ(rightToLeft.top, leftToRight.top);
 }
 
+TEST_F(PageArchievementTest, TheTipOverTheFirstBarStaysInsideWhatClipsIt) {
+  Seed({{kToday + 10 * 3600, kAllNormal}});
+  Open();
+
+  CControlUI* tip = Find(u"txtSysdiagnoseDateItemsTips");
+  ASSERT_TRUE(tip->IsVisible());
+  const RECT at = tip->GetPos();
+  const RECT parent = tip->GetParent()->GetPos();
+  EXPECT_GE(at.left, parent.left);
+  EXPECT_LE(at.right, parent.right);
+  EXPECT_GT(at.right - at.left, BarOf(0)->GetPos().right - BarOf(0)->GetPos().left) << "wider than its bar";
+}
+
 TEST_F(PageArchievementTest, DayLabelsCountWholeDaysBackFromTheStartOfToday) {
   const std::u16string today = Text(u"IDS_HARDWARE_DETECT_MAIN_TODAY");
   const std::u16string yesterday = Text(u"IDS_HARDWARE_DETECT_MAIN_YESTERDAY");
