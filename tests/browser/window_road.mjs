@@ -108,8 +108,17 @@ async function clickInList(page, list, name, i) {
 }
 
 async function click(page, selector) {
-  await page.waitForSelector(selector, { visible: true, timeout: stepTimeout });
-  await page.click(selector);
+  // A change from the server may replace the node between finding it and clicking it: find it again.
+  for (let tries = 0; ; tries++) {
+    await page.waitForSelector(selector, { visible: true, timeout: stepTimeout });
+    try {
+      await page.click(selector);
+      return;
+    } catch (error) {
+      if (tries >= 5 || !/not clickable|detached/.test(String(error))) throw error;
+      await pause(100);
+    }
+  }
 }
 
 // Where the window stands in the viewport, and the named control.

@@ -234,6 +234,9 @@ function connect() {
   if (events) events.close();
   events = new EventSource('/events?token=' + token + '&from=' + version);
   events.onmessage = e => apply(e.data);
+  // The browser retries a dropped stream by itself, but gives up on a refused one (a busy
+  // server): ask again, from the last change this page has.
+  events.onerror = () => { if (events.readyState === EventSource.CLOSED) setTimeout(connect, 1000); };
 }
 afterChange();
 connect();
