@@ -42,7 +42,7 @@ std::string_view NameOf(MemoryPattern pattern);
 std::optional<MemoryFault> RunMemoryPattern(MemoryPattern pattern, std::span<uint64_t> buffer,
                                             const BetweenWriteAndVerify& hook = {}, size_t threads = 0);
 
-// How many threads a pass over `bytes` pays for: one, unless the buffer is far larger than the
+// How many threads a pass over `bytes` pays for: one, unless the buffer is at least twice the
 // last-level cache and the process may run on more than one processor.
 size_t MemoryTestThreads(size_t bytes);
 struct MemoryTestHardware {

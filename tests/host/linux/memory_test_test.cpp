@@ -61,13 +61,13 @@ TEST(MemoryTest, ALargeBufferIsCheckedWholeAndItsFirstFaultReported) {
 }
 
 // Threads only where memory, not a cache, bounds a pass, and more than one processor is free.
-TEST(MemoryTest, APassIsSharedAmongThreadsOnlyFarBeyondTheLastCacheAndWithProcessorsToSpare) {
+TEST(MemoryTest, APassIsSharedAmongThreadsOnlyBeyondTwiceTheLastCacheWithProcessorsToSpare) {
   constexpr size_t kMiB = size_t{1} << 20;
   const struct {
     size_t bytes, cache, processors, threads;
   } cases[] = {
-      {64 * kMiB, 32 * kMiB, 2, 1},   {64 * kMiB, 8 * kMiB, 2, 2},   {64 * kMiB, 8 * kMiB, 1, 1},
-      {256 * kMiB, 32 * kMiB, 2, 2},  {255 * kMiB, 32 * kMiB, 2, 1}, {1024 * kMiB, 32 * kMiB, 16, 4},
+      {64 * kMiB, 32 * kMiB, 2, 2},   {63 * kMiB, 32 * kMiB, 2, 1},  {64 * kMiB, 8 * kMiB, 1, 1},
+      {32 * kMiB, 32 * kMiB, 2, 1},   {1024 * kMiB, 32 * kMiB, 16, 4},
       {64 * kMiB, 0, 8, 1},  // the cache not known: one
   };
   for (const auto& c : cases) {
