@@ -4,6 +4,7 @@
 
 #include "machine/linux/bluez.h"
 #include "machine/linux/device_drivers.h"
+#include "machine/linux/disk_smart.h"
 #include "machine/linux/driver_loading.h"
 #include "machine/linux/fprintd.h"
 #include "machine/linux/hotkeys.h"
@@ -478,7 +479,7 @@ constexpr LinuxRepair kRepairs[] = {
 std::span<const LinuxCheck> LinuxChecks() { return kChecks; }
 
 extern "C" const LinuxCheckTables* sysdiagnose_linux_check_tables() {
-  static const LinuxCheckTables tables{kChecks, kRepairs};
+  static const LinuxCheckTables tables{kChecks, kRepairs, ReadSmart};
   return &tables;
 }
 

@@ -46,7 +46,7 @@ struct LinuxRepair {
   RepairOutcome (*run)(const CheckContext& context);
 };
 
-// The checks and their sources (alsa-lib, libkmod, GIO, libX11) live in a library of their own,
+// The checks and their sources (alsa-lib, libkmod, GIO, libX11, libatasmart) live in a library of their own,
 // libhost_machine_checks.so, loaded the first time a check or repair is asked for: a command that
 // asks none never loads them.
 std::span<const LinuxCheck> LinuxChecks();
@@ -54,9 +54,13 @@ const LinuxCheck* FindLinuxCheck(std::string_view path);
 std::span<const LinuxRepair> LinuxRepairs();
 const LinuxRepair* FindLinuxRepair(std::string_view name);
 
+struct SmartReading;
+
 struct LinuxCheckTables {
   std::span<const LinuxCheck> checks;
   std::span<const LinuxRepair> repairs;
+  // A disk's health from the disk itself (libatasmart, the NVMe ioctl).
+  SmartReading (*readSmart)(const SysfsRoot& root, const BlockDisk& disk, std::span<const uint8_t> attributes) = nullptr;
 };
 // That library, and what it gives the machine by this name.
 inline constexpr char kLinuxChecksLibrary[] = "libhost_machine_checks.so";

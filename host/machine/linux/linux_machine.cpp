@@ -104,8 +104,9 @@ DiskCheck LinuxMachine::CheckDisk(std::optional<size_t> index, std::u16string_vi
   const auto inventory = CurrentInventory();
   std::vector<std::u16string_view> firmwares;
   for (const BlockDisk& disk : inventory->disks) firmwares.push_back(disk.firmware);
-  if (const auto disk = DiskIndexFor(index, firmware, firmwares)) {
-    SmartReading reading = ReadSmart(root_, inventory->disks[*disk], attributes);
+  const auto readSmart = CheckTables().readSmart;
+  if (const auto disk = DiskIndexFor(index, firmware, firmwares); disk && readSmart) {
+    SmartReading reading = readSmart(root_, inventory->disks[*disk], attributes);
     if (!reading.limit.empty()) Limit(reading.limit);
     return reading.check;
   }
