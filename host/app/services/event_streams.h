@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "app/services/wake_pipe.h"
-
 #include "app/services/window_frames.h"
 
 namespace app {
