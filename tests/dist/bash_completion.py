@@ -25,8 +25,8 @@ def complete(words, cwd, path):
     script = "\n".join([
         "source %s" % BASH_COMPLETION,
         "source %s" % shlex.quote(COMPLETION),
-        "spec=$(complete -p sysdiagnose-host) || exit 3",
-        "function=${spec#*-F }; function=${function%% *}",
+        "registered=$(complete -p sysdiagnose-host) || exit 3",
+        "function=${registered#*-F }; function=${function%% *}",
         "COMP_WORDS=(%s)" % " ".join(shlex.quote(w) for w in words),
         "COMP_CWORD=%d" % (len(words) - 1),
         "COMP_LINE=%s; COMP_POINT=${#COMP_LINE}" % shlex.quote(line),
