@@ -28,18 +28,10 @@ namespace {
 constexpr DWORD kDefaultTextColor = 0xFF000000;
 constexpr DWORD kDefaultDisabledTextColor = 0xFFA5A5A5;
 
+// A control's text: a line break shows as one.
 std::string Escape(std::u16string_view text) {
-  std::string out;
-  for (char c : platform::Utf16ToUtf8(text)) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\n': out += "<br>"; break;
-      default: out += c;
-    }
-  }
+  std::string out = EscapeHtml(platform::Utf16ToUtf8(text));
+  for (size_t at = out.find('\n'); at != std::string::npos; at = out.find('\n', at + 4)) out.replace(at, 1, "<br>");
   return out;
 }
 
@@ -430,6 +422,20 @@ std::string RenderHtmlDocument(CPaintManagerUI& manager, std::string_view title)
        << "body{font-family:\"Liberation Sans\",Arial,\"WenQuanYi Micro Hei\",sans-serif;}" << HtmlStyleSheet()
        << "</style></head><body>" << RenderHtmlBody(manager) << "</body></html>\n";
   return html.str();
+}
+
+std::string EscapeHtml(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
 }
 
 std::string_view HtmlStyleSheet() {

@@ -77,4 +77,7 @@ std::string RenderHtmlDocument(CPaintManagerUI& manager, std::string_view title 
 // The rules the HTML needs beside its inline styles: the hover and focus looks.
 std::string_view HtmlStyleSheet();
 
+// UTF-8 text made safe inside an element or a quoted attribute (&, <, > and ").
+std::string EscapeHtml(std::string_view text);
+
 }  // namespace DuiLib

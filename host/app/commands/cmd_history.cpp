@@ -77,10 +77,9 @@ int RunHistory(const std::vector<std::string>& args) {
   if (auto status = BeginCommand(shape, args, parsed)) return *status;
   const bool json = parsed.Has("--json");
 
-  PluginHost* loaded = LoadTheHost(shape.name);
-  if (loaded == nullptr) return kExitFailure;
-  PluginHost& host = *loaded;
-  PageDriver page(host.Window());
+  PluginHost* host = LoadTheHost(shape.name);
+  if (host == nullptr) return kExitFailure;
+  PageDriver page(host->Window());
   page.Settle();
   const HistoryPageView first = ReadHistoryPage(page);
   std::vector<HistoryPageView> runs;

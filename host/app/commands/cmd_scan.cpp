@@ -94,10 +94,9 @@ int RunScan(const std::vector<std::string>& args) {
   if (auto status = BeginCommand(shape, args, parsed)) return *status;
   const bool json = parsed.Has("--json");
 
-  PluginHost* loaded = LoadTheHost(shape.name);
-  if (loaded == nullptr) return kExitFailure;
-  PluginHost& host = *loaded;
-  PageDriver page(host.Window());
+  PluginHost* host = LoadTheHost(shape.name);
+  if (host == nullptr) return kExitFailure;
+  PageDriver page(host->Window());
   if (!page.Click(u"btnSysdiagnoseScan")) {
     PrintError(shape.name, "the history page offers no scan");
     return kExitFailure;

@@ -243,24 +243,10 @@ connect();
 </script></body></html>
 )";
 
-std::string EscapeHtml(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 std::string Page(const std::string& title, const std::string& token, const std::string& nonce, const std::string& whole,
                  uint64_t version) {
   std::string head = kPageHead;
-  head.replace(head.find("%TITLE%"), 7, EscapeHtml(title));
+  head.replace(head.find("%TITLE%"), 7, DuiLib::EscapeHtml(title));
   return head + std::string(DuiLib::HtmlStyleSheet()) + "</style></head><body><div id=\"screen\">" + whole +
          "</div><script nonce=\"" + nonce + "\">\nconst token = '" + token + "';\nlet version = " +
          std::to_string(version) + ";" + kPageScript;
