@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -22,13 +23,20 @@
 namespace host::machine::linuxhost {
 namespace {
 
-// The buffer is worked through in tiles of 4 KiB: a tile's expected words are computed in the
-// first-level cache by a loop of fixed length the compiler vectorizes, then streamed out to the
-// buffer or compared with it at memory speed.
+// The buffer is worked through in tiles of 4 KiB. A pattern's words are computed two at a time
+// (what one SSE2 register holds) straight into the stores and the compares, so memory, not the
+// computing, bounds a pass.
 constexpr size_t kTile = 512;
 constexpr size_t kBlockWords = 64 * 1024 / sizeof(uint64_t);
 
 using Tile = uint64_t[kTile];
+using Pair = uint64_t __attribute__((vector_size(16)));
+
+Pair LoadPair(const uint64_t* p) {
+  Pair pair;
+  std::memcpy(&pair, p, sizeof pair);
+  return pair;
+}
 
 // splitmix64, for seeds and per-tile constants.
 uint64_t Mix(uint64_t x) {
@@ -48,9 +56,12 @@ inline uint64_t Replicated(uint64_t byte) {
   return byte | byte << 32;
 }
 
-// A pattern made of one tile of words and a key per tile of the buffer: word first + j is
-// combine(base[j], key(first)). Patterns that repeat within a tile need no key; the others move
-// with it (an address, a count, a random constant). Computing a tile is then one add or xor a word.
+// A pattern gives a key for the tile at word `first` of the buffer (KeyOf), then that tile's
+// words j and j + 1 for an even j (At).
+//
+// Most patterns are one tile of words and a key per tile of the buffer: word first + j is
+// combine(base[j], key(first)). The key moves with the tile (an address, a count, a random
+// constant), so a word costs one add or xor.
 template <class Combine, class Key>
 class TiledPattern {
  public:
@@ -58,10 +69,8 @@ class TiledPattern {
   TiledPattern(Base base, Combine combine, Key key) : combine_(combine), key_(key) {
     for (size_t j = 0; j < kTile; ++j) base_[j] = base(j);
   }
-  void operator()(uint64_t* out, size_t first) const {
-    const uint64_t key = key_(first);
-    for (size_t j = 0; j < kTile; ++j) out[j] = combine_(base_[j], key);
-  }
+  uint64_t KeyOf(size_t first) const { return key_(first); }
+  Pair At(size_t j, uint64_t key) const { return combine_(LoadPair(base_ + j), key); }
 
  private:
   Combine combine_;
@@ -69,20 +78,45 @@ class TiledPattern {
   alignas(64) Tile base_;
 };
 
-constexpr auto kAdd = [](uint64_t a, uint64_t b) { return a + b; };
-constexpr auto kXor = [](uint64_t a, uint64_t b) { return a ^ b; };
-constexpr auto kNoKey = [](size_t) { return uint64_t{0}; };
+constexpr auto kAdd = [](auto a, uint64_t b) { return a + b; };
+constexpr auto kXor = [](auto a, uint64_t b) { return a ^ b; };
 
 template <class Base, class Combine, class Key>
 auto Tiled(Base base, Combine combine, Key key) {
   return TiledPattern<Combine, Key>(base, combine, key);
 }
 
-// A pattern that repeats within every tile.
+// A pattern that repeats within every tile: its one tile is the expected words everywhere.
+class RepeatingPattern {
+ public:
+  template <class Base>
+  explicit RepeatingPattern(Base base) {
+    for (size_t j = 0; j < kTile; ++j) base_[j] = base(j);
+  }
+  uint64_t KeyOf(size_t) const { return 0; }
+  Pair At(size_t j, uint64_t) const { return LoadPair(base_ + j); }
+
+ private:
+  alignas(64) Tile base_;
+};
+
 template <class Base>
 auto Repeating(Base base) {
-  return Tiled(base, kXor, kNoKey);
+  return RepeatingPattern(base);
 }
+
+// Another pattern's words, each changed (the arithmetic and logic patterns' expected words).
+template <class Pattern, class Change>
+class ChangedPattern {
+ public:
+  ChangedPattern(const Pattern& pattern, const Change& change) : pattern_(pattern), change_(change) {}
+  uint64_t KeyOf(size_t first) const { return pattern_.KeyOf(first); }
+  Pair At(size_t j, uint64_t key) const { return change_(pattern_.At(j, key)); }
+
+ private:
+  const Pattern& pattern_;
+  const Change& change_;
+};
 
 // Pseudo-random words without a multiply per word: a random tile made once per pass, xor-ed with
 // a random constant of its own for every tile of the buffer.
@@ -93,19 +127,24 @@ auto RandomWords(uint64_t seed) {
 
 bool Aligned(const void* p) { return reinterpret_cast<uintptr_t>(p) % 16 == 0; }
 
+// Writes words [0, count) at `to`: pairAt(j) gives words j and j + 1, wordAt(j) word j alone.
 // Streaming stores go to memory past the caches: the test then reads back what the memory held,
 // not what a cache kept, and writing needs no read of the old line first.
-void StreamOut(uint64_t* to, const uint64_t* from, size_t count) {
+template <class PairAt, class WordAt>
+void StreamOut(uint64_t* to, size_t count, const PairAt& pairAt, const WordAt& wordAt) {
+  size_t j = 0;
 #ifdef SYSDIAGNOSE_SSE2
-  if (count == kTile && Aligned(to)) {
-    for (size_t j = 0; j < kTile; j += 2) {
-      _mm_stream_si128(reinterpret_cast<__m128i*>(to + j), _mm_load_si128(reinterpret_cast<const __m128i*>(from + j)));
+  if (Aligned(to)) {
+    for (; j + 1 < count; j += 2) {
+      __m128i pair;
+      const Pair words = pairAt(j);
+      std::memcpy(&pair, &words, sizeof pair);
+      _mm_stream_si128(reinterpret_cast<__m128i*>(to + j), pair);
     }
-    return;
   }
-  for (size_t j = 0; j < count; ++j) _mm_stream_si64(reinterpret_cast<long long*>(to + j), static_cast<long long>(from[j]));
+  for (; j < count; ++j) _mm_stream_si64(reinterpret_cast<long long*>(to + j), static_cast<long long>(wordAt(j)));
 #else
-  std::copy_n(from, count, to);
+  for (; j < count; ++j) to[j] = wordAt(j);
 #endif
 }
 
@@ -116,28 +155,29 @@ void StoresDone(const void* p) {
   asm volatile("" : : "r"(p) : "memory");  // the writes happen, whoever seems to read them
 }
 
-// Whether `count` words at `words` equal the expected ones, without a branch per word.
-bool Same(const uint64_t* words, const uint64_t* expected, size_t count) {
-#ifdef SYSDIAGNOSE_SSE2
-  if (count == kTile && Aligned(words)) {
-    __m128i difference = _mm_setzero_si128();
-    for (size_t j = 0; j < kTile; j += 2) {
-      const __m128i read = _mm_load_si128(reinterpret_cast<const __m128i*>(words + j));
-      difference = _mm_or_si128(difference, _mm_xor_si128(read, _mm_load_si128(reinterpret_cast<const __m128i*>(expected + j))));
-    }
-    return _mm_movemask_epi8(_mm_cmpeq_epi8(difference, _mm_setzero_si128())) == 0xFFFF;
-  }
-#endif
-  uint64_t difference = 0;
-  for (size_t j = 0; j < count; ++j) difference |= words[j] ^ expected[j];
-  return difference == 0;
+// Word j of the tile a pattern gives with `key`.
+template <class Pattern>
+uint64_t WordOf(const Pattern& pattern, size_t j, uint64_t key) {
+  return pattern.At(j & ~size_t{1}, key)[j & 1];
+}
+
+// Whether the `count` words at `words` are the tile a pattern gives with `key`, without a branch
+// per word.
+template <class Pattern>
+bool Same(const uint64_t* words, size_t count, const Pattern& pattern, uint64_t key) {
+  Pair difference{};
+  size_t j = 0;
+  for (; j + 1 < count; j += 2) difference |= LoadPair(words + j) ^ pattern.At(j, key);
+  uint64_t rest = difference[0] | difference[1];
+  for (; j < count; ++j) rest |= words[j] ^ WordOf(pattern, j, key);
+  return rest == 0;
 }
 
 // Threads share a pass out in slices of whole tiles. They pay only where memory, not a cache, is
 // the bound and more than one processor is free: bench/linux_machine.cpp measures the choice.
 constexpr size_t kMaxThreads = 4;
-// Twice the last-level cache: there, on the 2-core VM, two threads move 1.6 to 1.9 times the bytes
-// one does (bench/linux_machine_peers.sh), while within the cache a second thread only competes.
+// Twice the last-level cache: there, on the 2-core VM, two threads move 1.2 to 1.6 times the bytes
+// one does (bench/linux_machine.cpp), while within the cache a second thread only competes.
 constexpr size_t kBeyondCache = 2;
 constexpr size_t kMinSliceWords = size_t{1} << 17;  // 1 MiB: below it a thread costs more than it gives
 
@@ -174,10 +214,10 @@ template <class Pattern>
 void Write(Words words, const Pattern& pattern) {
   const std::span<uint64_t> buffer = words.buffer;
   ForEachSlice(buffer.size(), words.threads, [&](size_t begin, size_t end) -> SliceFault {
-    alignas(64) Tile tile;
     for (size_t first = begin; first < end; first += kTile) {
-      pattern(tile, first);
-      StreamOut(buffer.data() + first, tile, std::min(kTile, end - first));
+      const uint64_t key = pattern.KeyOf(first);
+      StreamOut(buffer.data() + first, std::min(kTile, end - first), [&](size_t j) { return pattern.At(j, key); },
+                [&](size_t j) { return WordOf(pattern, j, key); });
     }
     StoresDone(buffer.data() + begin);
     return std::nullopt;
@@ -189,14 +229,10 @@ template <class Change>
 void Update(Words words, const Change& change) {
   const std::span<uint64_t> buffer = words.buffer;
   ForEachSlice(buffer.size(), words.threads, [&](size_t begin, size_t end) -> SliceFault {
-    alignas(64) Tile tile;
-    for (size_t first = begin; first < end; first += kTile) {
-      const size_t count = std::min(kTile, end - first);
-      std::copy_n(buffer.data() + first, count, tile);
-      for (size_t j = 0; j < kTile; ++j) tile[j] = change(tile[j]);
-      StreamOut(buffer.data() + first, tile, count);
-    }
-    StoresDone(buffer.data() + begin);
+    uint64_t* slice = buffer.data() + begin;
+    StreamOut(slice, end - begin, [&](size_t j) { return change(LoadPair(slice + j)); },
+              [&](size_t j) { return change(slice[j]); });
+    StoresDone(slice);
     return std::nullopt;
   });
 }
@@ -206,14 +242,14 @@ template <class Pattern>
 std::optional<MemoryFault> Verify(MemoryPattern kind, Words words, const Pattern& pattern) {
   const std::span<const uint64_t> buffer = words.buffer;
   const auto faults = ForEachSlice(buffer.size(), words.threads, [&](size_t begin, size_t end) -> SliceFault {
-    alignas(64) Tile tile;
     for (size_t first = begin; first < end; first += kTile) {
       const size_t count = std::min(kTile, end - first);
-      pattern(tile, first);
-      if (Same(buffer.data() + first, tile, count)) continue;
+      const uint64_t key = pattern.KeyOf(first);
+      if (Same(buffer.data() + first, count, pattern, key)) continue;
       for (size_t j = 0; j < count; ++j) {
-        if (buffer[first + j] != tile[j]) {
-          return MemoryFault{kind, std::string(NameOf(kind)), &buffer[first + j], tile[j], buffer[first + j]};
+        const uint64_t expected = WordOf(pattern, j, key);
+        if (buffer[first + j] != expected) {
+          return MemoryFault{kind, std::string(NameOf(kind)), &buffer[first + j], expected, buffer[first + j]};
         }
       }
     }
@@ -243,10 +279,7 @@ std::optional<MemoryFault> Modify(MemoryPattern kind, Words words, const Between
   Write(words, random);
   Update(words, change);
   if (hook) hook(words.buffer);
-  return Verify(kind, words, [&](uint64_t* out, size_t first) {
-    random(out, first);
-    for (size_t j = 0; j < kTile; ++j) out[j] = change(out[j]);
-  });
+  return Verify(kind, words, ChangedPattern(random, change));
 }
 
 // A different seed every run, so a fault that happens to agree with one run's data is caught
@@ -293,7 +326,7 @@ std::optional<MemoryFault> RunMemoryPattern(MemoryPattern kind, std::span<uint64
     case MemoryPattern::StuckAddress: {
       const auto address = [base](size_t first) { return base + first * sizeof(uint64_t); };
       run(Tiled([](size_t j) { return j * sizeof(uint64_t); }, kAdd, address));
-      run(Tiled([](size_t j) { return j * sizeof(uint64_t); }, [](uint64_t a, uint64_t k) { return ~(a + k); }, address));
+      run(Tiled([](size_t j) { return j * sizeof(uint64_t); }, [](auto a, uint64_t k) { return ~(a + k); }, address));
       break;
     }
     case MemoryPattern::Sequential:
@@ -323,17 +356,17 @@ std::optional<MemoryFault> RunMemoryPattern(MemoryPattern kind, std::span<uint64
     case MemoryPattern::Arithmetic: {
       // sum + (sum << 5) multiplies by 33: odd, so no bit is lost.
       const uint64_t add = Mix(seed ^ 1);
-      fault = Modify(kind, words, hook, seed, [add](uint64_t x) {
-        const uint64_t sum = x + add;
+      fault = Modify(kind, words, hook, seed, [add](auto x) {
+        const auto sum = x + add;
         return sum + (sum << 5);
       });
-      if (!fault) fault = Modify(kind, words, hook, seed + 1, [add](uint64_t x) { return x - add; });
+      if (!fault) fault = Modify(kind, words, hook, seed + 1, [add](auto x) { return x - add; });
       break;
     }
     case MemoryPattern::Logic: {
       const uint64_t flip = Mix(seed ^ 3), set = Mix(seed ^ 4) & 0x00FF00FF00FF00FFull,
                      keep = Mix(seed ^ 5) | 0xF0F0F0F0F0F0F0F0ull;
-      fault = Modify(kind, words, hook, seed, [=](uint64_t x) { return ((x ^ flip) | set) & keep; });
+      fault = Modify(kind, words, hook, seed, [=](auto x) { return ((x ^ flip) | set) & keep; });
       break;
     }
     case MemoryPattern::BitFlip:

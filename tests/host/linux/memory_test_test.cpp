@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <functional>
+#include <utility>
 #include <vector>
 
 namespace host::machine::linuxhost {
@@ -57,6 +60,43 @@ TEST(MemoryTest, ALargeBufferIsCheckedWholeAndItsFirstFaultReported) {
     const auto last = RunMemoryPattern(pattern, words, [](std::span<uint64_t> b) { b[b.size() - 1] ^= 4; });
     ASSERT_TRUE(last) << NameOf(pattern);
     EXPECT_EQ(last->address, &words[words.size() - 1]) << NameOf(pattern);
+  }
+}
+
+// What the first pass of each pattern leaves in memory is what its name promises, word by word,
+// in a buffer that starts off the 16-byte grid.
+TEST(MemoryTest, EachPatternWritesTheWordsItIsNamedFor) {
+  MemoryTestBuffer buffer(1 << 20);
+  const std::span<uint64_t> words = buffer.words().subspan(1, 20001);
+  const auto address = [&](size_t i) { return reinterpret_cast<uintptr_t>(&words[i]); };
+  const auto bytesAlike = [](uint64_t w) { return w == (w & 0xFF) * 0x0101010101010101ull; };
+  const std::vector<std::pair<MemoryPattern, std::function<bool(size_t, uint64_t, uint64_t)>>> rows = {
+      // word i, its value, the value of word i - 1
+      {MemoryPattern::StuckAddress, [&](size_t i, uint64_t w, uint64_t) { return w == address(i); }},
+      {MemoryPattern::Sequential, [](size_t i, uint64_t w, uint64_t before) { return i == 0 || w == before + 1; }},
+      {MemoryPattern::BlockSequential, [=](size_t i, uint64_t w, uint64_t before) {
+         return bytesAlike(w) && (i == 0 || w == before || i % (64 * 1024 / 8) == 0);
+       }},
+      {MemoryPattern::WalkingBits, [](size_t i, uint64_t w, uint64_t before) {
+         return std::popcount(w) == 1 && (i == 0 || w == std::rotl(before, 1));
+       }},
+      {MemoryPattern::Random, [](size_t i, uint64_t w, uint64_t before) { return i == 0 || w != before; }},
+      {MemoryPattern::Checkerboard, [](size_t i, uint64_t w, uint64_t before) {
+         return (w == 0x5555555555555555ull || w == 0xAAAAAAAAAAAAAAAAull) && (i == 0 || w == ~before);
+       }},
+      {MemoryPattern::BitFlip, [](size_t i, uint64_t w, uint64_t before) {
+         return (std::popcount(w) == 1 || std::popcount(w) == 63) && (i == 0 || w == ~before);
+       }},
+  };
+  for (const auto& [pattern, expected] : rows) {
+    bool seen = false;
+    RunMemoryPattern(pattern, words, [&, &expected = expected](std::span<uint64_t> b) {
+      if (std::exchange(seen, true)) return;
+      for (size_t i = 0; i < b.size(); ++i) {
+        ASSERT_TRUE(expected(i, b[i], i ? b[i - 1] : 0)) << NameOf(pattern) << " word " << i << ": " << std::hex << b[i];
+      }
+    });
+    EXPECT_TRUE(seen) << NameOf(pattern);
   }
 }
 
