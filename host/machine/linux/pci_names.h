@@ -7,6 +7,7 @@
 // thousands of lines into a hash) costs far more than the scan: the lines of one id are found
 // where they stand. Any thread.
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -27,10 +28,13 @@ class PciNames {
  private:
   // The list's text, read on first use.
   std::string_view List();
+  // The list from the vendor's line on; empty when the list does not know the vendor.
+  std::string_view VendorLines(uint16_t vendor);
 
   std::string path_;
   std::mutex lock_;
   std::optional<std::string> list_;
+  std::map<uint16_t, std::string_view> vendorLines_;
 };
 
 // The name on the line of `id` among the lines of one level of the list: vendors at the top level
