@@ -21,12 +21,16 @@ std::string ExecutablePath() {
 
 std::string AppDirectory() {
   if (const char* dir = std::getenv("SYSDIAGNOSE_APP_DIR"); dir && *dir) return dir;
-  const std::string exe = ExecutablePath();
-  if (exe.empty()) return {};
-  const std::filesystem::path exeDir = std::filesystem::path(exe).parent_path();
-  const std::filesystem::path installed = (exeDir / SYSDIAGNOSE_DATADIR_FROM_BIN).lexically_normal();
-  std::error_code ec;
-  return std::filesystem::is_directory(installed, ec) ? installed.string() : exeDir.string();
+  // Every resource's path starts here, hundreds a run: the executable's place is looked up once.
+  static const std::string fromExecutable = [] {
+    const std::string exe = ExecutablePath();
+    if (exe.empty()) return std::string();
+    const std::filesystem::path exeDir = std::filesystem::path(exe).parent_path();
+    const std::filesystem::path installed = (exeDir / SYSDIAGNOSE_DATADIR_FROM_BIN).lexically_normal();
+    std::error_code ec;
+    return std::filesystem::is_directory(installed, ec) ? installed.string() : exeDir.string();
+  }();
+  return fromExecutable;
 }
 
 std::string HomeDirectory() {
@@ -43,7 +47,7 @@ std::string HomeDirectory() {
   return found->pw_dir;
 }
 
-std::string DataDirectory() {
+std::string DataDirectoryPath() {
   std::filesystem::path dir;
   if (const char* d = std::getenv("SYSDIAGNOSE_DATA_DIR"); d && *d) {
     dir = d;
@@ -54,8 +58,13 @@ std::string DataDirectory() {
   } else {
     return {};
   }
-  CreatePrivateDirectory(dir.string());  // a directory that cannot be made shows when it is used
   return dir.string();
+}
+
+std::string DataDirectory() {
+  std::string dir = DataDirectoryPath();
+  if (!dir.empty()) CreatePrivateDirectory(dir);  // a directory that cannot be made shows when it is used
+  return dir;
 }
 
 std::string DataFilePath(std::string_view name) {

@@ -21,6 +21,8 @@ std::string HomeDirectory();
 // ~/.local/share/sysdiagnose; empty when there is no home to put it in. Created on demand
 // (private, see data_files.h); read afresh on every call so that tests can move it.
 std::string DataDirectory();
+// The same place, not made: where a reader looks.
+std::string DataDirectoryPath();
 // The data file `name` in the data directory; empty when there is none.
 std::string DataFilePath(std::string_view name);
 

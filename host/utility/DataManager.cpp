@@ -203,10 +203,13 @@ std::string DataManager::KeepDamagedAsideLocked(const std::string& path, std::st
 }
 
 std::string DataManager::EnsureOpenLocked(bool forWriting) {
-  const std::string path = platform::DataFilePath(platform::kHistoryFile);
-  if (path.empty()) return "there is no data directory: the user has no home directory";
+  // Looked up, not made, on every query (the history page asks up to 180): only a write makes it.
+  const std::string dir = platform::DataDirectoryPath();
+  if (dir.empty()) return "there is no data directory: the user has no home directory";
+  const std::string path = dir + "/" + std::string(platform::kHistoryFile);
   const bool open = db_ && path == path_;
   if (open && !inMemory_ && (!forWriting || checked_)) return {};
+  if (forWriting) platform::CreatePrivateDirectory(dir);
   // A history begun since (by another process) is read from its file.
   std::error_code ignored;
   const bool exists = std::filesystem::symlink_status(path, ignored).type() != std::filesystem::file_type::not_found;

@@ -120,14 +120,16 @@ void DiagnoseHistory::RecountStates(tagQueryDataItem& item) {
 void DiagnoseHistory::QueryRecentDays(int count, const DaysCallback& callback) {
   const platform::LocalTime today = platform::ToLocalTime(platform::SecondsSince1970());
   std::vector<tagQueryDataItem> days;
+  // One day's start is the next older day's end: each midnight is worked out once.
+  int64_t end = LocalMidnight(today, 1);
   for (int back = 0; static_cast<int>(days.size()) < count && back < kProbeDays; ++back) {
-    const int64_t end = LocalMidnight(today, 1 - back);
     const int64_t start = LocalMidnight(today, -back);
     tagQueryDataItem item;
     if (QueryLatestBetween(item, static_cast<int32_t>(end), static_cast<int32_t>(start))) {
       RecountStates(item);
       days.push_back(std::move(item));
     }
+    end = start;
   }
   if (callback) callback(days);
 }
