@@ -136,17 +136,20 @@ TEST(DataManager, AnUnreadableDatabaseIsMovedAsideForAFreshHistory) {
   }
 }
 
-// Reading a history not begun makes no file (a scan reads the history page and stores nothing);
-// the first save begins it.
+// Reading a history not begun makes no file, nor the data directory (a scan reads the history
+// page and stores nothing); the first save begins both.
 TEST(DataManager, AReadOfAHistoryNotBegunMakesNoFile) {
-  testenv::ScopedDataDir dir;
+  testenv::ScopedDataDir scoped;
+  const fs::path dir = scoped.path() / "not-made-yet";
+  setenv("SYSDIAGNOSE_DATA_DIR", dir.c_str(), 1);
   const Rows none = Query("select count(*) from TABLE_HARDWARE_DIAGNOSE");
   ASSERT_EQ(none.size(), 1u);
   EXPECT_EQ(linb::any_cast<int64_t>(none[0][0]), 0);
-  EXPECT_TRUE(fs::is_empty(dir.path()));
+  EXPECT_TRUE(fs::is_empty(scoped.path()));
 
   ASSERT_TRUE(DataManager::Instance().Put(kTable, HistoryRow(0)));
-  EXPECT_TRUE(fs::exists(dir.path() / "history.db"));
+  EXPECT_TRUE(fs::exists(dir / "history.db"));
+  EXPECT_EQ(fs::status(dir).permissions() & fs::perms::all, fs::perms::owner_all);
   EXPECT_EQ(Query("select * from TABLE_HARDWARE_DIAGNOSE").size(), 1u);
 }
 
