@@ -254,13 +254,29 @@ async function road(browser, page, url) {
   await page.evaluate(() => document.activeElement.blur());
 
   // Tick: only the network adapter and the keyboard stay chosen. Items below the list's edge are
-  // scrolled to with the mouse wheel, as a user would.
+  // scrolled to with the mouse wheel, as a user would. The first tick's image is replaced between
+  // press and release, as when its hover look arrives then: the click still counts.
+  await page.evaluate(() => {
+    window.__pressReplaced = null;
+    addEventListener('pointerdown', (e) => {
+      const box = e.target.closest('[data-id]');
+      const own = [...box.childNodes].filter((n) => !(n.nodeType === 1 && (n.hasAttribute('data-id') || n.hasAttribute('data-key'))));
+      window.__pressReplaced = own.includes(e.target);
+      for (const n of own) box.replaceChild(n.cloneNode(true), n);
+    }, { once: true });
+  });
   for (let i = 0; i < categories.length; i++) {
     if (categories[i] === 'Network Adapter' || categories[i] === 'Keyboard') continue;
     const before = await read.text(page, 'txtSysdiagnoseScanSecondTitle');
+    const replaced = await page.evaluate(() => window.__pressReplaced === null);
     await clickInList(page, 'lstSysdiagnoseScanItems', 'optChoose', i);
-    await page.waitForFunction((b) => document.querySelector('[data-name="txtSysdiagnoseScanSecondTitle"]').innerText.trim() !== b,
-      { timeout: stepTimeout }, before);
+    const counted = await page.waitForFunction((b) => document.querySelector('[data-name="txtSysdiagnoseScanSecondTitle"]').innerText.trim() !== b,
+      { timeout: stepTimeout }, before).then(() => true, () => false);
+    if (replaced) {
+      check('a click counts when the pressed image is replaced before the release',
+        counted && await page.evaluate(() => window.__pressReplaced), `counted ${counted}`);
+    }
+    if (!counted) throw new Error(`the tick of ${categories[i]} did not count`);
   }
   await waitText(page, 'txtSysdiagnoseScanSecondTitle', '2 categories selected', 'unticking leaves two categories chosen');
   await shot(page, 'ticked');

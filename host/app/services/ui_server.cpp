@@ -76,13 +76,34 @@ function send(input) {
 }
 function boxOf(element) { return element && element.closest ? element.closest('[data-id]') : null; }
 function idOf(box) { return Number(box.dataset.id); }
+function press(box, link) {
+  if (link !== null) send({action: 'link', id: idOf(box), index: link});
+  else send({action: 'click', id: idOf(box)});
+}
+function linkOf(target) {
+  const link = target.closest('[data-link]');
+  return link ? Number(link.dataset.link) : null;
+}
+// A press and its release on the same box are a click, told by the box's id: a change that
+// replaces the box's image or text between them (its hover look arriving) would make the
+// browser drop its own click event.
+let pressed = null;
+screen.addEventListener('pointerdown', e => {
+  const box = e.button === 0 ? boxOf(e.target) : null;
+  pressed = box ? {id: box.dataset.id, link: linkOf(e.target)} : null;
+});
+screen.addEventListener('pointerup', e => {
+  const down = pressed;
+  pressed = null;
+  const box = e.button === 0 ? boxOf(e.target) : null;
+  if (down && box && box.dataset.id === down.id) press(box, down.link);
+});
+screen.addEventListener('pointercancel', () => { pressed = null; });
 screen.addEventListener('click', e => {
   e.preventDefault();
-  const box = boxOf(e.target);
-  if (!box) return;
-  const link = e.target.closest('[data-link]');
-  if (link) send({action: 'link', id: idOf(box), index: Number(link.dataset.link)});
-  else send({action: 'click', id: idOf(box)});
+  // A click without the pointer (an assistive tool's) presses the box it names.
+  const box = e.detail === 0 ? boxOf(e.target) : null;
+  if (box) press(box, linkOf(e.target));
 });
 screen.addEventListener('dblclick', e => {
   const box = boxOf(e.target);
@@ -116,10 +137,9 @@ document.addEventListener('keydown', e => {
   const box = target && screen.contains(target) ? boxOf(target) : null;
   if (!box) return;
   e.preventDefault();
-  const link = target.closest('[data-link]');
-  if (link) send({action: 'link', id: idOf(box), index: Number(link.dataset.link)});
-  else if (e.key === 'Enter' && 'item' in box.dataset) send({action: 'dblclick', id: idOf(box)});
-  else send({action: 'click', id: idOf(box)});
+  const link = linkOf(target);
+  if (link === null && e.key === 'Enter' && 'item' in box.dataset) send({action: 'dblclick', id: idOf(box)});
+  else press(box, link);
 });
 // A box that takes the focus out of its list's view: the list scrolls to it as the window's lists
 // do, not the browser, whose scrolling of a clipping box (or of the page) is taken back: it would

@@ -31,6 +31,7 @@ bool Skipped(std::string_view line) { return line.empty() || line.front() == '#'
 size_t FindLine(std::string_view lines, std::string_view head) {
   if (lines.starts_with(head)) return 0;
   const std::string needle = "\n" + std::string(head);
+  if (lines.size() < needle.size()) return std::string_view::npos;  // memmem wants real memory, even empty
   const void* at = memmem(lines.data(), lines.size(), needle.data(), needle.size());
   return at ? static_cast<size_t>(static_cast<const char*>(at) - lines.data()) + 1 : std::string_view::npos;
 }

@@ -65,7 +65,8 @@ TEST(PciNames, ATreeWithoutAListOfItsOwnIsNamedFromThisMachinesAndNoListNamesNot
   if (std::filesystem::exists("/usr/share/misc/pci.ids")) {
     EXPECT_EQ(system.Vendor(0x8086), "Intel Corporation");
   }
-  EXPECT_EQ(PciIdName("", 0, 0x8086), "");
+  EXPECT_EQ(PciIdName(std::string_view(), 0, 0x8086), "");  // no list at all: no memory behind it
+  EXPECT_EQ(PciIdName(std::string_view(), 1, 0x8086), "");
   EXPECT_EQ(PciVendorBlock("8086  Intel Corporation", 0x8086), "");
 }
 
