@@ -17,6 +17,7 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
+#include <string_view>
 #include <thread>
 
 #include "DuiLib/UILabel.h"
@@ -311,7 +312,8 @@ TEST_F(UiServerTest, ConnectionsTricklingTheirRequestsDoNotStopItAnswering) {
   std::vector<int> trickling;
   for (int i = 0; i < 100; ++i) {
     const int fd = Connect(server.Port());
-    send(fd, "GET / HTTP/1.1\r\nX-", 20, MSG_NOSIGNAL);
+    constexpr std::string_view kStart = "GET / HTTP/1.1\r\nX-";
+    send(fd, kStart.data(), kStart.size(), MSG_NOSIGNAL);
     trickling.push_back(fd);
   }
   std::atomic<bool> done{false};
