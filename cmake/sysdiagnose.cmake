@@ -26,8 +26,5 @@ function(sysdiagnose_test dir)
   set_tests_properties(${name} PROPERTIES
     ENVIRONMENT "SYSDIAGNOSE_APP_DIR=${CMAKE_BINARY_DIR}/bin;SYSDIAGNOSE_DATA_DIR=${CMAKE_BINARY_DIR}/testdata/${name};SYSDIAGNOSE_MACHINE=${CMAKE_SOURCE_DIR}/resources/machines/empty.json"
     TIMEOUT 300)
-  if(SYSDIAGNOSE_SANITIZE MATCHES "thread")
-    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "TSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/tsan.supp")
-  endif()
   add_dependencies(${name} resources)
 endfunction()
