@@ -114,6 +114,17 @@ struct Statement {
   ~Statement() { sqlite3_finalize(handle); }
 };
 
+// Prepares `sql` as exactly one statement into `out`: false, with nothing kept, when SQLite refuses
+// it or it holds more than one; `sqliteRefused` tells which.
+bool PrepareOne(sqlite3* db, const std::string& sql, sqlite3_stmt*& out, bool& sqliteRefused) {
+  const char* tail = nullptr;
+  sqliteRefused = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &out, &tail) != SQLITE_OK;
+  if (!sqliteRefused && out && std::string_view(tail).find_first_not_of(" \t\r\n;") == std::string_view::npos) return true;
+  sqlite3_finalize(out);
+  out = nullptr;
+  return false;
+}
+
 // Why a database cannot be used and must be kept aside: its file is none, or its pages are
 // damaged. Empty for any other result.
 std::string_view DamageOf(int rc) {
@@ -294,28 +305,18 @@ int DataManager::RunQueryLocked(const std::string& query, std::vector<Row>& rows
   // where no parameter may stand) is asked as it was written.
   const std::optional<QueryShape> shape = ShapeOf(query);
   sqlite3_stmt* shaped = shape ? ShapedStatementLocked(shape->sql) : nullptr;
-  Statement written;
-  if (!shaped && shape) {
-    const char* tail = nullptr;
-    if (sqlite3_prepare_v2(db_, shape->sql.c_str(), static_cast<int>(shape->sql.size()), &shaped, &tail) == SQLITE_OK &&
-        shaped && std::string_view(tail).find_first_not_of(" \t\r\n;") == std::string_view::npos) {
-      KeepShapedStatementLocked(shape->sql, shaped);
-    } else {
-      sqlite3_finalize(shaped);
-      shaped = nullptr;
-    }
+  bool sqliteRefused = false;
+  if (!shaped && shape && PrepareOne(db_, shape->sql, shaped, sqliteRefused)) {
+    KeepShapedStatementLocked(shape->sql, shaped);
   }
-  if (!shaped) {
-    const char* tail = nullptr;
-    const int rc = sqlite3_prepare_v2(db_, query.c_str(), static_cast<int>(query.size()), &written.handle, &tail);
-    if (rc != SQLITE_OK) {
-      error = "query \"" + query + "\" failed: " + sqlite3_errmsg(db_);
-      return rc;
-    }
-    if (!written.handle || std::string_view(tail).find_first_not_of(" \t\r\n;") != std::string_view::npos) {
+  Statement written;
+  if (!shaped && !PrepareOne(db_, query, written.handle, sqliteRefused)) {
+    if (!sqliteRefused) {
       error = "query \"" + query + "\" must be exactly one statement";
       return SQLITE_MISUSE;
     }
+    error = "query \"" + query + "\" failed: " + sqlite3_errmsg(db_);
+    return sqlite3_errcode(db_);
   }
   sqlite3_stmt* statement = shaped ? shaped : written.handle;
   if (shaped) {
