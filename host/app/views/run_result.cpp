@@ -43,7 +43,7 @@ const CategoryEntry* CategoryOf(const DoctorRow& row) {
 
 const DoctorRow* RowOf(const DoctorReport& report, const CategoryEntry& category) {
   for (const DoctorRow& row : report.vecItems) {
-    if (IconBase(row.strIcon) == category.iconBase) return &row;
+    if (CategoryOf(row) == &category) return &row;
   }
   return nullptr;
 }
